@@ -1,0 +1,3 @@
+// (stub, replaced by the compile work)
+#include "compile/checks.h"
+void prepareProgram(ErrorRecord&) { AssertionFailure("b", __LINE__); }

@@ -1,0 +1,8 @@
+// Run control: prepare, apply the main expression to the argument address, judge the result.
+#pragma once
+
+#include <cstdint>
+
+#include "driver/report.h"
+
+void runProgram(ErrorRecord& record, int64_t argv_address);

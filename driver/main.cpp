@@ -1,0 +1,50 @@
+// Entry point: the command line, reading the program file, and the exit status.
+#include <cstdio>
+#include <optional>
+#include <string>
+
+#include "driver/pipeline.h"
+#include "driver/report.h"
+#include "platform/platform.h"
+
+namespace {
+
+// The whole file as bytes; nothing when it cannot be opened or read to its end
+// (a directory opens but cannot be read).
+std::optional<std::string> ReadProgramFile(const char* path) {
+    std::FILE* f = std::fopen(path, "r");
+    if (!f) return std::nullopt;
+    std::string text;
+    char buffer[4096];
+    size_t n;
+    while ((n = std::fread(buffer, 1, 4095, f)) > 0) text.append(buffer, n);
+    bool failed = std::ferror(f) != 0;
+    if (std::fclose(f) != 0 && !failed) AssertionFailure("quib", __LINE__);
+    if (failed) return std::nullopt;
+    return text;
+}
+
+// Linux keeps 8 bits of the status: the failure word's top bit becomes the byte's top bit.
+int ProcessStatus(int32_t status) {
+    if (status == INT32_MIN) return 128;
+    return status & 0xFF;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    platform_startup();
+    if (argc == 0) AssertionFailure("quib", __LINE__);
+    if (argc == 1) {
+        std::fputs("Error.\n Type: Usage\nUsage: quib file arg0 arg1 arg2 ...\n\\/\n", stderr);
+        return 1;
+    }
+    std::optional<std::string> text = ReadProgramFile(argv[1]);
+    if (!text) {
+        std::string report = "Error.\n Type: Start\n Name: \"" + EscapeName(argv[1]) +
+                             "\"\nCould not read program file.\n\\/\n";
+        std::fwrite(report.data(), 1, report.size(), stderr);
+        return ProcessStatus(INT32_MIN);
+    }
+    return ProcessStatus(RunPipeline(*text, argv));
+}

@@ -1,0 +1,26 @@
+// The program pipeline: Prelude, program, run, and the one report.
+#include "driver/pipeline.h"
+
+#include <cstdio>
+
+#include "compile/run.h"
+#include "driver/report.h"
+#include "engine/tables.h"
+#include "front/loader.h"
+#include "library/values.h"
+
+int32_t RunPipeline(std::string_view text, char** argv) {
+    LoadPrelude();
+    ErrorRecord record;
+    LoadProgram(record, text);
+    if (IsEmpty(record)) runProgram(record, static_cast<int64_t>(reinterpret_cast<intptr_t>(argv)));
+    if (IsEmpty(record)) {
+        const CellRef* result = find_definition("");
+        if (!result || !*result) AssertionFailure("quib", __LINE__);
+        return static_cast<int32_t>(static_cast<uint32_t>(to_int64(result->get())));
+    }
+    std::fflush(stdout);
+    std::string report = "\x1b[m" + ColourReport(FormatReport(record));
+    std::fwrite(report.data(), 1, report.size(), stderr);
+    return INT32_MIN;
+}

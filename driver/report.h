@@ -1,0 +1,37 @@
+// Error record, position codes and the diagnostic report; the two fatal paths.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+struct ErrorRecord {
+    std::string Name;
+    int64_t Position = -1;
+    std::string Type = "Empty";
+    std::string Text;
+};
+
+bool IsEmpty(const ErrorRecord& record);
+
+// Five base-64 digits of p (0 <= p <= 2^30); 2^30 is "!!!!!".
+std::string PositionCode(int64_t p);
+std::string MakeErrorText(const std::string& type, int64_t position, const std::string& detail);
+std::string FormatReport(const ErrorRecord& record);
+// Marks c (33..126) for display: kind 1 high, 2 code, 3 plain.
+unsigned char DisplayCode(int kind, unsigned char c);
+std::string ColourReport(const std::string& text);
+std::string EscapeName(const std::string& text);
+
+// The base-64 digit alphabet shared by position codes and counted-text lengths.
+extern const char kDigitAlphabet[65];
+// Value of one digit of the alphabet, or -1.
+int DigitValue(unsigned char c);
+
+[[noreturn]] void AssertionFailure(const char* sourceName, int line);
+[[noreturn]] void InternalFailure(const char* message);
+
+// Internal consistency check: reports the core source and the line.
+#define QUIB_CHECK(cond)                                       \
+    do {                                                       \
+        if (__builtin_expect(!(cond), 0)) AssertionFailure("b", __LINE__); \
+    } while (0)

@@ -1,0 +1,197 @@
+// Cell allocation (free lists per 8-byte size class), release without recursion, byte reading.
+#include "engine/cell.h"
+
+#include <cstdlib>
+#include <new>
+
+namespace {
+
+constexpr size_t kGranule = 8;
+constexpr size_t kPooledLimit = 256;  // blocks up to this size come from the pools
+constexpr size_t kChunkBytes = 64 * 1024;
+
+struct FreeBlock {
+    FreeBlock* next;
+};
+
+struct Pools {
+    FreeBlock* free[kPooledLimit / kGranule + 1] = {};
+    char* chunk_next = nullptr;
+    char* chunk_end = nullptr;
+    size_t live = 0;
+};
+
+Pools& pools() {
+    static Pools p;
+    return p;
+}
+
+inline size_t block_size(size_t bytes) { return (bytes + kGranule - 1) & ~(kGranule - 1); }
+
+#ifndef QUIB_PLAIN_ALLOC
+void* refill(Pools& p, size_t size) {
+    if (static_cast<size_t>(p.chunk_end - p.chunk_next) < size) {
+        // The tail of the old chunk is too small to matter; chunks live until exit.
+        p.chunk_next = static_cast<char*>(std::malloc(kChunkBytes));
+        if (!p.chunk_next) throw std::bad_alloc();
+        p.chunk_end = p.chunk_next + kChunkBytes;
+    }
+    void* block = p.chunk_next;
+    p.chunk_next += size;
+    return block;
+}
+#endif
+
+inline void* allocate_block(size_t size) {
+    Pools& p = pools();
+    ++p.live;
+#ifdef QUIB_PLAIN_ALLOC
+    void* block = std::malloc(size);
+    if (!block) throw std::bad_alloc();
+    return block;
+#else
+    if (size <= kPooledLimit) {
+        FreeBlock*& head = p.free[size / kGranule];
+        if (head) {
+            FreeBlock* b = head;
+            head = b->next;
+            return b;
+        }
+        return refill(p, size);
+    }
+    void* block = std::malloc(size);
+    if (!block) throw std::bad_alloc();
+    return block;
+#endif
+}
+
+inline void free_block(void* block, size_t size) {
+    Pools& p = pools();
+    --p.live;
+#ifdef QUIB_PLAIN_ALLOC
+    (void)size;
+    std::free(block);
+#else
+    if (size <= kPooledLimit) {
+        FreeBlock* b = static_cast<FreeBlock*>(block);
+        FreeBlock*& head = p.free[size / kGranule];
+        b->next = head;
+        head = b;
+        return;
+    }
+    std::free(block);
+#endif
+}
+
+// Size of an atom's block: header, the bytes as stored, the NUL.
+inline size_t atom_block_size(const Cell* c) {
+    return block_size(sizeof(Cell) + atom_bytes(c).size() + 1);
+}
+
+inline void free_atom(Cell* c) { free_block(c, atom_block_size(c)); }
+
+constexpr size_t kPairSize = sizeof(Cell) + 2 * sizeof(Cell*);
+static_assert(kPairSize == 24, "a pair is exactly 24 bytes");
+
+}  // namespace
+
+Cell* allocate_pair(Cell* left, Cell* right) {
+    Cell* c = static_cast<Cell*>(allocate_block(kPairSize));
+    c->header = 1;  // the creating handle's reference
+    Cell** kids = reinterpret_cast<Cell**>(c + 1);
+    kids[0] = left;
+    kids[1] = right;
+    return c;
+}
+
+Cell* allocate_atom(const char* bytes, size_t length) {
+    Cell* c = static_cast<Cell*>(allocate_block(block_size(sizeof(Cell) + length + 1)));
+    char* out = atom_chars_mut(c);
+    if (length) std::memcpy(out, bytes, length);
+    out[length] = 0;
+    c->header = (uint64_t{cellbits::kAtomBit} << 56) | 1;
+    unsigned char first = length ? static_cast<unsigned char>(bytes[0]) : 0;
+    if (((first >= '0' && first <= '9') || first == '[') && length < cellbits::kExtentLimit)
+        c->header |= uint64_t{length} << cellbits::kExtentShift;
+    return c;
+}
+
+size_t counted_payload_offset(const Cell* c) {
+    const char* s = atom_chars(c);
+    size_t p = 1;
+    while (s[p] != ')') ++p;
+    return p + 1;
+}
+
+size_t counted_length(const Cell* c) {
+    const char* s = atom_chars(c);
+    size_t n = 0;
+    for (size_t i = 1; s[i] != ')'; ++i) {
+        int d = DigitValue(static_cast<unsigned char>(s[i]));
+        QUIB_CHECK(d >= 0);
+        n = n * 64 + static_cast<size_t>(d);
+    }
+    return n;
+}
+
+std::string_view atom_bytes(const Cell* c) {
+    if (!is_atom(c)) return {};
+    const char* s = atom_chars(c);
+    unsigned char first = static_cast<unsigned char>(s[0]);
+    if (first == ' ') return {s, 9};
+    if ((first >= '0' && first <= '9') || first == '[') {
+        size_t n = extent_of(c);
+        if (n) return {s, n};
+        n = std::strlen(s);
+        QUIB_CHECK(n >= cellbits::kExtentLimit);
+        return {s, n};
+    }
+    if (first == '(') return {s, counted_payload_offset(c) + counted_length(c)};
+    return {s, std::strlen(s)};
+}
+
+// The last reference to c is going: free c and every cell that only it kept alive.
+// Pairs waiting for their children to be released are chained through their headers.
+void release_graph(Cell* c) {
+    Cell* pending = nullptr;
+    auto let_go = [&pending](Cell* x) {
+        uint64_t h = x->header;
+        QUIB_CHECK((h & cellbits::kCountMask) != 0);
+        if ((h & cellbits::kCountMask) != 1) {
+            x->header = h - 1;
+        } else if (is_atom(x)) {
+            free_atom(x);
+        } else {
+            x->header = reinterpret_cast<uint64_t>(pending);
+            pending = x;
+        }
+    };
+    let_go(c);
+    while (pending) {
+        Cell* p = pending;
+        pending = reinterpret_cast<Cell*>(p->header);
+        Cell* l = left_of(p);
+        Cell* r = right_of(p);
+        free_block(p, kPairSize);
+        let_go(l);
+        let_go(r);
+    }
+}
+
+std::string counted_prefix(size_t length) {
+    char digits[16];
+    int n = 0;
+    for (; length; length >>= 6) digits[n++] = kDigitAlphabet[length & 63];
+    std::string out = "(";
+    while (n) out += digits[--n];
+    out += ')';
+    return out;
+}
+
+CellRef make_counted_text(std::string_view payload) {
+    std::string s = counted_prefix(payload.size());
+    s.append(payload);
+    return CellRef::atom(std::move(s));
+}
+
+size_t live_cells() { return pools().live; }

@@ -1,0 +1,8 @@
+// The graph reducer: reduces a closed expression to full normal form.
+#pragma once
+
+#include "engine/cell.h"
+
+CellRef evaluate(CellRef expression);
+// Substitutes value for the free lambda variable v in body, copying only the paths that lead to it.
+CellRef substitute(const CellRef& body, const CellRef& value, char v);

@@ -1,0 +1,34 @@
+// Value kinds, the integer notation with its bit images, and the conversions all handlers share.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "engine/cell.h"
+
+// 'e' real, 'a' post (counted text), 'u' zits (data), 'i' hint, 'o' numb, 'w' void.
+char kind_of(Cell* c);
+const char* type_name(char kind);  // "[real]", "[post]", ...
+
+bool is_integer_arg(const Cell* c);
+bool is_non_negative(const Cell* c);
+int64_t to_int64(const Cell* c);
+uint64_t to_uint64(const Cell* c);
+CellRef make_integer(int64_t n);
+CellRef make_decimal(int64_t n);
+CellRef make_real(double d);
+double real_of(const Cell* c);
+
+// The canonical numeral text of a hint (bit-list forms spelled as numerals).
+std::string hint_text(const Cell* c);
+// The numeral text of a numb (bit-list forms spelled as numerals).
+std::string numb_text(const Cell* c);
+
+// Bit images: little-endian bit vectors whose highest set bit is the end marker.
+using BitImage = std::string;
+BitImage bit_image_of_numeral(std::string_view numeral);
+std::string numeral_of_bit_image(const BitImage& image);  // "" stands for the atom K (empty sequence)
+// The list view of a numeral applied to an argument: rest of the image after the first bit
+// spelled as a numeral atom (the empty image gives the atom K).
+CellRef numeral_remainder(std::string_view numeral);
