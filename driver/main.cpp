@@ -32,8 +32,15 @@ int ProcessStatus(int32_t status) {
 
 }  // namespace
 
+int run(int argc, char** argv);
+
 int main(int argc, char** argv) {
     platform_startup();
+    // Deeply nested programs recurse in the front end and the passes; give them room.
+    return run_with_large_stack([&] { return run(argc, argv); });
+}
+
+int run(int argc, char** argv) {
     if (argc == 0) AssertionFailure("quib", __LINE__);
     if (argc == 1) {
         std::fputs("Error.\n Type: Usage\nUsage: quib file arg0 arg1 arg2 ...\n\\/\n", stderr);

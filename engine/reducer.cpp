@@ -1,4 +1,373 @@
-// (stub)
+// The graph reducer: a machine whose state is a continuation and an expression.
+// Continuation frames live on a heap stack, so the native stack stays flat however deep the work.
+// The machine's frames always mean the Prelude's B and T, whatever a program defines.
 #include "engine/reducer.h"
-CellRef evaluate(CellRef) { AssertionFailure("b", __LINE__); }
-CellRef substitute(const CellRef&, const CellRef&, char) { AssertionFailure("b", __LINE__); }
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+#include "engine/classify.h"
+#include "engine/tables.h"
+#include "library/datalist.h"
+#include "library/registry.h"
+#include "library/values.h"
+
+namespace {
+
+enum class FrameKind : uint8_t { Argument, Function, Binding };
+
+// Argument x: apply the arriving value to x. Function g: apply g to the value.
+// Binding (v, r): r with v replaced by the value.
+struct Frame {
+    FrameKind kind;
+    char variable;
+    CellRef cell;
+};
+
+CellRef atom(const char* s) { return CellRef::atom(s); }
+
+bool is_numeral_tag(unsigned char t) { return t >= '0' && t <= '9'; }
+
+// A list literal's elements as texts, first to last (one-byte elements stand for their tree codes).
+std::vector<std::string> literal_elements(std::string_view text) {
+    std::vector<std::string> out;
+    for (size_t i = 1; i + 1 < text.size();) {
+        if (text[i] == '[') {
+            size_t depth = 0, j = i;
+            do {
+                if (text[j] == '[') ++depth;
+                if (text[j] == ']') --depth;
+                ++j;
+            } while (depth && j < text.size());
+            out.emplace_back(text.substr(i, j - i));
+            i = j;
+        } else {
+            // One byte: its tree code, as the last-element operation gives it.
+            std::string lit = "[";
+            lit += text[i];
+            lit += ']';
+            out.push_back(LiteralLast(lit));
+            ++i;
+        }
+    }
+    return out;
+}
+
+// conv: data as a tree of J nodes ending in K.
+CellRef convert_data(Cell* d) {
+    // Elements of d, first to last; nested elements are converted recursively (bounded by nesting).
+    std::vector<CellRef> elements;
+    Cell* c = d;
+    while (is_pair(c)) {
+        elements.emplace_back(right_of(c));
+        c = left_of(c);
+    }
+    std::vector<CellRef> front;
+    if (!IsEmptyData(c)) {
+        for (std::string& e : literal_elements(atom_bytes(c))) front.push_back(CellRef::atom(std::move(e)));
+    }
+    CellRef acc = atom("K");
+    auto add = [&acc](const CellRef& element) {
+        acc = apply(apply(atom("J"), std::move(acc)), convert_data(element.get()));
+    };
+    for (const CellRef& e : front) add(e);
+    for (size_t i = elements.size(); i-- > 0;) add(elements[i]);
+    return acc;
+}
+
+CellRef bit_of_byte(unsigned char c, int i) { return atom((c >> i) & 1 ? "I" : "H"); }
+
+CellRef byte_tree(unsigned char c) {
+    auto j = [](CellRef x, CellRef y) { return apply2(atom("J"), std::move(x), std::move(y)); };
+    CellRef lo = j(j(bit_of_byte(c, 0), bit_of_byte(c, 1)), j(bit_of_byte(c, 2), bit_of_byte(c, 3)));
+    CellRef hi = j(j(bit_of_byte(c, 4), bit_of_byte(c, 5)), j(bit_of_byte(c, 6), bit_of_byte(c, 7)));
+    return apply2(atom("V"), std::move(lo), std::move(hi));
+}
+
+CellRef real_tree(const Cell* real) {
+    uint64_t bits;
+    std::memcpy(&bits, atom_chars(real) + 1, 8);
+    std::vector<CellRef> level;
+    for (int i = 0; i < 64; ++i) level.push_back(atom((bits >> i) & 1 ? "K" : "H"));
+    while (level.size() > 1) {
+        std::vector<CellRef> next;
+        for (size_t i = 0; i < level.size(); i += 2)
+            next.push_back(apply2(atom("V"), std::move(level[i]), std::move(level[i + 1])));
+        level = std::move(next);
+    }
+    return std::move(level[0]);
+}
+
+// The counted text split into its first P bytes and the rest, P the largest power of two below L.
+CellRef split_text(const Cell* text) {
+    std::string_view payload = counted_payload(text);
+    size_t p = 1;
+    while (p * 2 < payload.size()) p *= 2;
+    return apply2(atom("V"), make_counted_text(payload.substr(0, p)), make_counted_text(payload.substr(p)));
+}
+
+class Machine {
+public:
+    CellRef run(CellRef e) {
+        expr_ = std::move(e);
+        for (;;) {
+            if (is_normal_form(expr_.get())) {
+                if (stack_.empty()) return std::move(expr_);
+                return_value();
+                continue;
+            }
+            step();
+        }
+    }
+
+private:
+    std::vector<Frame> stack_;
+    CellRef expr_;
+
+    void push(FrameKind kind, CellRef cell, char variable = 0) {
+        stack_.push_back(Frame{kind, variable, std::move(cell)});
+    }
+
+    void return_value() {
+        Frame f = std::move(stack_.back());
+        stack_.pop_back();
+        switch (f.kind) {
+            case FrameKind::Argument:
+                expr_ = apply(std::move(expr_), std::move(f.cell));
+                break;
+            case FrameKind::Function:
+                expr_ = apply(std::move(f.cell), std::move(expr_));
+                break;
+            case FrameKind::Binding:
+                expr_ = substitute(f.cell, expr_, f.variable);
+                break;
+        }
+    }
+
+    // Evaluates the function part first, then applies it to the argument.
+    void descend_function() {
+        Cell* e = expr_.get();
+        push(FrameKind::Argument, CellRef(right_of(e)));
+        expr_ = CellRef(left_of(e));
+    }
+    // Evaluates the argument part under a frame that applies the function part to it.
+    void descend_argument() {
+        Cell* e = expr_.get();
+        push(FrameKind::Function, CellRef(left_of(e)));
+        expr_ = CellRef(right_of(e));
+    }
+
+    void step() {
+        Cell* e = expr_.get();
+        int n = arity(e);
+        if (n < 0) {
+            descend_function();
+            return;
+        }
+        if (n > 0) {
+            if (is_lazy_head(e) && pop_argument_frames(n)) {
+                contract();
+                return;
+            }
+            if (!is_normal_form(left_of(e)))
+                descend_function();
+            else
+                descend_argument();
+            return;
+        }
+        if (is_lazy_head(e) || !unreduced(e)) {
+            contract();
+            return;
+        }
+        if (shape(e) == 'i') {
+            Cell* d = right_of(left_of(e));
+            if (!is_normal_form(d)) {
+                push_binding(e);
+                return;
+            }
+            contract();
+            return;
+        }
+        Cell* e1 = left_of(e);
+        if (is_data(e1) || !unreduced(e1))
+            descend_argument();
+        else
+            descend_function();
+    }
+
+    // e = ((({ v) d) r) with d unevaluated: evaluate d, then bind it in r.
+    void push_binding(Cell* e) {
+        Cell* v = right_of(left_of(left_of(e)));
+        push(FrameKind::Binding, CellRef(right_of(e)), atom_chars(v)[0]);
+        expr_ = CellRef(right_of(left_of(e)));
+    }
+
+    // Pops exactly n argument frames into the expression, or none when fewer are there.
+    bool pop_argument_frames(int n) {
+        if (stack_.size() < static_cast<size_t>(n)) return false;
+        for (int i = 1; i <= n; ++i)
+            if (stack_[stack_.size() - i].kind != FrameKind::Argument) return false;
+        for (int i = 0; i < n; ++i) {
+            expr_ = apply(std::move(expr_), std::move(stack_.back().cell));
+            stack_.pop_back();
+        }
+        return true;
+    }
+
+    void contract() {
+        Cell* e = expr_.get();
+        QUIB_CHECK(arity(e) == 0 && !is_data(e));
+        QUIB_CHECK(free_variables(e) == 0);
+        Cell* args[16];
+        int m = 0;
+        Cell* h = e;
+        while (is_pair(h) && !is_data(h)) {
+            if (m < 16) args[m] = right_of(h);
+            ++m;
+            h = left_of(h);
+        }
+        QUIB_CHECK(m <= 16);
+        std::reverse(args, args + m);  // args[0] is a1, the innermost argument
+
+        if (is_atom(h)) {
+            std::string_view name = atom_bytes(h);
+            unsigned char t = tag_of(h);
+            if (const BuiltinEntry* b = find_builtin(name); b && !program_redefined_builtin(name)) {
+                expr_ = b->handler(std::move(expr_));
+                return;
+            }
+            if (atom_is_char(h, '{')) {
+                Cell* d = args[1];
+                if (!is_normal_form(d)) {
+                    push_binding(e);
+                    return;
+                }
+                expr_ = substitute(CellRef(args[2]), CellRef(d), atom_chars(args[0])[0]);
+                return;
+            }
+            if (atom_is_char(h, '\\')) {
+                expr_ = substitute(CellRef(args[1]), CellRef(args[2]), atom_chars(args[0])[0]);
+                return;
+            }
+            if (is_numeral_tag(t)) {
+                if (name == "0") {
+                    expr_ = apply(atom("K"), CellRef(args[0]));
+                } else {
+                    CellRef s = atom(t == '0' ? "K" : "H");
+                    expr_ = apply2(atom("V"), std::move(s), numeral_remainder(name));
+                }
+                return;
+            }
+            if (t == '(') {
+                size_t length = counted_length(h);
+                if (length == 0)
+                    expr_ = atom("Z");
+                else if (length == 1)
+                    expr_ = byte_tree(static_cast<unsigned char>(counted_payload(h)[0]));
+                else
+                    expr_ = split_text(h);
+                return;
+            }
+            if (t == ' ') {
+                expr_ = apply(real_tree(h), CellRef(args[0]));
+                return;
+            }
+            if (t == ']') {
+                settle(name.substr(1), args[0]);
+                return;
+            }
+            if (t != '[') {
+                apply_definition(name, args, m);
+                return;
+            }
+        }
+        // A data head with its one argument.
+        Cell* a1 = args[0];
+        if (IsEmptyData(h)) {
+            expr_ = apply2(CellRef(a1), apply(atom("X"), atom("J")), atom("K"));
+        } else if (is_atom(a1) && tag_of(a1) == 'G') {
+            expr_ = apply2(atom("V"), DataFront(h), DataLast(h));
+        } else {
+            expr_ = apply2(CellRef(a1), apply(atom("X"), atom("J")), convert_data(h));
+        }
+    }
+
+    void apply_definition(std::string_view name, Cell** args, int m) {
+        const CellRef* found = find_definition(name);
+        QUIB_CHECK(found != nullptr);
+        CellRef body = *found;
+        char params[16];
+        int j = 0;
+        while (shape(body.get()) == 'u') {
+            QUIB_CHECK(j < 16);
+            params[j++] = atom_chars(right_of(left_of(body.get())))[0];
+            body = body.right();
+        }
+        if (j > 0) {
+            QUIB_CHECK(j == m);
+            for (int i = j - 1; i >= 0; --i) body = substitute(body, CellRef(args[i]), params[i]);
+            expr_ = std::move(body);
+            return;
+        }
+        if (is_normal_form(body.get())) {
+            expr_ = std::move(body);
+            return;
+        }
+        SettledTable& table = settled();
+        auto it = table.find(name);
+        if (it == table.end()) {
+            table.emplace(std::string(name), false);
+            expr_ = apply(CellRef::atom("]" + std::string(name)), std::move(body));
+        } else if (it->second) {
+            expr_ = std::move(body);
+        } else {
+            // Demanded while its own value is being computed: the run ends with the cycle mark.
+            stack_.clear();
+            expr_ = CellRef::atom(")" + std::string(name));
+        }
+    }
+
+    void settle(std::string_view name, Cell* value) {
+        auto def = definitions().find(name);
+        QUIB_CHECK(def != definitions().end());
+        QUIB_CHECK(is_normal_form(value));
+        CellRef w(value);
+        if (shape(value) == 'u') w = apply(atom("I"), std::move(w));
+        def->second = w;
+        auto flag = settled().find(name);
+        QUIB_CHECK(flag != settled().end() && !flag->second);
+        flag->second = true;
+        expr_ = std::move(w);
+    }
+};
+
+}  // namespace
+
+CellRef evaluate(CellRef expression) {
+    Machine machine;
+    return machine.run(std::move(expression));
+}
+
+CellRef substitute(const CellRef& body, const CellRef& value, char v) {
+    QUIB_CHECK(v >= 'a' && v <= 'z');
+    Cell* b = body.get();
+    uint32_t bit = uint32_t{1} << (v - 'a');
+    if (!(free_variables(b) & bit)) return body;
+    if (is_atom(b)) return value;
+    switch (shape(b)) {
+        case 'u':
+            return CellRef::pair(CellRef(left_of(b)), substitute(body.right(), value, v));
+        case 'i': {
+            Cell* l = left_of(b);
+            CellRef d = substitute(CellRef(right_of(l)), value, v);
+            CellRef key_part(left_of(l));
+            if (atom_chars(right_of(left_of(l)))[0] == v)
+                return CellRef::pair(CellRef::pair(std::move(key_part), std::move(d)), body.right());
+            return CellRef::pair(CellRef::pair(std::move(key_part), std::move(d)),
+                                 substitute(body.right(), value, v));
+        }
+        default:
+            return CellRef::pair(substitute(body.left(), value, v), substitute(body.right(), value, v));
+    }
+}

@@ -14,7 +14,13 @@ SettledTable& settled() {
     return table;
 }
 
+std::set<std::string, std::less<>>& redefined_builtins() {
+    static std::set<std::string, std::less<>> names;
+    return names;
+}
+
 void reset_process_state() {
+    redefined_builtins().clear();
     definitions().clear();
     settled().clear();
     reset_builtin_table();

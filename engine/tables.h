@@ -3,6 +3,7 @@
 
 #include <functional>
 #include <map>
+#include <set>
 #include <string>
 #include <string_view>
 
@@ -21,6 +22,13 @@ inline const CellRef* find_definition(std::string_view name) {
     DefinitionTable& t = definitions();
     auto it = t.find(name);
     return it == t.end() ? nullptr : &it->second;
+}
+
+// Builtin names that the program defined for itself: their handlers are no longer called.
+std::set<std::string, std::less<>>& redefined_builtins();
+inline bool program_redefined_builtin(std::string_view name) {
+    auto& names = redefined_builtins();
+    return !names.empty() && names.count(name);
 }
 
 // Empties the definition, settled and builtin tables and every cache that depends on them.
