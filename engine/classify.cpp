@@ -3,6 +3,7 @@
 
 #include <vector>
 
+#include "engine/atoms.h"
 #include "engine/tables.h"
 
 namespace {
@@ -217,4 +218,4 @@ char shape(const Cell* c) {
     return 'o';
 }
 
-void reset_classification_caches() {}
+void reset_classification_caches() { reset_letter_atoms(); }

@@ -5,8 +5,10 @@
 
 #include <algorithm>
 #include <cstring>
+#include <unordered_map>
 #include <vector>
 
+#include "engine/atoms.h"
 #include "engine/classify.h"
 #include "engine/tables.h"
 #include "library/datalist.h"
@@ -25,7 +27,8 @@ struct Frame {
     CellRef cell;
 };
 
-CellRef atom(const char* s) { return CellRef::atom(s); }
+// The machine's own atoms are the shared combinator letters.
+CellRef atom(const char* s) { return s[1] == 0 ? letter_atom(s[0]) : CellRef::atom(s); }
 
 bool is_numeral_tag(unsigned char t) { return t >= '0' && t <= '9'; }
 
@@ -122,8 +125,18 @@ public:
     }
 
 private:
+    struct Head {
+        const BuiltinEntry* builtin;
+        const CellRef* definition;
+    };
+    struct NameHash {
+        using is_transparent = void;
+        size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
+    };
+
     std::vector<Frame> stack_;
     CellRef expr_;
+    std::unordered_map<std::string, Head, NameHash, std::equal_to<>> heads_;
 
     void push(FrameKind kind, CellRef cell, char variable = 0) {
         stack_.push_back(Frame{kind, variable, std::move(cell)});
@@ -231,13 +244,8 @@ private:
         std::reverse(args, args + m);  // args[0] is a1, the innermost argument
 
         if (is_atom(h)) {
-            std::string_view name = atom_bytes(h);
             unsigned char t = tag_of(h);
-            if (const BuiltinEntry* b = find_builtin(name); b && !program_redefined_builtin(name)) {
-                expr_ = b->handler(std::move(expr_));
-                return;
-            }
-            if (atom_is_char(h, '{')) {
+            if (t == '{' && atom_is_char(h, '{')) {
                 Cell* d = args[1];
                 if (!is_normal_form(d)) {
                     push_binding(e);
@@ -246,16 +254,16 @@ private:
                 expr_ = substitute(CellRef(args[2]), CellRef(d), atom_chars(args[0])[0]);
                 return;
             }
-            if (atom_is_char(h, '\\')) {
+            if (t == '\\' && atom_is_char(h, '\\')) {
                 expr_ = substitute(CellRef(args[1]), CellRef(args[2]), atom_chars(args[0])[0]);
                 return;
             }
             if (is_numeral_tag(t)) {
-                if (name == "0") {
+                if (atom_is_char(h, '0')) {
                     expr_ = apply(atom("K"), CellRef(args[0]));
                 } else {
                     CellRef s = atom(t == '0' ? "K" : "H");
-                    expr_ = apply2(atom("V"), std::move(s), numeral_remainder(name));
+                    expr_ = apply2(atom("V"), std::move(s), numeral_remainder(atom_bytes(h)));
                 }
                 return;
             }
@@ -274,11 +282,16 @@ private:
                 return;
             }
             if (t == ']') {
-                settle(name.substr(1), args[0]);
+                settle(atom_bytes(h).substr(1), args[0]);
                 return;
             }
             if (t != '[') {
-                apply_definition(name, args, m);
+                const Head& head = lookup_head(atom_bytes(h));
+                if (head.builtin) {
+                    expr_ = head.builtin->handler(std::move(expr_));
+                    return;
+                }
+                apply_definition(atom_bytes(h), head.definition, args, m);
                 return;
             }
         }
@@ -293,8 +306,16 @@ private:
         }
     }
 
-    void apply_definition(std::string_view name, Cell** args, int m) {
-        const CellRef* found = find_definition(name);
+    // A head name's builtin (unless the program defined the name itself) and definition,
+    // looked up once per run: definitions are only replaced in place while the machine runs.
+    const Head& lookup_head(std::string_view name) {
+        auto it = heads_.find(name);
+        if (it != heads_.end()) return it->second;
+        const BuiltinEntry* builtin = program_redefined_builtin(name) ? nullptr : find_builtin(name);
+        return heads_.emplace(std::string(name), Head{builtin, find_definition(name)}).first->second;
+    }
+
+    void apply_definition(std::string_view name, const CellRef* found, Cell** args, int m) {
         QUIB_CHECK(found != nullptr);
         CellRef body = *found;
         char params[16];

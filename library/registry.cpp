@@ -3,6 +3,8 @@
 
 #include <array>
 
+#include "engine/atoms.h"
+
 namespace {
 
 struct NamesOfArity {
@@ -77,7 +79,7 @@ const BuiltinEntry* find_builtin(std::string_view name) {
     return it == table.end() ? nullptr : &it->second;
 }
 
-CellRef atom_Z() { return CellRef::atom("Z"); }
-CellRef atom_I() { return CellRef::atom("I"); }
-CellRef atom_K() { return CellRef::atom("K"); }
-CellRef atom_H() { return CellRef::atom("H"); }
+CellRef atom_Z() { return letter_atom('Z'); }
+CellRef atom_I() { return letter_atom('I'); }
+CellRef atom_K() { return letter_atom('K'); }
+CellRef atom_H() { return letter_atom('H'); }
