@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <string>
 #include <type_traits>
 
 #include "engine/cell.h"
@@ -110,6 +111,9 @@ CellRef binding_result(V v) {
         return decimal_result(static_cast<int64_t>(v));
     } else {
         static_assert(R == ResultCode::Int);
+        // An unsigned result beyond the signed range keeps its value rather than its bits.
+        if constexpr (std::is_unsigned_v<V>)
+            if (static_cast<uint64_t>(v) > static_cast<uint64_t>(INT64_MAX)) return CellRef::atom(std::to_string(v));
         return make_integer(static_cast<int64_t>(v));
     }
 }
