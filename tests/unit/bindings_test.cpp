@@ -1,0 +1,240 @@
+// The C runtime bindings called as the reducer calls them, the argument codes of the binding
+// family, and the runtime stand-ins with their errno translation.
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <string>
+#include <vector>
+
+#include "library/binding.h"
+#include "library/registry.h"
+#include "library/values.h"
+#include "platform/runtime.h"
+
+namespace {
+
+CellRef atom(std::string bytes) { return CellRef::atom(std::move(bytes)); }
+CellRef text(std::string_view payload) { return make_counted_text(payload); }
+CellRef address(const void* p) { return make_integer(reinterpret_cast<intptr_t>(p)); }
+
+// Calls the builtin with the only reference to a fresh application (a1 innermost).
+CellRef call(const char* name, std::vector<CellRef> args = {}) {
+    const BuiltinEntry* entry = find_builtin(name);
+    EXPECT_NE(entry, nullptr) << name;
+    EXPECT_EQ(entry->arity, args.size()) << name;
+    CellRef application = CellRef::atom(name);
+    for (CellRef& a : args) application = apply(std::move(application), std::move(a));
+    return entry->handler(std::move(application));
+}
+
+std::string bytes_of(const char* name, std::vector<CellRef> args = {}) {
+    return std::string(call(name, std::move(args)).bytes());
+}
+
+int64_t integer_of(const char* name, std::vector<CellRef> args = {}) {
+    CellRef r = call(name, std::move(args));
+    EXPECT_TRUE(is_integer_arg(r.get())) << name << " gave " << r.bytes();
+    return to_int64(r.get());
+}
+
+std::string real_text(double d) { return std::string(make_real(d).bytes()); }
+
+TEST(Bindings, ResultsByArgumentKind) {
+    struct Case {
+        const char* what;
+        const char* name;
+        std::vector<CellRef> args;
+        std::string expected;
+    } cases[] = {
+        {"strlen of a text", "strlen", {text("abc")}, "3"},
+        {"strlen of an empty text", "strlen", {text("")}, "0"},
+        {"strlen of a list literal (data)", "strlen", {atom("[ab]")}, "4"},
+        {"strlen of a real", "strlen", {make_real(1.0)}, "Z"},
+        {"strlen of a name", "strlen", {atom("abc")}, "Z"},
+        {"strlen of the null address", "strlen", {atom("0")}, "Z"},
+        {"sqrt of an integer", "sqrt", {atom("4")}, "Z"},
+        {"sqrt of a real", "sqrt", {make_real(4.0)}, real_text(2.0)},
+        {"pow of reals", "pow", {make_real(2.0), make_real(10.0)}, real_text(1024.0)},
+        {"isdigit of '0'", "isdigit", {atom("48")}, "K"},
+        {"isdigit of 'A'", "isdigit", {atom("65")}, "H"},
+        {"isdigit beyond the byte range", "isdigit", {atom("100000")}, "H"},
+        {"isalpha of a negative value", "isalpha", {atom("0100000")}, "H"},
+        {"isdigit of a numb", "isdigit", {atom("0048")}, "Z"},
+        {"isascii of 127", "isascii", {atom("127")}, "K"},
+        {"isascii of 128", "isascii", {atom("128")}, "H"},
+        {"toascii of 200", "toascii", {atom("200")}, "72"},
+        {"toupper of 'a'", "toupper", {atom("97")}, "65"},
+        {"tolower beyond the byte range", "tolower", {atom("1000065")}, "1000065"},
+        {"strtol of ff base 16", "strtol", {text("ff"), atom("0"), atom("16")}, "255"},
+        {"strtol of a negative", "strtol", {text("-12"), atom("0"), atom("10")}, "012"},
+        {"strtoul of a large value", "strtoul", {text("4000000000"), atom("0"), atom("10")}, "4000000000"},
+        {"strtoul of -5 is a numeral", "strtoul", {text("-5"), atom("0"), atom("10")}, "05"},
+        {"strcmp", "strcmp", {text("abc"), text("abd")}, "01"},
+        {"strcasecmp", "strcasecmp", {text("ABC"), text("abc")}, "0"},
+        {"strncmp with a negative count", "strncmp", {text("ab"), text("ab"), atom("01")}, "0"},
+        {"strtod", "strtod", {text("2.5"), atom("0")}, real_text(2.5)},
+        {"atoi", "atoi", {text("42x")}, "42"},
+        {"abs", "abs", {atom("05")}, "5"},
+        {"labs of the most negative value", "labs", {atom("09223372036854775808")}, "9223372036854775808"},
+        {"rand_max", "rand_max", {}, "32767"},
+        {"eacces", "eacces", {}, "13"},
+        {"ewouldblock", "ewouldblock", {}, "140"},
+        {"econnaborted", "econnaborted", {}, "106"},
+        {"fclose of the null stream", "fclose", {atom("0")}, "Z"},
+        {"memset with a negative count", "memset", {atom("1"), atom("0"), atom("01")}, "Z"},
+        {"memcpy with a negative count", "memcpy", {atom("1"), atom("1"), atom("05")}, "Z"},
+        {"read with a negative count", "read", {atom("0"), atom("1"), atom("01")}, "Z"},
+        {"assert of K", "assert", {atom("K")}, "I"},
+        {"assert of a numeral", "assert", {atom("1")}, "Z"},
+    };
+    for (Case& c : cases) EXPECT_EQ(bytes_of(c.name, std::move(c.args)), c.expected) << c.what;
+}
+
+TEST(Bindings, MissingFileSetsTheTableErrno) {
+    EXPECT_EQ(bytes_of("fopen", {text("/nonexistent/quib-missing"), text("r")}), "0");
+    EXPECT_EQ(integer_of("errno"), ENOENT);
+    errno = EWOULDBLOCK;
+    EXPECT_EQ(integer_of("errno"), integer_of("ewouldblock"));
+    errno = ENOTSOCK;
+    EXPECT_EQ(integer_of("errno"), integer_of("enotsock"));
+}
+
+TEST(Bindings, StrerrorDescribesTheHostError) {
+    struct Case {
+        int table;
+        int host;
+    } cases[] = {{140, EAGAIN}, {106, ECONNABORTED}, {128, ENOTSOCK}, {130, EOPNOTSUPP},
+                 {132, EOVERFLOW}, {13, EACCES}, {11, EAGAIN}};
+    for (const Case& c : cases) {
+        int64_t got = integer_of("strerror", {make_integer(c.table)});
+        EXPECT_STREQ(reinterpret_cast<const char*>(got), std::strerror(c.host)) << c.table;
+    }
+}
+
+TEST(Bindings, ErrnoTranslationIsOneToOne) {
+    for (int host = 0; host < 200; ++host) {
+        EXPECT_EQ(errno_to_host(errno_to_table(host)), host) << host;
+        if (host != EAGAIN && host != ECONNABORTED && host != ENOTSOCK && host != EOPNOTSUPP &&
+            host != EOVERFLOW) {
+            for (int constant : {106, 128, 130, 132, 140}) EXPECT_NE(errno_to_table(host), constant) << host;
+        }
+    }
+}
+
+TEST(Bindings, RandStaysWithinRandMax) {
+    call("srand", {atom("7")});
+    for (int i = 0; i < 2000; ++i) {
+        int64_t r = integer_of("rand");
+        ASSERT_GE(r, 0);
+        ASSERT_LE(r, 32767);
+    }
+}
+
+TEST(Bindings, FileRoundTripThroughBindings) {
+    std::string path = "/tmp/quib-bindings-" + std::to_string(getpid());
+    CellRef f = call("fopen", {text(path), text("w")});
+    ASSERT_NE(to_int64(f.get()), 0);
+    EXPECT_EQ(bytes_of("fputs", {address("one\ntwo\n"), f}), "1");
+    EXPECT_EQ(bytes_of("fwrite", {text("xyz"), atom("1"), atom("3"), f}), "3");
+    EXPECT_EQ(bytes_of("fclose", {f}), "0");
+
+    f = call("fopen", {text(path), text("r")});
+    char line[16];
+    EXPECT_EQ(integer_of("fgets", {address(line), atom("16"), f}), reinterpret_cast<intptr_t>(line));
+    EXPECT_STREQ(line, "one\n");
+    int64_t position = -1;
+    EXPECT_EQ(bytes_of("fgetpos", {f, address(&position)}), "0");
+    EXPECT_EQ(position, 4);
+    EXPECT_EQ(bytes_of("fgetc", {f}), "116");  // 't'
+    EXPECT_EQ(bytes_of("fsetpos", {f, address(&position)}), "0");
+    char rest[8] = {};
+    EXPECT_EQ(bytes_of("fread", {address(rest), atom("1"), atom("7"), f}), "7");
+    EXPECT_EQ(std::string(rest, 7), "two\nxyz");
+    EXPECT_EQ(bytes_of("feof", {f}), "0");
+    EXPECT_EQ(bytes_of("fgetc", {f}), "01");
+    EXPECT_NE(bytes_of("feof", {f}), "0");
+    EXPECT_EQ(bytes_of("fclose", {f}), "0");
+    EXPECT_EQ(bytes_of("remove", {text(path)}), "0");
+}
+
+TEST(Bindings, TokensWithoutAStartGiveNull) {
+    char s[] = "a,b";
+    EXPECT_EQ(integer_of("strtok", {atom("0"), text(",")}), 0);
+    EXPECT_EQ(integer_of("strtok", {address(s), text(",")}), reinterpret_cast<intptr_t>(s));
+    EXPECT_EQ(integer_of("strtok", {atom("0"), text(",")}), reinterpret_cast<intptr_t>(s + 2));
+    EXPECT_EQ(integer_of("strtok", {atom("0"), text(",")}), 0);
+    char* context = nullptr;
+    EXPECT_EQ(integer_of("strtok_r", {atom("0"), text(","), address(&context)}), 0);
+}
+
+// The runtime's layouts are smaller than the host's; the sanitizers catch any overrun.
+TEST(Bindings, RuntimeLayoutsAreRespected) {
+    int* tm = static_cast<int*>(std::malloc(win::kTmSize));
+    int fields[9] = {0, 0, 12, 15, 5, 124, 0, 0, 0};  // 2024-06-15 12:00:00
+    std::memcpy(tm, fields, sizeof fields);
+    EXPECT_GT(integer_of("mktime", {address(tm)}), 0);
+    EXPECT_EQ(tm[6], 6);  // a Saturday, filled in
+    char out[64];
+    EXPECT_EQ(bytes_of("strftime", {address(out), atom("64"), text("%Y-%m-%d %Z"), address(tm)}),
+              std::to_string(std::strlen(out)));
+    EXPECT_EQ(std::string(out, 10), "2024-06-15");
+    EXPECT_EQ(reinterpret_cast<const char*>(integer_of("asctime", {address(tm)})),
+              std::string("Sat Jun 15 12:00:00 2024\n"));
+    std::free(tm);
+
+    char* buffer = static_cast<char*>(std::malloc(win::kBufferSize));
+    FILE* f = std::tmpfile();
+    EXPECT_EQ(bytes_of("setbuf", {address(f), address(buffer)}), "I");
+    for (int i = 0; i < 2000; ++i) std::fputc('x', f);
+    std::fclose(f);
+    std::free(buffer);
+
+    int64_t t = 86400;
+    const int* day = reinterpret_cast<const int*>(integer_of("gmtime", {address(&t)}));
+    EXPECT_EQ(day[3], 2);  // 1970-01-02
+}
+
+TEST(Bindings, TemporaryNamesAreShortAndFree) {
+    char name[20] = {};
+    EXPECT_EQ(integer_of("tmpnam", {address(name)}), reinterpret_cast<intptr_t>(name));
+    EXPECT_LT(std::strlen(name), sizeof name);
+    EXPECT_NE(access(name, F_OK), 0);
+    const char* own = reinterpret_cast<const char*>(integer_of("tmpnam", {atom("0")}));
+    EXPECT_STRNE(own, name);
+}
+
+TEST(Bindings, ArgumentCodes) {
+    struct Case {
+        char code;
+        CellRef value;
+        bool accepted;
+    } cases[] = {
+        {'N', atom("5"), true},    {'N', atom("K"), true},      {'N', atom("00"), false},
+        {'N', text("5"), false},   {'U', atom("abc"), true},    {'P', atom("0"), true},
+        {'P', atom("05"), false},  {'P', atom("K"), true},      {'A', atom("0"), false},
+        {'A', atom("8"), true},    {'T', atom("0"), true},      {'S', atom("0"), false},
+        {'S', text(""), true},     {'T', atom("[x]"), true},    {'T', atom("x"), false},
+        {'R', make_real(1), true}, {'R', atom("1"), false},
+    };
+    for (Case& c : cases) {
+        CArg out;
+        EXPECT_EQ(convert_arg(c.code, c.value.get(), out), c.accepted) << c.code << " " << c.value.bytes();
+    }
+    CellRef t = text("hello");
+    EXPECT_STREQ(reinterpret_cast<const char*>(to_address(t.get())), "hello");
+    CellRef list = atom("[ab]");
+    EXPECT_EQ(to_address(list.get()), reinterpret_cast<intptr_t>(atom_chars(list.get())));
+}
+
+TEST(BindingsDeath, AssertAndExit) {
+    EXPECT_DEATH(call("assert", {atom("H")}), "^ASSERTION FAILED:l:242\n$");
+    EXPECT_EXIT(call("exit", {atom("3")}), ::testing::ExitedWithCode(3), "");
+    EXPECT_DEATH(call("abort"), "");
+}
+
+}  // namespace
