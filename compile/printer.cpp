@@ -1,5 +1,260 @@
-// (stub, replaced by the compile work)
+// The expression and result printers: one parenthesised list form, two ways of writing atoms.
+// Printing streams top-down into one buffer: the joining rules for (f x) only need a few
+// bytes of the texts of f and x, which a left spine yields without printing it first.
 #include "compile/printer.h"
-std::string printExpression(const CellRef&) { AssertionFailure("b", __LINE__); }
-std::string printResult(const CellRef&) { AssertionFailure("b", __LINE__); }
-std::string DisplayForm(std::string_view) { AssertionFailure("b", __LINE__); }
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include "front/chars.h"
+
+namespace {
+
+enum class Mode { Expression, Result };
+
+constexpr size_t kListLiteralLimit = 999;
+
+// The bytes of a printed atom that decide how an application around it is written.
+struct Outline {
+    int first = -1;   // -1: empty text
+    int second = -1;
+    int last = -1;
+    bool single = false;
+};
+
+Outline OutlineOf(std::string_view text) {
+    Outline o;
+    if (text.empty()) return o;
+    o.first = static_cast<unsigned char>(text[0]);
+    o.second = text.size() > 1 ? static_cast<unsigned char>(text[1]) : -1;
+    o.last = static_cast<unsigned char>(text.back());
+    o.single = text.size() == 1;
+    return o;
+}
+
+bool PrintsAsEmptyPair(unsigned char tag, Mode mode) {
+    if (tag == 0 || tag == ')' || tag == ']') return true;
+    if (mode == Mode::Expression) return false;
+    return tag == '(' || tag == ' ' || tag < 32 || tag == 127;
+}
+
+// The list literal as the result printer writes it: each byte's signed value, control and
+// high bytes through the character table; "()" when it is empty, too long, or writes too much.
+std::string ResultListLiteral(const Cell* c) {
+    uint32_t length = extent_of(c);
+    if (length == 0 || length > kListLiteralLimit) return "()";
+    std::string shown = DisplayForm(atom_bytes(c));
+    std::string out;
+    char number[8];
+    for (unsigned char b : shown) {
+        std::snprintf(number, sizeof number, "%d", static_cast<int>(static_cast<signed char>(b)));
+        const std::string* entry = nullptr;
+        if (b < 32 || b > 126) entry = CharacterTableFind(number);
+        if (entry)
+            out += *entry;
+        else
+            out += number;
+        if (out.size() > kListLiteralLimit) return "()";
+    }
+    return out;
+}
+
+std::string RealText(const Cell* c) {
+    double d;
+    std::memcpy(&d, atom_chars(c) + 1, sizeof d);
+    char buffer[64];
+    std::snprintf(buffer, sizeof buffer, "%e", d);
+    return std::string("real[") + buffer + "]";
+}
+
+// Appends the counted text's payload escaped, stopping once out passes limit.
+void AppendCountedText(std::string& out, const Cell* c, size_t limit) {
+    out += "init[";
+    for (char ch : counted_payload(c)) {
+        if (out.size() > limit) return;
+        switch (ch) {
+            case '\n': out += "[p]"; break;
+            case '[': out += "[q]"; break;
+            case ']': out += "[r]"; break;
+            case '\0': out += '\n'; break;
+            default: out += ch;
+        }
+    }
+    out += ']';
+}
+
+// Atoms written as their own bytes; everything else has a short fixed outline.
+bool PrintsAsItself(unsigned char tag, Mode mode) {
+    if (PrintsAsEmptyPair(tag, mode)) return false;
+    if (mode == Mode::Expression) return tag != ' ' && tag != '(';
+    return tag != '[';
+}
+
+Outline AtomOutline(const Cell* c, Mode mode) {
+    unsigned char tag = tag_of(c);
+    if (PrintsAsEmptyPair(tag, mode)) return OutlineOf("()");
+    if (PrintsAsItself(tag, mode)) return OutlineOf(atom_bytes(c));
+    if (mode == Mode::Result) return OutlineOf(ResultListLiteral(c));
+    if (tag == ' ') return OutlineOf(RealText(c));
+    return OutlineOf("init[]");  // same first, second and last bytes as any escaped text
+}
+
+// The single byte an argument prints as, or -1 when its text is longer (pairs always are).
+int SingleByte(const Cell* c, Mode mode) {
+    if (!is_atom(c)) return -1;
+    unsigned char tag = tag_of(c);
+    if (!PrintsAsItself(tag, mode)) return -1;  // "()", "real[..]", "init[..]", list digits
+    return atom_chars(c)[1] == 0 ? tag : -1;
+}
+
+bool JoinsAfter(int c) {
+    if (c <= 0) return false;
+    return IsOperatorChar(static_cast<unsigned char>(c)) || (c >= 'A' && c <= 'Z') || c < 32 || c > 126;
+}
+
+bool JoinsAsArgument(int c) {
+    return c > 0 && c != ' ' && c != '(' && c != ')' && c != '[' && c != ']';
+}
+
+// How (L R) is written: 1 extends L's list, 2 joins L and R, 3 wraps both in a new list.
+enum Rule : uint8_t { kExtend = 1, kJoin = 2, kWrap = 3 };
+
+class Printer {
+public:
+    explicit Printer(Mode mode) : mode_(mode) {}
+
+    std::string Print(Cell* root) {
+        Start(root, 0);
+        while (!frames_.empty() && !Full()) Step();
+        if (out_.size() > kPrintLimit) {
+            out_.resize(kPrintLimit);
+            out_ += "...";
+        }
+        return std::move(out_);
+    }
+
+private:
+    // A left spine being written: its arguments and rules (bottom-up) live in the shared
+    // arrays from base on; `trailing` closing parentheses are owed once it is done.
+    struct Frame {
+        size_t base;
+        size_t count;
+        size_t next;
+        size_t trailing;
+    };
+
+    bool Full() const { return out_.size() > kPrintLimit; }
+
+    void AppendAtom(const Cell* c, bool drop_last) {
+        unsigned char tag = tag_of(c);
+        size_t before = out_.size();
+        if (PrintsAsEmptyPair(tag, mode_)) {
+            out_ += "()";
+        } else if (PrintsAsItself(tag, mode_)) {
+            std::string_view bytes = atom_bytes(c);
+            out_.append(bytes.substr(0, std::min(bytes.size(), kPrintLimit + 1)));
+        } else if (mode_ == Mode::Result) {
+            out_ += ResultListLiteral(c);
+        } else if (tag == ' ') {
+            out_ += RealText(c);
+        } else {
+            AppendCountedText(out_, c, kPrintLimit);
+        }
+        if (drop_last && out_.size() > before) out_.pop_back();
+    }
+
+    void AppendClosing(size_t n) {
+        if (Full()) return;
+        out_.append(std::min(n, kPrintLimit + 1 - out_.size()), ')');
+    }
+
+    // Writes c up to its first argument that still has to be written, leaving a frame for the rest.
+    void Start(Cell* c, size_t trailing) {
+        if (is_atom(c)) {
+            AppendAtom(c, false);
+            AppendClosing(trailing);
+            return;
+        }
+        size_t base = args_.size();
+        while (is_pair(c)) {
+            args_.push_back(right_of(c));
+            c = left_of(c);
+        }
+        std::reverse(args_.begin() + static_cast<std::ptrdiff_t>(base), args_.end());
+        size_t count = args_.size() - base;
+        rules_.resize(args_.size());
+
+        Outline text = AtomOutline(c, mode_);
+        size_t wraps = 0;
+        for (size_t k = 0; k < count; ++k) {
+            bool opens = text.first == '(' && text.second != -1 && text.second != ')';
+            int single = SingleByte(args_[base + k], mode_);
+            Rule rule;
+            if (opens) {
+                rule = kExtend;
+                text.last = ')';
+            } else if (text.first != '(' && JoinsAfter(text.last) && JoinsAsArgument(single)) {
+                rule = kJoin;
+                text.last = single;
+            } else {
+                rule = kWrap;
+                ++wraps;
+                text.second = text.first;
+                text.first = '(';
+                text.last = ')';
+            }
+            rules_[base + k] = rule;
+        }
+        if (!Full()) out_.append(std::min(wraps, kPrintLimit + 1 - out_.size()), '(');
+        AppendAtom(c, rules_[base] == kExtend);
+        frames_.push_back({base, count, 0, trailing});
+    }
+
+    void Step() {
+        Frame& frame = frames_.back();
+        size_t k = frame.next;
+        size_t at = frame.base + k;
+        Rule rule = static_cast<Rule>(rules_[at]);
+        Cell* arg = args_[at];
+        bool last = k + 1 == frame.count;
+        size_t closing = rule != kJoin && (last || rules_[at + 1] != kExtend) ? 1 : 0;
+        if (rule != kJoin) out_ += ' ';
+        if (last) {
+            // The last argument inherits what the frame still owes, so right-nested
+            // chains keep one frame however deep they go.
+            size_t trailing = frame.trailing + closing;
+            args_.resize(frame.base);
+            rules_.resize(frame.base);
+            frames_.pop_back();
+            Start(arg, trailing);
+        } else {
+            ++frame.next;
+            Start(arg, closing);
+        }
+    }
+
+    Mode mode_;
+    std::string out_;
+    std::vector<Cell*> args_;
+    std::vector<uint8_t> rules_;
+    std::vector<Frame> frames_;
+};
+
+}  // namespace
+
+std::string printExpression(const CellRef& e) { return Printer(Mode::Expression).Print(e.get()); }
+
+std::string printResult(const CellRef& e) { return Printer(Mode::Result).Print(e.get()); }
+
+std::string DisplayForm(std::string_view text) {
+    std::string out(text);
+    for (char& ch : out) {
+        if (ch == '\0')
+            ch = '\n';
+        else if (ch == '\n')
+            ch = '\0';
+    }
+    return out;
+}

@@ -1,3 +1,45 @@
-// (stub, replaced by the compile work)
+// Run control: prepare the program, reduce (I (main argv)), and judge what comes back.
 #include "compile/run.h"
-void runProgram(ErrorRecord&, int64_t) { AssertionFailure("b", __LINE__); }
+
+#include "compile/checks.h"
+#include "compile/printer.h"
+#include "engine/reducer.h"
+#include "engine/tables.h"
+#include "library/values.h"
+
+namespace {
+
+constexpr size_t kNameLimit = 57;
+constexpr size_t kNameKept = 53;
+
+std::string Shortened(const std::string& text) {
+    if (text.size() < kNameLimit) return text;
+    return text.substr(0, kNameKept) + "...";
+}
+
+}  // namespace
+
+void runProgram(ErrorRecord& record, int64_t argv_address) {
+    DefinitionTable& table = definitions();
+    prepareProgram(record);
+    if (!IsEmpty(record)) return;
+    const CellRef* main = find_definition("");
+    QUIB_CHECK(main != nullptr);
+    CellRef result = evaluate(apply(CellRef::atom("I"), apply(*main, make_integer(argv_address))));
+    QUIB_CHECK(result);
+    if (result.is_atom() && result.tag() == ')') {
+        std::string name(result.bytes().substr(1));
+        record.Name = name;
+        record.Type = "Cycle";
+        record.Text = "Cycle detected on function [" + name + "].";
+        return;
+    }
+    if (is_integer_arg(result.get())) {
+        table[""] = std::move(result);
+        return;
+    }
+    std::string printed = printResult(result);
+    record.Name = Shortened(printed);
+    record.Type = "Range";
+    record.Text = "The program must return an integer. Instead we encountered:\n" + printed;
+}

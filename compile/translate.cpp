@@ -1,14 +1,308 @@
-// (stub, replaced by the compile work)
+// Translation passes over definition bodies: the layout definition, quote and pair-pattern
+// expansion, binder and reference collection, renaming, and the name-list helpers.
 #include "compile/translate.h"
-std::string LayoutText() { AssertionFailure("b", __LINE__); }
-CellRef QuoteExpansion(const CellRef&) { AssertionFailure("b", __LINE__); }
-CellRef PairPatternExpansion(const CellRef&) { AssertionFailure("b", __LINE__); }
-CellRef Places(const CellRef&) { AssertionFailure("b", __LINE__); }
-CellRef BoundLetters(const CellRef&) { AssertionFailure("b", __LINE__); }
-CellRef Rename(const CellRef&, const CellRef&, std::string_view) { AssertionFailure("b", __LINE__); }
-CellRef References(const CellRef&) { AssertionFailure("b", __LINE__); }
-CellRef ListSingleton(const CellRef&) { AssertionFailure("b", __LINE__); }
-CellRef ListMerge(const CellRef&, const CellRef&) { AssertionFailure("b", __LINE__); }
-bool ListMember(const CellRef&, std::string_view) { AssertionFailure("b", __LINE__); }
-size_t ListCount(const CellRef&) { AssertionFailure("b", __LINE__); }
-CellRef ListInsert(const CellRef&, const CellRef&) { AssertionFailure("b", __LINE__); }
+
+#include <unordered_map>
+#include <unordered_set>
+#include <utility>
+#include <vector>
+
+#include "compile/printer.h"
+#include "front/chars.h"
+
+namespace {
+
+// Rebuilds a graph bottom-up without native recursion. on_atom maps each atom; on_pair gets
+// the original pair and its rebuilt parts. A cell reached along several paths is rebuilt once.
+template <class OnAtom, class OnPair>
+CellRef RebuildBottomUp(Cell* root, OnAtom on_atom, OnPair on_pair) {
+    struct Item {
+        Cell* cell;
+        bool parts_done;
+    };
+    std::vector<Item> pending{{root, false}};
+    std::vector<CellRef> results;
+    std::unordered_map<Cell*, CellRef> shared;
+    while (!pending.empty()) {
+        Item item = pending.back();
+        pending.pop_back();
+        Cell* c = item.cell;
+        if (is_atom(c)) {
+            results.push_back(on_atom(c));
+            continue;
+        }
+        bool many_owners = ref_count(c) > 1;
+        if (!item.parts_done) {
+            if (many_owners) {
+                auto it = shared.find(c);
+                if (it != shared.end()) {
+                    results.push_back(it->second);
+                    continue;
+                }
+            }
+            pending.push_back({c, true});
+            pending.push_back({right_of(c), false});
+            pending.push_back({left_of(c), false});
+            continue;
+        }
+        CellRef r = std::move(results.back());
+        results.pop_back();
+        CellRef l = std::move(results.back());
+        results.pop_back();
+        CellRef rebuilt = on_pair(c, std::move(l), std::move(r));
+        if (many_owners) shared.emplace(c, rebuilt);
+        results.push_back(std::move(rebuilt));
+    }
+    return std::move(results.back());
+}
+
+// The pair (l r), reusing the original when neither part changed.
+CellRef Rejoin(Cell* original, CellRef l, CellRef r) {
+    if (l.get() == left_of(original) && r.get() == right_of(original)) return CellRef(original);
+    return CellRef::pair(std::move(l), std::move(r));
+}
+
+CellRef KeepAtom(Cell* c) { return CellRef(c); }
+
+// Visits every cell once (shared cells included), without native recursion.
+template <class Visit>
+void VisitCells(Cell* root, Visit visit) {
+    std::vector<Cell*> pending{root};
+    std::unordered_set<Cell*> seen;
+    while (!pending.empty()) {
+        Cell* c = pending.back();
+        pending.pop_back();
+        if (ref_count(c) > 1 && !seen.insert(c).second) continue;
+        if (!visit(c) || is_atom(c)) continue;
+        pending.push_back(right_of(c));
+        pending.push_back(left_of(c));
+    }
+}
+
+bool IsLambdaVariable(std::string_view text) {
+    return text.size() == 1 && text[0] >= 'a' && text[0] <= 'z';
+}
+
+bool IsBinderMark(unsigned char tag) { return tag == '\\' || tag == '{'; }
+
+// One C type: its size and the fields placed into it, in order.
+struct LayoutField {
+    const char* name;
+    int size;
+    int offset;
+};
+struct LayoutType {
+    const char* name;
+    int size;
+    std::vector<LayoutField> fields;
+};
+
+// Splits the gap that holds each field into the bytes before it, the field, the bytes after it.
+std::string Descriptor(const LayoutType& type) {
+    struct Chunk {
+        std::string name;  // empty: a gap
+        int size;
+    };
+    std::vector<Chunk> chunks{{"", type.size}};
+    for (const LayoutField& field : type.fields) {
+        int start = 0;
+        size_t i = 0;
+        while (i < chunks.size() && start + chunks[i].size <= field.offset) start += chunks[i++].size;
+        QUIB_CHECK(i < chunks.size() && chunks[i].name.empty());
+        int end = start + chunks[i].size;
+        QUIB_CHECK(field.offset + field.size <= end);
+        std::vector<Chunk> pieces;
+        if (field.offset > start) pieces.push_back({"", field.offset - start});
+        pieces.push_back({field.name, field.size});
+        if (end > field.offset + field.size) pieces.push_back({"", end - field.offset - field.size});
+        chunks.erase(chunks.begin() + static_cast<std::ptrdiff_t>(i));
+        chunks.insert(chunks.begin() + static_cast<std::ptrdiff_t>(i), pieces.begin(), pieces.end());
+    }
+    std::string text = "[" + std::string(type.name);
+    for (const Chunk& chunk : chunks) text += "[" + chunk.name + "[" + std::to_string(chunk.size) + "]]";
+    return text + "]";
+}
+
+// Walks a name list's elements in order.
+template <class Visit>
+void ForEachListed(const Cell* list, Visit visit) {
+    while (is_pair(list)) {
+        visit(left_of(list));
+        list = right_of(list);
+    }
+}
+
+std::vector<CellRef> ListElements(const CellRef& list) {
+    std::vector<CellRef> out;
+    ForEachListed(list.get(), [&](Cell* x) { out.emplace_back(x); });
+    return out;
+}
+
+CellRef ListOf(const std::vector<CellRef>& elements) {
+    CellRef list = CellRef::atom("()");
+    for (auto it = elements.rbegin(); it != elements.rend(); ++it) list = CellRef::pair(*it, std::move(list));
+    return list;
+}
+
+}  // namespace
+
+std::string LayoutText() {
+    static const std::vector<LayoutType> kTypes = {
+        {"addrinfo",
+         48,
+         {{"ai_flags", 4, 0},
+          {"ai_family", 4, 4},
+          {"ai_socktype", 4, 8},
+          {"ai_protocol", 4, 12},
+          {"ai_addrlen", 8, 16},
+          {"ai_addr", 8, 32},
+          {"ai_canonname", 8, 24},
+          {"ai_next", 8, 40}}},
+        {"dirent",
+         296,
+         {{"d_ino", 4, 0},
+          {"d_off", 4, 4},
+          {"d_namlen", 8, 16},
+          {"d_reclen", 2, 8},
+          {"d_type", 4, 24},
+          {"d_name", 261, 28}}},
+        {"fd_set", 520, {}},
+        {"size_t", 8, {}},
+        {"socklen_t", 4, {}},
+        {"time_t", 8, {}},
+    };
+    std::string text = "[";
+    for (const LayoutType& type : kTypes) text += Descriptor(type);
+    return text + "]";
+}
+
+// A quoted expression becomes (V "[source]" value): its text before expansion, then its value.
+CellRef QuoteExpansion(const CellRef& body) {
+    return RebuildBottomUp(body.get(), KeepAtom, [](Cell* original, CellRef l, CellRef r) {
+        Cell* f = left_of(original);
+        if (is_atom(f) && tag_of(f) == '`') {
+            std::string source = "[" + printExpression(CellRef(right_of(original))) + "]";
+            return apply(apply(CellRef::atom("V"), CellRef::atom(std::move(source))), std::move(r));
+        }
+        return Rejoin(original, std::move(l), std::move(r));
+    });
+}
+
+// ((({ (k1 k2)) v) body) binds k2 to v, then k1 to v's first and k2 to v's second component.
+CellRef PairPatternExpansion(const CellRef& body) {
+    return RebuildBottomUp(body.get(), KeepAtom, [](Cell* original, CellRef l, CellRef r) {
+        CellRef e = Rejoin(original, std::move(l), std::move(r));
+        Cell* wing = left_of(e.get());
+        if (!is_pair(wing) || !is_pair(left_of(wing))) return e;
+        Cell* binder = left_of(wing);
+        Cell* key = right_of(binder);
+        if (!atom_is_char(left_of(binder), '{') || !is_pair(key)) return e;
+        Cell* k1 = left_of(key);
+        Cell* k2 = right_of(key);
+        if (!is_atom(k1) || !is_atom(k2) || !IsDefinableName(atom_bytes(k1)) || !IsDefinableName(atom_bytes(k2)))
+            return e;
+        CellRef brace(left_of(binder));
+        CellRef first(k1), second(k2);
+        CellRef value(right_of(wing));
+        CellRef rest(right_of(e.get()));
+        CellRef whole = CellRef::atom(ShortSpelling(atom_bytes(k2)));
+        CellRef take_second = apply3(brace, second, apply(whole, CellRef::atom("H")), std::move(rest));
+        CellRef take_first = apply3(brace, std::move(first), apply(whole, CellRef::atom("K")), std::move(take_second));
+        return apply3(brace, std::move(second), std::move(value), std::move(take_first));
+    });
+}
+
+Binders CollectBinders(const CellRef& body) {
+    Binders found;
+    VisitCells(body.get(), [&](Cell* c) {
+        if (is_atom(c)) return false;
+        Cell* f = left_of(c);
+        Cell* x = right_of(c);
+        if (!is_atom(f) || !IsBinderMark(tag_of(f)) || !is_atom(x)) return true;
+        std::string_view key = atom_bytes(x);
+        (IsLambdaVariable(key) ? found.letters : found.places).emplace(key);
+        return false;
+    });
+    return found;
+}
+
+CellRef Places(const CellRef& body) { return NameList(CollectBinders(body).places); }
+
+CellRef BoundLetters(const CellRef& body) { return NameList(CollectBinders(body).letters); }
+
+CellRef RenameAll(const CellRef& body, const Renaming& renaming) {
+    return RebuildBottomUp(
+        body.get(),
+        [&](Cell* c) {
+            auto it = renaming.find(atom_bytes(c));
+            return it == renaming.end() ? CellRef(c) : it->second;
+        },
+        Rejoin);
+}
+
+CellRef Rename(const CellRef& body, const CellRef& replacement, std::string_view name) {
+    Renaming renaming;
+    renaming.emplace(std::string(name), replacement);
+    return RenameAll(body, renaming);
+}
+
+bool IsReferenceName(std::string_view text) {
+    if (text.empty()) return false;
+    unsigned char first = static_cast<unsigned char>(text[0]);
+    if (IsBinderMark(first) || IsLambdaVariable(text)) return false;
+    if (IsLowerName(text)) return true;
+    if (text.size() != 1) return false;
+    return (first >= 'A' && first <= 'Z') || IsOperatorChar(first) || (first >= 1 && first <= 31) || first >= 127;
+}
+
+NameSet ReferenceNames(const CellRef& body) {
+    NameSet names;
+    VisitCells(body.get(), [&](Cell* c) {
+        if (is_atom(c) && IsReferenceName(atom_bytes(c))) names.emplace(atom_bytes(c));
+        return true;
+    });
+    return names;
+}
+
+CellRef References(const CellRef& body) { return NameList(ReferenceNames(body)); }
+
+CellRef NameList(const NameSet& names) {
+    CellRef list = CellRef::atom("()");
+    for (auto it = names.rbegin(); it != names.rend(); ++it) list = CellRef::pair(CellRef::atom(*it), std::move(list));
+    return list;
+}
+
+CellRef ListSingleton(const CellRef& x) { return CellRef::pair(x, CellRef::atom("()")); }
+
+CellRef ListMerge(const CellRef& a, const CellRef& b) {
+    std::vector<CellRef> xs = ListElements(a), ys = ListElements(b), merged;
+    size_t i = 0, j = 0;
+    while (i < xs.size() || j < ys.size()) {
+        if (j == ys.size() || (i < xs.size() && xs[i].bytes() < ys[j].bytes())) {
+            merged.push_back(xs[i++]);
+        } else if (i == xs.size() || ys[j].bytes() < xs[i].bytes()) {
+            merged.push_back(ys[j++]);
+        } else {
+            merged.push_back(xs[i++]);
+            ++j;
+        }
+    }
+    return ListOf(merged);
+}
+
+bool ListMember(const CellRef& list, std::string_view atom) {
+    bool found = false;
+    ForEachListed(list.get(), [&](Cell* x) { found = found || atom_bytes(x) == atom; });
+    return found;
+}
+
+size_t ListCount(const CellRef& list) {
+    size_t count = 0;
+    ForEachListed(list.get(), [&](Cell*) { ++count; });
+    return count;
+}
+
+CellRef ListInsert(const CellRef& list, const CellRef& x) {
+    if (ListMember(list, x.bytes())) return list;
+    return ListMerge(list, ListSingleton(x));
+}
