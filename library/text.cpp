@@ -39,13 +39,12 @@ CellRef literal_or_Z(std::string_view elements) {
 std::string escaped_elements(std::string_view bytes) {
     std::string out;
     out.reserve(bytes.size());
-    for (char c : bytes) {
-        switch (c) {
-            case '\n': out += "[p]"; break;
-            case '[': out += "[q]"; break;
-            case ']': out += "[r]"; break;
-            default: out += c;
-        }
+    while (!bytes.empty()) {
+        size_t plain = bytes.find_first_of("\n[]");
+        out.append(bytes.substr(0, plain));
+        if (plain == std::string_view::npos) break;
+        out += bytes[plain] == '\n' ? "[p]" : bytes[plain] == '[' ? "[q]" : "[r]";
+        bytes.remove_prefix(plain + 1);
     }
     return out;
 }
