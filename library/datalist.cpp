@@ -1,12 +1,155 @@
-// (stub, replaced by the arithmetic work)
+// Data lists: list-literal texts and data pairs, their front and last element, and flattening.
+//
+// A one-byte element stands for the tree code the character table pairs with it. A byte the table
+// does not hold (the line feed) has no tree code; it is taken as the one-element list holding that
+// byte, "[" byte "]", and written back as the bare byte when such a list is appended, so taking a
+// literal apart and flattening it again gives the same bytes.
 #include "library/datalist.h"
-bool IsEmptyData(const Cell*) { AssertionFailure("b", __LINE__); }
-size_t LastElementStart(std::string_view) { AssertionFailure("b", __LINE__); }
-std::string LiteralFront(std::string_view) { AssertionFailure("b", __LINE__); }
-std::string LiteralLast(std::string_view) { AssertionFailure("b", __LINE__); }
-CellRef DataFront(Cell*) { AssertionFailure("b", __LINE__); }
-CellRef DataLast(Cell*) { AssertionFailure("b", __LINE__); }
-std::string AppendElement(std::string_view, std::string_view) { AssertionFailure("b", __LINE__); }
-CellRef FlattenData(Cell*) { AssertionFailure("b", __LINE__); }
-std::string ElementText(Cell*) { AssertionFailure("b", __LINE__); }
-CellRef MakeListLiteral(std::string_view) { AssertionFailure("b", __LINE__); }
+
+#include <vector>
+
+#include "engine/classify.h"
+#include "front/chars.h"
+
+namespace {
+
+bool is_bracket(char ch) { return ch == '[' || ch == ']'; }
+
+// An atom is data exactly when it is a list literal; pairs carry the classification's marker.
+bool is_data_value(Cell* d) { return is_atom(d) ? tag_of(d) == '[' : is_data(d); }
+
+// The one byte an element is written as, or 0 when it is written out whole.
+char abbreviation(std::string_view element) {
+    if (element.size() < 3 || element.front() != '[') return 0;
+    if (const std::string* display = CharacterTableFind(element); display && display->size() == 1)
+        return (*display)[0];
+    if (element.size() == 3 && element.back() == ']' && !is_bracket(element[1]) &&
+        !CharacterTableFind(element.substr(1, 1)))
+        return element[1];
+    return 0;
+}
+
+// Writes the element that starts at `from` in `out` in its canonical spelling.
+void abbreviate_tail(std::string& out, size_t from) {
+    if (char ch = abbreviation(std::string_view(out).substr(from))) {
+        out.resize(from);
+        out.push_back(ch);
+    }
+}
+
+// The list-literal text of a data value, built with an explicit task stack so that long
+// left-nested chains take neither native stack nor quadratic copying.
+std::string flatten_text(Cell* d) {
+    QUIB_CHECK(is_data_value(d));
+    enum class Step : uint8_t { Visit, OpenTail, CloseTail };
+    struct Task {
+        Step step;
+        Cell* cell;
+    };
+    std::string out;
+    std::vector<Task> tasks{{Step::Visit, d}};
+    std::vector<size_t> element_starts;
+    while (!tasks.empty()) {
+        Task task = tasks.back();
+        tasks.pop_back();
+        switch (task.step) {
+            case Step::Visit:
+                if (is_atom(task.cell)) {
+                    out += atom_bytes(task.cell);
+                } else {
+                    // front without its "]", the last element, then "]" again
+                    tasks.push_back({Step::CloseTail, nullptr});
+                    tasks.push_back({Step::Visit, right_of(task.cell)});
+                    tasks.push_back({Step::OpenTail, nullptr});
+                    tasks.push_back({Step::Visit, left_of(task.cell)});
+                }
+                break;
+            case Step::OpenTail:
+                if (!out.empty() && out.back() == ']') out.pop_back();
+                element_starts.push_back(out.size());
+                break;
+            case Step::CloseTail:
+                abbreviate_tail(out, element_starts.back());
+                element_starts.pop_back();
+                out.push_back(']');
+                break;
+        }
+    }
+    return out;
+}
+
+}  // namespace
+
+bool IsEmptyData(const Cell* d) { return atom_is(d, "[]"); }
+
+// Never moves before index 1, so a text whose brackets do not balance cannot be read outside.
+size_t LastElementStart(std::string_view text) {
+    if (text.size() < 3) return 1;
+    size_t i = text.size() - 2;
+    if (text[i] != ']') return i;
+    int64_t depth = 1;
+    while (i > 1 && depth > 0) {
+        --i;
+        if (text[i] == ']') ++depth;
+        if (text[i] == '[') --depth;
+    }
+    return i;
+}
+
+std::string LiteralFront(std::string_view text) {
+    std::string front(text.substr(0, LastElementStart(text)));
+    front.push_back(']');
+    return front;
+}
+
+std::string LiteralLast(std::string_view text) {
+    size_t start = LastElementStart(text);
+    size_t end = text.size() >= 2 ? text.size() - 1 : text.size();
+    std::string_view element = text.substr(start, end > start ? end - start : 0);
+    if (element.size() != 1) return std::string(element);
+    if (const std::string* code = CharacterTableFind(element)) return *code;
+    return "[" + std::string(element) + "]";
+}
+
+CellRef DataFront(Cell* d) {
+    QUIB_CHECK(is_data_value(d) && !IsEmptyData(d));
+    if (is_atom(d)) return CellRef::atom(LiteralFront(atom_bytes(d)));
+    return CellRef(left_of(d));
+}
+
+CellRef DataLast(Cell* d) {
+    QUIB_CHECK(is_data_value(d) && !IsEmptyData(d));
+    if (is_atom(d)) return CellRef::atom(LiteralLast(atom_bytes(d)));
+    return CellRef(right_of(d));
+}
+
+std::string AppendElement(std::string_view front, std::string_view element) {
+    std::string out(front);
+    if (!out.empty() && out.back() == ']') out.pop_back();
+    size_t start = out.size();
+    out += element;
+    abbreviate_tail(out, start);
+    out.push_back(']');
+    return out;
+}
+
+CellRef FlattenData(Cell* d) {
+    QUIB_CHECK(is_data_value(d));
+    if (is_atom(d)) return CellRef(d);
+    return CellRef::atom(flatten_text(d));
+}
+
+std::string ElementText(Cell* d) {
+    QUIB_CHECK(is_data_value(d));
+    std::string text = is_atom(d) ? std::string(atom_bytes(d)) : flatten_text(d);
+    return text.size() >= 2 ? text.substr(1, text.size() - 2) : std::string();
+}
+
+CellRef MakeListLiteral(std::string_view text) {
+    std::string bytes;
+    bytes.reserve(text.size() + 2);
+    bytes.push_back('[');
+    bytes += text;
+    bytes.push_back(']');
+    return CellRef::atom(std::move(bytes));
+}
