@@ -6,6 +6,8 @@
 // literal apart and flattening it again gives the same bytes.
 #include "library/datalist.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <vector>
 
 #include "engine/classify.h"
@@ -18,11 +20,35 @@ bool is_bracket(char ch) { return ch == '[' || ch == ']'; }
 // An atom is data exactly when it is a list literal; pairs carry the classification's marker.
 bool is_data_value(Cell* d) { return is_atom(d) ? tag_of(d) == '[' : is_data(d); }
 
+// Shortest and longest tree code the character table holds.
+std::pair<size_t, size_t> tree_code_lengths() {
+    static const std::pair<size_t, size_t> lengths = [] {
+        std::pair<size_t, size_t> range{SIZE_MAX, 0};
+        for (const auto& [key, value] : CharacterTable()) {
+            if (key.size() < 2) continue;
+            range.first = std::min(range.first, key.size());
+            range.second = std::max(range.second, key.size());
+        }
+        return range;
+    }();
+    return lengths;
+}
+
+// Spares the table lookup for the elements flattening meets most, which are no tree codes.
+bool may_be_tree_code(std::string_view element) {
+    auto [shortest, longest] = tree_code_lengths();
+    if (element.size() < shortest || element.size() > longest) return false;
+    for (char ch : element)
+        if (!is_bracket(ch)) return false;
+    return true;
+}
+
 // The one byte an element is written as, or 0 when it is written out whole.
 char abbreviation(std::string_view element) {
     if (element.size() < 3 || element.front() != '[') return 0;
-    if (const std::string* display = CharacterTableFind(element); display && display->size() == 1)
-        return (*display)[0];
+    if (may_be_tree_code(element))
+        if (const std::string* display = CharacterTableFind(element); display && display->size() == 1)
+            return (*display)[0];
     if (element.size() == 3 && element.back() == ']' && !is_bracket(element[1]) &&
         !CharacterTableFind(element.substr(1, 1)))
         return element[1];
