@@ -105,10 +105,11 @@ char* tmpnam(char* buffer) {
     static char own[20];
     static unsigned counter = 0;
     char* out = buffer ? buffer : own;
-    unsigned pid = static_cast<unsigned>(::getpid()) & 0xFFFFFF;
+    // Five hex digits each keep the name within the runtime's 20-byte name buffers.
+    unsigned pid = static_cast<unsigned>(::getpid()) & 0xFFFFF;
     for (int tries = 0; tries < 1000; ++tries) {
-        counter = (counter + 1) & 0xFFFFFF;
-        char name[20];
+        counter = (counter + 1) & 0xFFFFF;
+        char name[32];
         std::snprintf(name, sizeof name, "/tmp/qb%x.%x", pid, counter);
         if (::access(name, F_OK) != 0 && errno == ENOENT) {
             std::memcpy(out, name, std::strlen(name) + 1);

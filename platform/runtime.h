@@ -35,7 +35,7 @@ int fsetpos(FILE* stream, const int64_t* position);
 // The runtime's stream buffer is 512 bytes.
 constexpr size_t kBufferSize = 512;
 void setbuf(FILE* stream, char* buffer);
-// A fresh name under /tmp (at most 19 bytes), written to `buffer` or to a static one.
+// A fresh name under /tmp (at most 18 bytes and the NUL), written to `buffer` or to a static one.
 char* tmpnam(char* buffer);
 
 // The runtime's broken-down time is nine ints (36 bytes), without the host's zone fields.

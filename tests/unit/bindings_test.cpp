@@ -75,6 +75,7 @@ TEST_F(Bindings, ResultsByArgumentKind) {
         {"isdigit of a numb", "isdigit", {atom("0048")}, "Z"},
         {"isascii of 127", "isascii", {atom("127")}, "K"},
         {"isascii of 128", "isascii", {atom("128")}, "H"},
+        {"isascii of a negative value", "isascii", {atom("01")}, "H"},
         {"toascii of 200", "toascii", {atom("200")}, "72"},
         {"toupper of 'a'", "toupper", {atom("97")}, "65"},
         {"tolower beyond the byte range", "tolower", {atom("1000065")}, "1000065"},
@@ -193,7 +194,7 @@ struct Guarded {
 
 TEST_F(Bindings, RuntimeLayoutsAreRespected) {
     Guarded tm(win::kTmSize);
-    int fields[9] = {0, 0, 12, 15, 5, 124, 0, 0, 0};  // 2024-06-15 12:00:00
+    int fields[9] = {0, 0, 12, 15, 5, 124, 0, 0, -1};  // 2024-06-15 12:00:00, zone's own summer time
     std::memcpy(tm.data(), fields, sizeof fields);
     EXPECT_GT(integer_of("mktime", {address(tm.data())}), 0);
     EXPECT_EQ(static_cast<int*>(tm.data())[6], 6);  // a Saturday, filled in
