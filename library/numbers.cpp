@@ -200,6 +200,13 @@ std::optional<Integer> parse_hint_numeral(std::string_view text) {
 }
 
 std::string hint_numeral(const Integer& v) {
+    if (v.is_small()) {
+        char buf[24];
+        char* p = buf;
+        if (v.small() < 0) *p++ = '0';
+        auto res = std::to_chars(p, buf + sizeof buf, magnitude_of(v.small()));
+        return std::string(buf, res.ptr);
+    }
     return v.sign() < 0 ? "0" + v.magnitude_digits() : v.magnitude_digits();
 }
 
