@@ -13,9 +13,9 @@ using namespace cellbits;
 constexpr int kArityCeiling = 11;
 constexpr int kArityFloor = -51;
 
-inline int stored_arity(const Cell* c) { return (top_byte(c) & 0x3F) - kArityBias; }
-inline bool data_marked(const Cell* c) { return (top_byte(c) & 0x7F) == kDataMarker; }
-inline bool unreduced_bit(const Cell* c) { return (top_byte(c) & kUnreducedBit) != 0; }
+using classbits::data_marked;
+using classbits::stored_arity;
+using classbits::unreduced_bit;
 
 inline void write_arity(Cell* c, int n, bool unreduced_flag) {
     QUIB_CHECK(n >= -kArityBias && n <= kArityCeiling);
@@ -126,8 +126,10 @@ bool is_classification_name(std::string_view name) {
     return kOperators.find(static_cast<char>(first)) != std::string_view::npos;
 }
 
+void classify_new_pair(Cell* c) { classify_pair(c); }
+
 // Post-order walk with an explicit stack: long application chains and data lists are deep.
-void classify(Cell* c) {
+void classify_graph(Cell* c) {
     if (is_classified(c)) return;
     if (is_atom(c)) {
         classify_atom(c);
@@ -163,33 +165,6 @@ void classify(Cell* c) {
             pending.pop_back();
         }
     }
-}
-
-int arity(Cell* c) {
-    classify(c);
-    return data_marked(c) ? 1 : stored_arity(c);
-}
-
-bool is_data(Cell* c) {
-    classify(c);
-    return data_marked(c);
-}
-
-bool is_normal_form(Cell* c) {
-    classify(c);
-    if (data_marked(c)) return true;
-    if (unreduced_bit(c)) return false;
-    return stored_arity(c) >= 1;
-}
-
-uint32_t free_variables(Cell* c) {
-    classify(c);
-    return free_of(c);
-}
-
-bool unreduced(Cell* c) {
-    classify(c);
-    return !data_marked(c) && unreduced_bit(c);
 }
 
 bool is_lazy_head(Cell* c) {

@@ -1,19 +1,55 @@
 // Cell classification: arity, normal form, data, free variables, cached in the header.
+// Once a cell is classified every question is a read of its header, so the readers are inline.
 #pragma once
 
 #include <cstdint>
+#include <string_view>
 
 #include "engine/cell.h"
 
-void classify(Cell* c);
+// Fills the header of c and of every unclassified cell below it.
+void classify_graph(Cell* c);
+inline void classify(Cell* c) {
+    if (__builtin_expect(!is_classified(c), 0)) classify_graph(c);
+}
+// Classifies a new pair whose two parts are classified already (no walk).
+void classify_new_pair(Cell* c);
+
+namespace classbits {
+inline bool data_marked(const Cell* c) { return (top_byte(c) & 0x7F) == cellbits::kDataMarker; }
+inline int stored_arity(const Cell* c) { return (top_byte(c) & 0x3F) - cellbits::kArityBias; }
+inline bool unreduced_bit(const Cell* c) { return (top_byte(c) & cellbits::kUnreducedBit) != 0; }
+}  // namespace classbits
+
 // Arguments still wanted (data reads as 1; 11 means unknown).
-int arity(Cell* c);
-bool is_data(Cell* c);
-bool is_normal_form(Cell* c);
+inline int arity(Cell* c) {
+    classify(c);
+    return classbits::data_marked(c) ? 1 : classbits::stored_arity(c);
+}
+inline bool is_data(Cell* c) {
+    classify(c);
+    return classbits::data_marked(c);
+}
+inline bool is_normal_form(Cell* c) {
+    classify(c);
+    if (classbits::data_marked(c)) return true;
+    return !classbits::unreduced_bit(c) && classbits::stored_arity(c) >= 1;
+}
+inline bool unreduced(Cell* c) {
+    classify(c);
+    return !classbits::data_marked(c) && classbits::unreduced_bit(c);
+}
 // Free lambda variables, bit (letter - 'a'); empty for data, numerals and list literals.
-uint32_t free_variables(Cell* c);
+inline uint32_t free_variables(Cell* c) {
+    classify(c);
+    if (classbits::data_marked(c)) return 0;
+    if (is_atom(c)) {
+        unsigned char t = tag_of(c);
+        if ((t >= '0' && t <= '9') || t == '[') return 0;
+    }
+    return extent_of(c);
+}
 bool is_lazy_head(Cell* c);
-bool unreduced(Cell* c);
 // 'u' lambda node ((\ v) b), 'i' binding node ((({ v) d) r), 'o' anything else.
 char shape(const Cell* c);
 // Whether `name` (an atom's bytes) is a name in the classification sense.

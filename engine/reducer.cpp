@@ -370,25 +370,39 @@ CellRef evaluate(CellRef expression) {
     return machine.run(std::move(expression));
 }
 
-CellRef substitute(const CellRef& body, const CellRef& value, char v) {
-    QUIB_CHECK(v >= 'a' && v <= 'z');
+namespace {
+
+// A new pair whose parts are classified, classified at once so that no later walk is needed.
+CellRef classified_pair(CellRef l, CellRef r) {
+    CellRef p = CellRef::pair(std::move(l), std::move(r));
+    classify_new_pair(p.get());
+    return p;
+}
+
+CellRef substitute_classified(const CellRef& body, const CellRef& value, uint32_t bit, char v) {
     Cell* b = body.get();
-    uint32_t bit = uint32_t{1} << (v - 'a');
     if (!(free_variables(b) & bit)) return body;
     if (is_atom(b)) return value;
     switch (shape(b)) {
         case 'u':
-            return CellRef::pair(CellRef(left_of(b)), substitute(body.right(), value, v));
+            return classified_pair(CellRef(left_of(b)), substitute_classified(body.right(), value, bit, v));
         case 'i': {
             Cell* l = left_of(b);
-            CellRef d = substitute(CellRef(right_of(l)), value, v);
-            CellRef key_part(left_of(l));
-            if (atom_chars(right_of(left_of(l)))[0] == v)
-                return CellRef::pair(CellRef::pair(std::move(key_part), std::move(d)), body.right());
-            return CellRef::pair(CellRef::pair(std::move(key_part), std::move(d)),
-                                 substitute(body.right(), value, v));
+            CellRef d = substitute_classified(CellRef(right_of(l)), value, bit, v);
+            CellRef bound = classified_pair(CellRef(left_of(l)), std::move(d));
+            if (atom_chars(right_of(left_of(l)))[0] == v) return classified_pair(std::move(bound), body.right());
+            return classified_pair(std::move(bound), substitute_classified(body.right(), value, bit, v));
         }
         default:
-            return CellRef::pair(substitute(body.left(), value, v), substitute(body.right(), value, v));
+            return classified_pair(substitute_classified(body.left(), value, bit, v),
+                                   substitute_classified(body.right(), value, bit, v));
     }
+}
+
+}  // namespace
+
+CellRef substitute(const CellRef& body, const CellRef& value, char v) {
+    QUIB_CHECK(v >= 'a' && v <= 'z');
+    classify(value.get());
+    return substitute_classified(body, value, uint32_t{1} << (v - 'a'), v);
 }
