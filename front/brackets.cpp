@@ -124,6 +124,8 @@ size_t SkipBracket(std::string_view text, size_t i) {
         if (square) {
             step = b == '[' ? 1 : b == ']' ? -1 : 0;
         } else if (b == '[' || b == ']') {
+            // Meeting a square group from its far side means the walk started inside it.
+            QUIB_CHECK((b == '[') == forward);
             i = SkipBracket(text, i);
         } else {
             step = (b == '(' || b == '{') ? 1 : (b == ')' || b == '}') ? -1 : 0;
