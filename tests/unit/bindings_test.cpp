@@ -82,6 +82,8 @@ TEST_F(Bindings, ResultsByArgumentKind) {
         {"strtol of ff base 16", "strtol", {text("ff"), atom("0"), atom("16")}, "255"},
         {"strtol of a negative", "strtol", {text("-12"), atom("0"), atom("10")}, "012"},
         {"strtoul of a large value", "strtoul", {text("4000000000"), atom("0"), atom("10")}, "4000000000"},
+        {"strtoul beyond the signed range keeps the bits", "strtoul", {text("9223372036854775808"), atom("0"), atom("10")},
+         "09223372036854775808"},
         {"strtoul of -5 is a numeral", "strtoul", {text("-5"), atom("0"), atom("10")}, "05"},
         {"strcmp", "strcmp", {text("abc"), text("abd")}, "01"},
         {"strcasecmp", "strcasecmp", {text("ABC"), text("abc")}, "0"},
