@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # Runs one end-to-end case: NAME.quib with optional NAME.args (one argument a line) and
 # NAME.stdin; compares the exit status (NAME.status, default 0), standard output (NAME.out)
-# and standard error (NAME.err) byte for byte (missing files mean empty).
+# and standard error (NAME.err) byte for byte (missing files mean empty). A third argument
+# names where the expectation files live when they are not beside the program.
 set -u
 quib=$1
 case_file=$2
-base=${case_file%.quib}
+base=${3:-${case_file%.quib}}
 dir=$(dirname "$case_file")
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
