@@ -258,7 +258,9 @@ bool IsReferenceName(std::string_view text) {
 NameSet ReferenceNames(const CellRef& body) {
     NameSet names;
     VisitCells(body.get(), [&](Cell* c) {
-        if (is_atom(c) && IsReferenceName(atom_bytes(c))) names.emplace(atom_bytes(c));
+        if (!is_atom(c)) return true;
+        std::string_view text = atom_bytes(c);
+        if (IsReferenceName(text) && names.find(text) == names.end()) names.emplace(text);
         return true;
     });
     return names;

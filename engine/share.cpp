@@ -4,6 +4,8 @@
 // inserting compares whole graphs (ordered comparison of deep chains would be quadratic).
 #include "engine/share.h"
 
+#include <bit>
+#include <string>
 #include <unordered_map>
 #include <vector>
 
@@ -12,19 +14,63 @@
 
 namespace {
 
-using ClassId = uint64_t;
+using ClassId = uint32_t;
 
-struct PairKeyHash {
-    size_t operator()(const std::pair<ClassId, ClassId>& k) const {
-        return std::hash<ClassId>()(k.first * 0x9E3779B97F4A7C15ULL ^ k.second);
+// Open addressing from 64-bit keys (never ~0) to values; no allocation per entry.
+template <class Value>
+class FlatMap {
+public:
+    Value* find(uint64_t key) {
+        if (keys_.empty()) return nullptr;
+        for (size_t i = Slot(key);; i = (i + 1) & (keys_.size() - 1)) {
+            if (keys_[i] == key) return &values_[i];
+            if (keys_[i] == kEmpty) return nullptr;
+        }
     }
+    // The value under key, default-made when absent; `added` tells which.
+    Value& insert(uint64_t key, bool& added) {
+        if ((count_ + 1) * 2 > keys_.size()) Grow();
+        size_t i = Slot(key);
+        while (keys_[i] != kEmpty && keys_[i] != key) i = (i + 1) & (keys_.size() - 1);
+        added = keys_[i] == kEmpty;
+        if (added) {
+            keys_[i] = key;
+            ++count_;
+        }
+        return values_[i];
+    }
+
+private:
+    static constexpr uint64_t kEmpty = ~uint64_t{0};
+
+    size_t Slot(uint64_t key) const {
+        uint64_t mixed = (key ^ (key >> 29)) * 0x9E3779B97F4A7C15ULL;
+        return static_cast<size_t>(mixed >> shift_);
+    }
+    void Grow() {
+        std::vector<uint64_t> keys = std::move(keys_);
+        std::vector<Value> values = std::move(values_);
+        keys_.assign(keys.empty() ? 64 : keys.size() * 2, kEmpty);
+        shift_ = 64 - std::countr_zero(keys_.size());
+        values_ = std::vector<Value>(keys_.size());
+        count_ = 0;
+        bool added;
+        for (size_t i = 0; i < keys.size(); ++i)
+            if (keys[i] != kEmpty) insert(keys[i], added) = std::move(values[i]);
+    }
+
+    std::vector<uint64_t> keys_;
+    std::vector<Value> values_;
+    size_t count_ = 0;
+    int shift_ = 64;
 };
+
+uint64_t CellKey(const Cell* c) { return reinterpret_cast<uintptr_t>(c); }
 
 struct Index {
     std::unordered_map<std::string, ClassId> atom_classes;
-    std::unordered_map<std::pair<ClassId, ClassId>, ClassId, PairKeyHash> pair_classes;
-    std::unordered_map<ClassId, CellRef> members;
-    ClassId next = 0;
+    FlatMap<ClassId> pair_classes;      // (left class << 32 | right class) -> class
+    std::vector<CellRef> members;       // by class; null when the class has no member
     // The ordered view handed out by sharing_set(), rebuilt after changes.
     SharingSet view;
     bool view_current = true;
@@ -35,49 +81,78 @@ Index& index() {
     return i;
 }
 
+ClassId NewClass(Index& ix) {
+    QUIB_CHECK(ix.members.size() < 0xFFFFFFFEu);
+    ix.members.emplace_back();
+    return static_cast<ClassId>(ix.members.size() - 1);
+}
+
 ClassId AtomClass(Index& ix, const Cell* c) {
-    auto [it, added] = ix.atom_classes.try_emplace(std::string(atom_bytes(c)), ix.next);
-    if (added) ++ix.next;
+    auto [it, added] = ix.atom_classes.try_emplace(std::string(atom_bytes(c)), 0);
+    if (added) it->second = NewClass(ix);
     return it->second;
 }
 
 ClassId PairClass(Index& ix, ClassId l, ClassId r) {
-    auto [it, added] = ix.pair_classes.try_emplace({l, r}, ix.next);
-    if (added) ++ix.next;
-    return it->second;
+    bool added;
+    ClassId& id = ix.pair_classes.insert(uint64_t{l} << 32 | r, added);
+    if (added) id = NewClass(ix);
+    return id;
 }
 
-// Class numbers of every cell of e, parts before wholes, without native recursion.
-std::unordered_map<Cell*, ClassId> Classes(Index& ix, Cell* e) {
-    std::unordered_map<Cell*, ClassId> classes;
-    std::vector<Cell*> pending{e};
-    while (!pending.empty()) {
-        Cell* c = pending.back();
-        if (classes.count(c)) {
-            pending.pop_back();
-            continue;
-        }
-        if (is_atom(c)) {
-            classes.emplace(c, AtomClass(ix, c));
-            pending.pop_back();
-            continue;
-        }
-        auto l = classes.find(left_of(c));
-        auto r = classes.find(right_of(c));
-        if (l != classes.end() && r != classes.end()) {
-            classes.emplace(c, PairClass(ix, l->second, r->second));
-            pending.pop_back();
-            continue;
-        }
-        if (r == classes.end()) pending.push_back(right_of(c));
-        if (l == classes.end()) pending.push_back(left_of(c));
-    }
-    return classes;
-}
-
-void Insert(Index& ix, ClassId id, const CellRef& c) {
-    ix.members.emplace(id, c);
+void Insert(Index& ix, ClassId id, CellRef c) {
+    ix.members[id] = std::move(c);
     ix.view_current = false;
+}
+
+// One occurrence of a cell in the pre-order walk of the graph being shared. A cell reached
+// again along another path is entered once more as a repeat that points at its first entry.
+struct Entry {
+    Cell* cell;
+    ClassId id;
+    uint32_t size;  // entries of its subtree, itself included
+    uint32_t first; // for a repeat: the index of the first entry; kNone otherwise
+};
+constexpr uint32_t kNone = ~uint32_t{0};
+
+bool ManyOwners(const Cell* c) { return ref_count(c) > 1; }
+
+// The graph in pre-order with the class number of every cell, without native recursion.
+std::vector<Entry> ClassifyStructures(Index& ix, Cell* e) {
+    std::vector<Entry> entries;
+    FlatMap<uint32_t> first_entry;  // cells with several owners -> index of their first entry
+    std::vector<std::pair<Cell*, uint32_t>> pending{{e, kNone}};  // kNone: not entered yet
+    bool added;
+    while (!pending.empty()) {
+        auto [c, at] = pending.back();
+        pending.pop_back();
+        if (at != kNone) {
+            Entry& left = entries[at + 1];
+            Entry& right = entries[at + 1 + left.size];
+            entries[at].id = PairClass(ix, left.id, right.id);
+            entries[at].size = static_cast<uint32_t>(entries.size() - at);
+            continue;
+        }
+        QUIB_CHECK(entries.size() < kNone);
+        uint32_t index = static_cast<uint32_t>(entries.size());
+        if (ManyOwners(c)) {
+            uint32_t& first = first_entry.insert(CellKey(c), added);
+            if (!added) {
+                entries.push_back({c, entries[first].id, 1, first});
+                continue;
+            }
+            first = index;
+        }
+        entries.push_back({c, 0, 1, kNone});
+        if (is_atom(c)) {
+            entries[index].id = AtomClass(ix, c);
+            continue;
+        }
+        pending.push_back({c, index});
+        pending.push_back({right_of(c), kNone});
+        pending.push_back({left_of(c), kNone});
+    }
+    return entries;
 }
 
 }  // namespace
@@ -86,67 +161,77 @@ SharingSet& sharing_set() {
     Index& ix = index();
     if (!ix.view_current) {
         ix.view.clear();
-        for (auto& [id, member] : ix.members) ix.view.insert(member);
+        for (const CellRef& member : ix.members)
+            if (member) ix.view.insert(member);
         ix.view_current = true;
     }
     return ix.view;
 }
 
-void EmptySharingSet() {
-    Index& ix = index();
-    ix = Index();
-}
+void EmptySharingSet() { index() = Index(); }
 
 // A member equal to e is the answer; otherwise the parts are shared first and e, or a pair
 // of the shared parts when they differ from e's, joins the set.
 CellRef Share(const CellRef& e) {
     Index& ix = index();
-    std::unordered_map<Cell*, ClassId> classes = Classes(ix, e.get());
-    std::unordered_map<Cell*, CellRef> done;
-    std::vector<Cell*> pending{e.get()};
+    std::vector<Entry> entries = ClassifyStructures(ix, e.get());
+    FlatMap<CellRef> shared_results;  // cells with several owners, once shared
+    std::vector<CellRef> results;
+    std::vector<std::pair<uint32_t, bool>> pending{{0, false}};  // entry, parts done
+    bool added;
+    auto finish = [&](Cell* c, CellRef result) {
+        if (ManyOwners(c)) shared_results.insert(CellKey(c), added) = result;
+        results.push_back(std::move(result));
+    };
     while (!pending.empty()) {
-        Cell* c = pending.back();
-        if (done.count(c)) {
-            pending.pop_back();
+        auto [at, parts_done] = pending.back();
+        pending.pop_back();
+        const Entry& entry = entries[at];
+        Cell* c = entry.cell;
+        if (parts_done) {
+            CellRef r = std::move(results.back());
+            results.pop_back();
+            CellRef l = std::move(results.back());
+            results.pop_back();
+            CellRef shared = l.get() == left_of(c) && r.get() == right_of(c) ? CellRef(c) : CellRef::pair(l, r);
+            Insert(ix, entry.id, shared);
+            finish(c, std::move(shared));
             continue;
         }
-        ClassId id = classes.at(c);
-        auto member = ix.members.find(id);
-        if (member != ix.members.end()) {
-            done.emplace(c, member->second);
-            pending.pop_back();
+        if (ManyOwners(c)) {
+            if (CellRef* known = shared_results.find(CellKey(c))) {
+                results.push_back(*known);
+                continue;
+            }
+        }
+        if (const CellRef& member = ix.members[entry.id]) {
+            finish(c, member);
+            continue;
+        }
+        if (entry.first != kNone) {  // first met under a cell that had a member: walk it now
+            pending.push_back({entry.first, false});
             continue;
         }
         if (is_atom(c)) {
             CellRef atom(c);
-            Insert(ix, id, atom);
-            done.emplace(c, std::move(atom));
-            pending.pop_back();
+            Insert(ix, entry.id, atom);
+            finish(c, std::move(atom));
             continue;
         }
-        auto l = done.find(left_of(c));
-        auto r = done.find(right_of(c));
-        if (l == done.end() || r == done.end()) {
-            if (r == done.end()) pending.push_back(right_of(c));
-            if (l == done.end()) pending.push_back(left_of(c));
-            continue;
-        }
-        CellRef shared = l->second.get() == left_of(c) && r->second.get() == right_of(c)
-                             ? CellRef(c)
-                             : CellRef::pair(l->second, r->second);
-        Insert(ix, id, shared);
-        done.emplace(c, std::move(shared));
-        pending.pop_back();
+        pending.push_back({at, true});
+        pending.push_back({at + 1 + entries[at + 1].size, false});
+        pending.push_back({at + 1, false});
     }
-    return done.at(e.get());
+    return std::move(results.back());
 }
 
 void PruneSharingSet() {
     Index& ix = index();
-    for (auto it = ix.members.begin(); it != ix.members.end();) {
-        Cell* c = it->second.get();
-        bool keep = is_data(c) || (!unreduced(c) && arity(c) >= 1);
-        it = keep ? std::next(it) : ix.members.erase(it);
+    for (CellRef& member : ix.members) {
+        if (!member) continue;
+        Cell* c = member.get();
+        if (is_data(c) || (!unreduced(c) && arity(c) >= 1)) continue;
+        member = CellRef();
     }
     ix.view_current = false;
 }
