@@ -32,6 +32,11 @@ struct Frame {
 CellRef atom(const char* s) { return s[1] == 0 ? letter_atom(s[0]) : CellRef::atom(s); }
 
 bool is_numeral_tag(unsigned char t) { return t >= '0' && t <= '9'; }
+// Atoms that may name a definition: not numerals, literals, texts, reals, marks or the binders.
+bool is_name_tag(unsigned char t) {
+    return !is_numeral_tag(t) && t != '[' && t != '(' && t != ' ' && t != ']' && t != ')' && t != '{' &&
+           t != '\\';
+}
 
 // A list literal's elements as texts, first to last. A one-byte element stands for the tree
 // code the character table pairs with it; a byte the table lacks stands for the code 401 + byte,
@@ -147,8 +152,16 @@ private:
         size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
     };
 
+    struct HeadSlot {
+        Cell* cell = nullptr;
+        CellRef pin;
+        const Head* head = nullptr;
+    };
+    static constexpr size_t kHeadCacheSize = 256;
+
     std::vector<Frame> stack_;
     CellRef expr_;
+    HeadSlot head_cache_[kHeadCacheSize];
     std::unordered_map<std::string, Head, NameHash, std::equal_to<>> heads_;
 
     void push(FrameKind kind, CellRef cell, char variable = 0) {
@@ -188,7 +201,7 @@ private:
         Cell* e = expr_.get();
         int n = arity(e);
         if (n < 0) {
-            descend_function();
+            if (!replace_alias_head()) descend_function();
             return;
         }
         if (n > 0) {
@@ -227,6 +240,30 @@ private:
         Cell* v = right_of(left_of(left_of(e)));
         push(FrameKind::Binding, CellRef(right_of(e)), atom_chars(v)[0]);
         expr_ = CellRef(right_of(left_of(e)));
+    }
+
+    // An over-applied spine whose head names a parameterless definition already in normal form
+    // (an operator bound to a builtin, say): the machine would descend to the head, take the
+    // definition, and apply it to the arguments again on the way back. Rebuilding the spine
+    // around the definition does the same in one step.
+    bool replace_alias_head() {
+        Cell* spine[16];
+        int depth = 0;
+        Cell* h = expr_.get();
+        while (is_pair(h) && !is_data(h)) {
+            if (depth == 16) return false;
+            spine[depth++] = h;
+            h = left_of(h);
+        }
+        if (!is_atom(h) || !is_name_tag(tag_of(h))) return false;
+        const Head& head = head_of(h);
+        if (head.builtin || !head.definition) return false;
+        Cell* body = head.definition->get();
+        if (shape(body) == 'u' || !is_normal_form(body)) return false;
+        CellRef rebuilt(body);
+        for (int i = depth - 1; i >= 0; --i) rebuilt = apply(std::move(rebuilt), CellRef(right_of(spine[i])));
+        expr_ = std::move(rebuilt);
+        return true;
     }
 
     // Pops exactly n argument frames into the expression, or none when fewer are there.
@@ -299,7 +336,7 @@ private:
                 return;
             }
             if (t != '[') {
-                const Head& head = lookup_head(atom_bytes(h));
+                const Head& head = head_of(h);
                 if (head.builtin) {
                     expr_ = head.builtin->handler(std::move(expr_));
                     return;
@@ -317,6 +354,18 @@ private:
         } else {
             expr_ = apply2(CellRef(a1), apply(atom("X"), atom("J")), convert_data(h));
         }
+    }
+
+    // The head of a name atom, through a small cache keyed by the atom's address; the cache
+    // holds a reference, so a cached address cannot be reused by another atom.
+    const Head& head_of(Cell* h) {
+        HeadSlot& slot = head_cache_[(reinterpret_cast<uintptr_t>(h) >> 4) & (kHeadCacheSize - 1)];
+        if (slot.cell != h) {
+            slot.head = &lookup_head(atom_bytes(h));
+            slot.pin = CellRef(h);
+            slot.cell = h;
+        }
+        return *slot.head;
     }
 
     // A head name's builtin (unless the program defined the name itself) and definition,
