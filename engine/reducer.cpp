@@ -115,6 +115,7 @@ CellRef split_text(const Cell* text) {
     return apply2(atom("V"), make_counted_text(payload.substr(0, p)), make_counted_text(payload.substr(p)));
 }
 
+uint64_t steps_taken = 0;
 #ifdef QUIB_FUZZING
 constexpr uint64_t kFuzzingStepBudget = 100000;
 #endif
@@ -123,15 +124,15 @@ class Machine {
 public:
     CellRef run(CellRef e) {
         expr_ = std::move(e);
+        for (uint64_t steps = 0;; ++steps, ++steps_taken) {
 #ifdef QUIB_FUZZING
-        // A fuzzing build gives up after a step budget, ending as a cycle on the empty name.
-        for (uint64_t steps = 0;; ++steps) {
+            // A fuzzing build gives up after a step budget, ending as a cycle on the empty name.
             if (steps > kFuzzingStepBudget) {
                 stack_.clear();
                 return CellRef::atom(")");
             }
 #else
-        for (;;) {
+            (void)steps;
 #endif
             if (is_normal_form(expr_.get())) {
                 if (stack_.empty()) return std::move(expr_);
@@ -426,6 +427,8 @@ private:
 };
 
 }  // namespace
+
+uint64_t reduction_steps() { return steps_taken; }
 
 CellRef evaluate(CellRef expression) {
     Machine machine;
