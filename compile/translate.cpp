@@ -64,7 +64,8 @@ CellRef Rejoin(Cell* original, CellRef l, CellRef r) {
 
 CellRef KeepAtom(Cell* c) { return CellRef(c); }
 
-// Visits every cell once (shared cells included), without native recursion.
+// Visits every pair once (shared ones included) and every atom on each path to it, without
+// native recursion.
 template <class Visit>
 void VisitCells(Cell* root, Visit visit) {
     std::vector<Cell*> pending{root};
@@ -72,7 +73,7 @@ void VisitCells(Cell* root, Visit visit) {
     while (!pending.empty()) {
         Cell* c = pending.back();
         pending.pop_back();
-        if (ref_count(c) > 1 && !seen.insert(c).second) continue;
+        if (is_pair(c) && ref_count(c) > 1 && !seen.insert(c).second) continue;
         if (!visit(c) || is_atom(c)) continue;
         pending.push_back(right_of(c));
         pending.push_back(left_of(c));
