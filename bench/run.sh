@@ -119,7 +119,7 @@ command_for() {  # interpreter workload -> the command line, one word a line
 # --- measuring ---------------------------------------------------------------------------------
 results=$work/results   # workload interpreter seconds kilobytes
 : >"$results"
-declare -A gave_up output
+declare -A gave_up failed output
 
 run_once() {  # interpreter workload record(0|1)
   local i=$1 w=$2 record=$3 key="$1 $2" cmd status=0 line
@@ -130,8 +130,9 @@ run_once() {  # interpreter workload record(0|1)
   if [ $status = 124 ] || [ $status = 137 ]; then
     gave_up[$key]="over ${limit} s"; echo "  $i $w: stopped after $limit s" >&2; return 0
   elif [ $status != 0 ]; then
-    gave_up[$key]="failed (status $status)"
-    echo "  $i $w: status $status: $(head -c 300 "$work/err")" >&2; return 0
+    # A failed run is counted and shown; the next run of the pair may still succeed.
+    failed[$key]=$((${failed[$key]:-0} + 1))
+    echo "  $i $w: status $status: $(head -c 300 "$work/err" | tr '\n' ' ')" >&2; return 0
   fi
   [ -n "${output[$key]:-}" ] || output[$key]=$(tr '\n' ' ' <"$work/out" | sed 's/ $//')
   line=$(tail -n 1 "$work/time")
@@ -164,8 +165,9 @@ for w in "${workloads[@]}"; do
   for i in "${available[@]}"; do
     key="$i $w"; t=$(stat_of "$w" "$i" 3); m=$(stat_of "$w" "$i" 4)
     result=${output[$key]:-}
-    if [ -n "${gave_up[$key]:-}" ] && [ -z "$t" ]; then
-      printf '%-18s %-7s %9s %9s %11s %11s  %s\n' "$label" "$i" - - - - "${gave_up[$key]}"
+    if [ -z "$t" ]; then
+      why=${gave_up[$key]:-every run failed}
+      printf '%-18s %-7s %9s %9s %11s %11s  %s\n' "$label" "$i" - - - - "$why"
       label=; continue
     fi
     note=
@@ -176,6 +178,7 @@ for w in "${workloads[@]}"; do
       note+="  DIFFERS from quib"
     fi
     [ -z "${gave_up[$key]:-}" ] || note+="  (later run ${gave_up[$key]})"
+    [ -z "${failed[$key]:-}" ] || note+="  (${failed[$key]} runs failed)"
     awk -v l="$label" -v i="$i" -v t="$t" -v m="$m" -v qt="$qt" -v qm="$qm" -v r="$result$note" 'BEGIN {
       rt = (qt != "" && t > 0) ? sprintf("%.2f", qt / t) : "-"
       rm = (qm != "" && m > 0) ? sprintf("%.2f", qm / m) : "-"
