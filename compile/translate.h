@@ -39,5 +39,3 @@ CellRef RenameAll(const CellRef& body, const Renaming& renaming);
 // Whether an atom's bytes would be looked up as a definition (the references collection).
 bool IsReferenceName(std::string_view text);
 
-// Empties the process-wide sharing set (defined beside Share in engine/share.cpp).
-void EmptySharingSet();

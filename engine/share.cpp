@@ -9,7 +9,6 @@
 #include <unordered_map>
 #include <vector>
 
-#include "compile/translate.h"
 #include "engine/classify.h"
 
 namespace {

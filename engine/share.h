@@ -14,5 +14,7 @@ using SharingSet = std::set<CellRef, CellOrder>;
 SharingSet& sharing_set();
 // The canonical shared copy of e, inserting what is new.
 CellRef Share(const CellRef& e);
+// Forgets every member.
+void EmptySharingSet();
 // Keeps only data and fully reduced cells that still want arguments.
 void PruneSharingSet();
