@@ -74,40 +74,44 @@ void classify_atom(Cell* c) {
 }
 
 // Both parts are classified already.
+// An unclassified pair has top byte and extent zero, so the answer is written as one word.
 void classify_pair(Cell* c) {
     Cell* l = left_of(c);
     Cell* r = right_of(c);
-    if (data_marked(l) && data_marked(r)) {
-        set_top_byte(c, kDataMarker);
+    uint8_t tl = top_byte(l), tr = top_byte(r);
+    bool dl = (tl & 0x7F) == kDataMarker, dr = (tr & 0x7F) == kDataMarker;
+    uint64_t count = c->header & kCountMask;
+    if (dl && dr) {
         uint64_t el = extent_of(l), er = extent_of(r);
-        if (el >= 2 && er >= 2 && el + er < kExtentLimit) set_extent(c, el + er);
+        uint64_t extent = (el >= 2 && er >= 2 && el + er < kExtentLimit) ? el + er : 0;
+        c->header = count | (extent << kExtentShift) | (uint64_t{kDataMarker} << 56);
         return;
     }
     int n;
-    if (data_marked(l)) {
+    if (dl) {
         n = 0;
     } else {
-        int al = stored_arity(l);
+        int al = (tl & 0x3F) - kArityBias;
         n = (al == kArityCeiling || al <= kArityFloor) ? al : al - 1;
     }
-    int nr = data_marked(r) ? 1 : stored_arity(r);
     uint32_t fl = free_of(l), fr = free_of(r);
-    if (is_pair(l) && tag_of(left_of(l)) == '\\') {
-        write_arity(c, n, false);
-        set_extent(c, fr & ~fl);
-        return;
-    }
-    bool flag = (!data_marked(l) && unreduced_bit(l)) || (!data_marked(r) && unreduced_bit(r)) || nr < 1;
-    write_arity(c, n, flag);
     uint32_t mask;
-    if (is_pair(l) && tag_of(left_of(l)) == '{') {
-        mask = fr;
-    } else if (is_pair(l) && is_pair(left_of(l)) && tag_of(left_of(left_of(l))) == '{') {
-        mask = (fr & ~free_of(right_of(left_of(l)))) | fl;
+    bool flag = false;
+    Cell* ll = is_pair(l) ? left_of(l) : nullptr;
+    if (ll && tag_of(ll) == '\\') {
+        mask = fr & ~fl;  // a lambda node: the body's variables without its own
     } else {
-        mask = fl | fr;
+        int nr = dr ? 1 : (tr & 0x3F) - kArityBias;
+        flag = (!dl && (tl & kUnreducedBit)) || (!dr && (tr & kUnreducedBit)) || nr < 1;
+        if (ll && tag_of(ll) == '{')
+            mask = fr;  // (({ v) B): the bound expression
+        else if (ll && is_pair(ll) && tag_of(left_of(ll)) == '{')
+            mask = (fr & ~free_of(right_of(ll))) | fl;  // ((({ v) B) body)
+        else
+            mask = fl | fr;
     }
-    set_extent(c, mask);
+    uint64_t top = static_cast<uint64_t>(n + kArityBias) | (flag ? kUnreducedBit : 0);
+    c->header = count | (uint64_t{mask} << kExtentShift) | (top << 56);
 }
 
 }  // namespace

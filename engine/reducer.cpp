@@ -31,6 +31,13 @@ struct Frame {
 // The machine's own atoms are the shared combinator letters.
 CellRef atom(const char* s) { return s[1] == 0 ? letter_atom(s[0]) : CellRef::atom(s); }
 
+// A new pair whose parts are classified, classified at once so that no later walk is needed.
+CellRef classified_pair(CellRef l, CellRef r) {
+    CellRef p = CellRef::pair(std::move(l), std::move(r));
+    classify_new_pair(p.get());
+    return p;
+}
+
 bool is_numeral_tag(unsigned char t) { return t >= '0' && t <= '9'; }
 // Atoms that may name a definition: not numerals, literals, texts, reals, marks or the binders.
 bool is_name_tag(unsigned char t) {
@@ -174,10 +181,10 @@ private:
         stack_.pop_back();
         switch (f.kind) {
             case FrameKind::Argument:
-                expr_ = apply(std::move(expr_), std::move(f.cell));
+                expr_ = classified_pair(std::move(expr_), std::move(f.cell));
                 break;
             case FrameKind::Function:
-                expr_ = apply(std::move(f.cell), std::move(expr_));
+                expr_ = classified_pair(std::move(f.cell), std::move(expr_));
                 break;
             case FrameKind::Binding:
                 expr_ = substitute(f.cell, expr_, f.variable);
@@ -262,7 +269,8 @@ private:
         Cell* body = head.definition->get();
         if (shape(body) == 'u' || !is_normal_form(body)) return false;
         CellRef rebuilt(body);
-        for (int i = depth - 1; i >= 0; --i) rebuilt = apply(std::move(rebuilt), CellRef(right_of(spine[i])));
+        for (int i = depth - 1; i >= 0; --i)
+            rebuilt = classified_pair(std::move(rebuilt), CellRef(right_of(spine[i])));
         expr_ = std::move(rebuilt);
         return true;
     }
@@ -273,7 +281,7 @@ private:
         for (int i = 1; i <= n; ++i)
             if (stack_[stack_.size() - i].kind != FrameKind::Argument) return false;
         for (int i = 0; i < n; ++i) {
-            expr_ = apply(std::move(expr_), std::move(stack_.back().cell));
+            expr_ = classified_pair(std::move(expr_), std::move(stack_.back().cell));
             stack_.pop_back();
         }
         return true;
@@ -437,31 +445,23 @@ CellRef evaluate(CellRef expression) {
 
 namespace {
 
-// A new pair whose parts are classified, classified at once so that no later walk is needed.
-CellRef classified_pair(CellRef l, CellRef r) {
-    CellRef p = CellRef::pair(std::move(l), std::move(r));
-    classify_new_pair(p.get());
-    return p;
-}
-
-CellRef substitute_classified(const CellRef& body, const CellRef& value, uint32_t bit, char v) {
-    Cell* b = body.get();
-    if (!(free_variables(b) & bit)) return body;
-    if (is_atom(b)) return value;
-    switch (shape(b)) {
-        case 'u':
-            return classified_pair(CellRef(left_of(b)), substitute_classified(body.right(), value, bit, v));
-        case 'i': {
-            Cell* l = left_of(b);
-            CellRef d = substitute_classified(CellRef(right_of(l)), value, bit, v);
-            CellRef bound = classified_pair(CellRef(left_of(l)), std::move(d));
-            if (atom_chars(right_of(left_of(l)))[0] == v) return classified_pair(std::move(bound), body.right());
-            return classified_pair(std::move(bound), substitute_classified(body.right(), value, bit, v));
+// Works on borrowed cells and takes references only for what the result keeps.
+CellRef substitute_classified(Cell* b, Cell* value, uint32_t bit, char v) {
+    if (!(free_variables(b) & bit)) return CellRef(b);
+    if (is_atom(b)) return CellRef(value);
+    Cell* l = left_of(b);
+    Cell* r = right_of(b);
+    if (is_pair(l)) {
+        Cell* ll = left_of(l);
+        if (atom_is_char(ll, '\\')) return classified_pair(CellRef(l), substitute_classified(r, value, bit, v));
+        if (is_pair(ll) && atom_is_char(left_of(ll), '{')) {
+            // Binding node ((({ u) d) r): d always sees v; r only when u is not v.
+            CellRef bound = classified_pair(CellRef(ll), substitute_classified(right_of(l), value, bit, v));
+            if (atom_chars(right_of(ll))[0] == v) return classified_pair(std::move(bound), CellRef(r));
+            return classified_pair(std::move(bound), substitute_classified(r, value, bit, v));
         }
-        default:
-            return classified_pair(substitute_classified(body.left(), value, bit, v),
-                                   substitute_classified(body.right(), value, bit, v));
     }
+    return classified_pair(substitute_classified(l, value, bit, v), substitute_classified(r, value, bit, v));
 }
 
 }  // namespace
@@ -469,5 +469,5 @@ CellRef substitute_classified(const CellRef& body, const CellRef& value, uint32_
 CellRef substitute(const CellRef& body, const CellRef& value, char v) {
     QUIB_CHECK(v >= 'a' && v <= 'z');
     classify(value.get());
-    return substitute_classified(body, value, uint32_t{1} << (v - 'a'), v);
+    return substitute_classified(body.get(), value.get(), uint32_t{1} << (v - 'a'), v);
 }
