@@ -1,6 +1,9 @@
 // Cell allocation (free lists per 8-byte size class), release without recursion, byte reading.
 #include "engine/cell.h"
 
+#include <malloc.h>
+
+#include <algorithm>
 #include <cstdlib>
 #include <new>
 
@@ -192,6 +195,44 @@ CellRef make_counted_text(std::string_view payload) {
     std::string s = counted_prefix(payload.size());
     s.append(payload);
     return CellRef::atom(std::move(s));
+}
+
+namespace {
+
+// Bytes an atom's block can hold after its header, the NUL included. Only blocks above the
+// pooled sizes are ever given room to grow: a pooled block must stay in its size class.
+size_t atom_room(Cell* c, size_t stored) {
+    size_t size = block_size(sizeof(Cell) + stored + 1);
+    if (size <= kPooledLimit) return size - sizeof(Cell);
+    return malloc_usable_size(c) - sizeof(Cell);
+}
+
+}  // namespace
+
+CellRef append_counted_text(Cell* c, bool sole_owner, std::string_view more) {
+    size_t old_length = counted_length(c);
+    size_t old_offset = counted_payload_offset(c);
+    std::string prefix = counted_prefix(old_length + more.size());
+    size_t needed = prefix.size() + old_length + more.size() + 1;
+    char* out;
+    CellRef result;
+    if (sole_owner && needed <= atom_room(c, old_offset + old_length)) {
+        out = atom_chars_mut(c);
+        if (prefix.size() != old_offset) std::memmove(out + prefix.size(), out + old_offset, old_length);
+        result = CellRef(c);
+    } else {
+        size_t block = block_size(sizeof(Cell) + needed);
+        if (sole_owner && block > kPooledLimit) block = std::max(block, 2 * block_size(sizeof(Cell) + old_offset + old_length + 1));
+        Cell* grown = static_cast<Cell*>(allocate_block(block));
+        grown->header = (uint64_t{cellbits::kAtomBit} << 56) | 1;
+        out = atom_chars_mut(grown);
+        std::memcpy(out + prefix.size(), atom_chars(c) + old_offset, old_length);
+        result = CellRef::adopt(grown);
+    }
+    std::memcpy(out, prefix.data(), prefix.size());
+    std::memcpy(out + prefix.size() + old_length, more.data(), more.size());
+    out[needed - 1] = 0;
+    return result;
 }
 
 size_t live_cells() { return pools().live; }

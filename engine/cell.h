@@ -188,5 +188,10 @@ inline std::string_view counted_payload(const Cell* c) {
     return {atom_chars(c) + counted_payload_offset(c), counted_length(c)};
 }
 
+// The counted text of text's payload followed by more. When nothing but the caller can see
+// text (sole_owner), it is extended in place where its block has room, and a new block gets
+// room to spare, so that building a text by repeated appending costs amortised linear time.
+CellRef append_counted_text(Cell* text, bool sole_owner, std::string_view more);
+
 // Live cells, for the micro-benchmark and the leak tests.
 size_t live_cells();

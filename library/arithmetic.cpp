@@ -186,9 +186,16 @@ constexpr NumericOp kPowa{power, [](double a, double b) { return std::pow(a, b);
 
 bool has_void(const Operands& x) { return x.ka == 'w' || x.kb == 'w'; }
 
+// A text that only this application holds (a freshly computed one, typically) is extended in
+// place, so building a text by repeated appending is linear rather than quadratic.
 CellRef plus(CellRef app) {
     Operands x = operands(app);
     if (has_void(x)) return atom_Z();
+    if (x.ka == 'a' && x.kb == 'a') {
+        bool sole = ref_count(app.get()) == 1 && ref_count(left_of(app.get())) == 1 && ref_count(x.a) == 1 &&
+                    x.a != x.b;
+        return append_counted_text(x.a, sole, counted_payload(x.b));
+    }
     if (x.ka == x.kb && is_text_or_list(x.ka)) return plus_text_cases(x);
     return numeric(x, kPlus);
 }

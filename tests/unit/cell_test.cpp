@@ -89,3 +89,34 @@ TEST(CellDeath, LeftOfAnAtomAborts) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(Cell, AppendsInPlaceOnlyForTheSoleOwner) {
+    // Growing past the pooled sizes: the sole owner's text moves rarely, as its block doubles.
+    CellRef text = make_counted_text(std::string(300, 'a'));
+    int moves = 0;
+    for (int i = 0; i < 1000; ++i) {
+        CellRef grown = append_counted_text(text.get(), true, "b");
+        moves += !grown.same(text);
+        text = std::move(grown);
+    }
+    EXPECT_LE(moves, 3);
+    EXPECT_EQ(counted_payload(text.get()), std::string(300, 'a') + std::string(1000, 'b'));
+
+    // A shared text is never changed.
+    CellRef shared = make_counted_text("xyz");
+    CellRef other = shared;
+    CellRef joined = append_counted_text(shared.get(), false, "!");
+    EXPECT_FALSE(joined.same(shared));
+    EXPECT_EQ(counted_payload(shared.get()), "xyz");
+    EXPECT_EQ(counted_payload(joined.get()), "xyz!");
+
+    // The length prefix gaining a digit moves the payload.
+    CellRef edge = make_counted_text(std::string(63, 'q'));
+    CellRef longer = append_counted_text(edge.get(), true, "r");
+    EXPECT_EQ(atom_bytes(longer.get()).substr(0, 4), "(a_)");
+    EXPECT_EQ(counted_payload(longer.get()), std::string(63, 'q') + "r");
+}
+
+}  // namespace
