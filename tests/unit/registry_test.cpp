@@ -86,6 +86,14 @@ TEST_F(Registry, IdentityLoadsAndStores) {
     EXPECT_EQ(target, 5);
     EXPECT_EQ(call("gety", where).bytes(), "5");
     EXPECT_EQ(call("setx", make_counted_text("x"), CellRef::atom("1")).bytes(), "Z");
+    // Values that are not addresses, and the never-mapped lowest page, answer "Z".
+    for (const char* load : {"getx", "getw", "getu"}) {
+        EXPECT_EQ(call(load, CellRef::atom("Z")).bytes(), "Z") << load;
+        EXPECT_EQ(call(load, make_counted_text("abcdefgh")).bytes(), "Z") << load;
+        EXPECT_EQ(call(load, CellRef::atom("0")).bytes(), "Z") << load;
+        EXPECT_EQ(call(load, CellRef::atom("4095")).bytes(), "Z") << load;
+    }
+    EXPECT_EQ(call("setx", CellRef::atom("8"), CellRef::atom("1")).bytes(), "Z");
     EXPECT_EQ(call("setw", where, make_real(1.0)).bytes(), "Z");
     EXPECT_EQ(target, 5);
 }
