@@ -350,7 +350,7 @@ private:
                     expr_ = head.builtin->handler(std::move(expr_));
                     return;
                 }
-                apply_definition(atom_bytes(h), head.definition, args, m);
+                apply_definition(h, head.definition, args, m);
                 return;
             }
         }
@@ -386,7 +386,7 @@ private:
         return heads_.emplace(std::string(name), Head{builtin, find_definition(name)}).first->second;
     }
 
-    void apply_definition(std::string_view name, const CellRef* found, Cell** args, int m) {
+    void apply_definition(Cell* head_atom, const CellRef* found, Cell** args, int m) {
         QUIB_CHECK(found != nullptr);
         CellRef body = *found;
         char params[16];
@@ -406,6 +406,7 @@ private:
             expr_ = std::move(body);
             return;
         }
+        std::string_view name = atom_bytes(head_atom);
         SettledTable& table = settled();
         auto it = table.find(name);
         if (it == table.end()) {
