@@ -1,0 +1,27 @@
+// Fuzz target: a whole run of a program text in the fuzzing build, where builtins that reach
+// the outside world or raw memory answer "Z" and the reducer stops after a step budget.
+#include <cstddef>
+#include <cstdint>
+
+#include "compile/run.h"
+#include "engine/tables.h"
+#include "front/loader.h"
+#include "library/values.h"
+#include "tests/fuzz/fuzz_common.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    std::string_view text = InputText(data, size);
+    RunOnLargeStack([text] {
+        static char program[] = "quib";
+        static char* argv[] = {program, program, nullptr};
+        LoadPrelude();
+        ErrorRecord record;
+        LoadProgram(record, text);
+        if (IsEmpty(record)) runProgram(record, static_cast<int64_t>(reinterpret_cast<intptr_t>(argv)));
+        if (IsEmpty(record))
+            to_int64(find_definition("")->get());
+        else
+            ColourReport(FormatReport(record));
+    });
+    return 0;
+}
