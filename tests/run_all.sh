@@ -6,18 +6,7 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 
-need=()
-command -v cmake >/dev/null || need+=(cmake)
-command -v g++ >/dev/null || need+=(g++)
-[ -f /usr/include/gmp.h ] || [ -f /usr/include/x86_64-linux-gnu/gmp.h ] || need+=(libgmp-dev)
-[ -f /usr/include/gtest/gtest.h ] || need+=(libgtest-dev)
-command -v clang++ >/dev/null || need+=(clang)
-compgen -G '/usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a' >/dev/null || need+=(libclang-rt-14-dev)
-if [ ${#need[@]} -gt 0 ]; then
-  echo "installing: ${need[*]}"
-  if [ "$(id -u)" = 0 ]; then apt-get update -qq && apt-get install -y -qq "${need[@]}"
-  else sudo apt-get update -qq && sudo apt-get install -y -qq "${need[@]}"; fi
-fi
+bash tests/install_deps.sh --fuzz
 
 jobs=$(nproc)
 cmake -S . -B build -DCMAKE_BUILD_TYPE=Release >/dev/null
