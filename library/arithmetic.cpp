@@ -66,6 +66,14 @@ std::string_view element_text(Cell* d, std::string& storage) {
 
 // ---- text and list cases ----
 
+// A list literal of 2^26 bytes or more keeps no length and is read up to its first NUL,
+// so a list that long holding a NUL byte cannot be made: the answer is "Z".
+CellRef list_or_Z(std::string_view elements) {
+    if (elements.size() + 2 >= cellbits::kExtentLimit && elements.find('\0') != std::string_view::npos)
+        return atom_Z();
+    return MakeListLiteral(elements);
+}
+
 // Drops |n| bytes: from the end for n <= 0, from the front for n > 0.
 std::optional<std::string_view> cut(std::string_view text, const Integer& n) {
     if (n.bit_length() > 63 || n.magnitude_low64() > text.size()) return std::nullopt;
@@ -103,7 +111,7 @@ CellRef plus_text_cases(const Operands& x) {
     std::string sa, sb;
     std::string joined(element_text(x.a, sa));
     joined += element_text(x.b, sb);
-    return MakeListLiteral(joined);
+    return list_or_Z(joined);
 }
 
 CellRef cut_text_or_list(const Operands& x) {
@@ -119,7 +127,7 @@ CellRef cut_text_or_list(const Operands& x) {
     if (!kept) return atom_Z();
     size_t boundary = kept->data() == elements.data() ? kept->size() : elements.size() - kept->size();
     if (!at_element_boundary(elements, boundary)) return atom_Z();
-    return MakeListLiteral(*kept);
+    return list_or_Z(*kept);
 }
 
 CellRef repeat_text_or_list(const Operands& x) {
@@ -129,7 +137,7 @@ CellRef repeat_text_or_list(const Operands& x) {
     std::string_view text = x.ka == 'a' ? counted_payload(x.a) : element_text(x.a, storage);
     std::optional<std::string> out = repeat(text, *n);
     if (!out) return atom_Z();
-    return x.ka == 'a' ? make_counted_text(*out) : MakeListLiteral(*out);
+    return x.ka == 'a' ? make_counted_text(*out) : list_or_Z(*out);
 }
 
 // ---- the numeric part ----

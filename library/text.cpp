@@ -139,8 +139,9 @@ CellRef init_of(Cell* x) {
         case 'e': return make_counted_text(real_bytes(x));
         case 'i': return make_counted_text(std::string(1, low_byte(x)));
         case 'u': {
-            CellRef flat = FlattenData(x);
-            std::optional<std::string> bytes = unescaped_bytes(flat.bytes());
+            // A pair is flattened to bytes, not to an atom: a long list holding NUL bytes cannot be one.
+            std::string flat = is_atom(x) ? std::string() : "[" + ElementText(x) + "]";
+            std::optional<std::string> bytes = unescaped_bytes(is_atom(x) ? atom_bytes(x) : std::string_view(flat));
             return bytes ? make_counted_text(*bytes) : atom_Z();
         }
         case 'w': {
