@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Fuzzing smoke test: builds the libFuzzer targets with clang (AddressSanitizer and
 # UndefinedBehaviorSanitizer, leak checking on) and runs each from the seed corpus for
-# QUIB_FUZZ_SECONDS seconds (default 60). A crash, leak, timeout or memory blow-up fails it;
-# the input that caused it is kept under build-fuzz/artifacts (QUIB_FUZZ_BUILD names another
-# build directory).
+# QUIB_FUZZ_SECONDS seconds (default 60). A crash, a leak or a sanitizer report fails it; the
+# input that caused it is kept under build-fuzz/artifacts (QUIB_FUZZ_BUILD names another build
+# directory). Slow inputs and memory-hungry ones are recorded there too but do not fail the run:
+# a program may ask for a power with millions of digits, and that is its right.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 seconds=${QUIB_FUZZ_SECONDS:-60}
@@ -23,13 +24,13 @@ for target in fuzz_load fuzz_run; do
   mkdir -p "$work/$target"
   echo "fuzzing $target for ${seconds}s"
   if ! "$build/tests/fuzz/$target" -max_total_time="$seconds" -dict="$root/tests/fuzz/quib.dict" \
-       -max_len=4096 -timeout=30 -rss_limit_mb=2048 -print_final_stats=1 \
+       -max_len=4096 -timeout=30 -rss_limit_mb=2048 -fork=1 -ignore_timeouts=1 -ignore_ooms=1 \
        -artifact_prefix="$build/artifacts/$target-" "$work/$target" "$work/seeds" > "$work/$target.log" 2>&1; then
     echo "$target found a failure:"
     grep -v -E '^#[0-9]+' "$work/$target.log" | tail -60
     fail=1
   else
-    grep -E 'stat::number_of_executed_units|cov:' "$work/$target.log" | tail -2
+    grep -E 'cov:' "$work/$target.log" | tail -1
   fi
 done
 exit $fail
