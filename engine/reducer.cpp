@@ -131,15 +131,14 @@ class Machine {
 public:
     CellRef run(CellRef e) {
         expr_ = std::move(e);
-        for (uint64_t steps = 0;; ++steps, ++steps_taken) {
+        [[maybe_unused]] const uint64_t first_step = steps_taken;
+        for (;; ++steps_taken) {
 #ifdef QUIB_FUZZING
             // A fuzzing build gives up after a step budget, ending as a cycle on the empty name.
-            if (steps > kFuzzingStepBudget) {
+            if (steps_taken - first_step > kFuzzingStepBudget) {
                 stack_.clear();
                 return CellRef::atom(")");
             }
-#else
-            (void)steps;
 #endif
             if (is_normal_form(expr_.get())) {
                 if (stack_.empty()) return std::move(expr_);
