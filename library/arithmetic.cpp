@@ -42,7 +42,7 @@ bool all_digits(std::string_view s) {
     return !s.empty();
 }
 
-CellRef hint_result(const std::optional<Integer>& v) { return v ? CellRef::atom(hint_numeral(*v)) : atom_Z(); }
+CellRef hint_result(const std::optional<Integer>& v) { return v ? make_hint_atom(*v) : atom_Z(); }
 CellRef numb_result(const std::optional<Integer>& v) { return v ? CellRef::atom(numb_numeral(*v)) : atom_Z(); }
 
 // A hint, a numb or a real as a double; nothing for other kinds.

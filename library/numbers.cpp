@@ -1,6 +1,8 @@
 // Exact integers with a machine-word fast path, numerals, and bit images.
 #include "library/numbers.h"
 
+#include <array>
+
 #include <charconv>
 #include <cstdlib>
 #include <vector>
@@ -280,8 +282,47 @@ std::optional<mpz_class> image_of_cell(const Cell* c) {
     return result;
 }
 
+namespace {
+
+// Recently made big numerals. An entry counts only while its atom still holds the very bytes it
+// was made with (a freed atom's address may come back for another numeral).
+struct BigNumeral {
+    const Cell* cell = nullptr;
+    std::string bytes;
+    Integer value;
+};
+constexpr size_t kBigNumerals = 8;
+
+std::array<BigNumeral, kBigNumerals>& big_numerals() {
+    static std::array<BigNumeral, kBigNumerals> cache;
+    return cache;
+}
+
+const Integer* remembered_value(const Cell* c) {
+    for (const BigNumeral& entry : big_numerals())
+        if (entry.cell == c && atom_bytes(c) == entry.bytes) return &entry.value;
+    return nullptr;
+}
+
+}  // namespace
+
+CellRef make_hint_atom(const Integer& v) {
+    std::string text = hint_numeral(v);
+    if (v.is_small()) return CellRef::atom(std::move(text));
+    static size_t next = 0;
+    BigNumeral& entry = big_numerals()[next++ % kBigNumerals];
+    entry.bytes = text;
+    entry.value = v;
+    CellRef atom = CellRef::atom(std::move(text));
+    entry.cell = atom.get();
+    return atom;
+}
+
 std::optional<Integer> integer_of(const Cell* c) {
     if (is_atom(c)) {
+        if (extent_of(c) > kWordDigits + 1) {
+            if (const Integer* known = remembered_value(c)) return *known;
+        }
         if (atom_is_char(c, 'K')) return Integer(0);
         const char* s = atom_chars(c);
         if (s[0] < '0' || s[0] > '9') return std::nullopt;

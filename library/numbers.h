@@ -80,3 +80,6 @@ mpz_class numb_image(const Integer& v);
 std::optional<mpz_class> image_of_cell(const Cell* c);
 // The value of a hint or numb: numeral atoms, bit-list forms, and K as zero.
 std::optional<Integer> integer_of(const Cell* c);
+// The numeral atom of a hint. A value too big for a word is remembered with its atom, so that
+// the next operation on that atom need not read its decimal text again.
+CellRef make_hint_atom(const Integer& v);
