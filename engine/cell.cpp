@@ -11,7 +11,6 @@ namespace {
 
 constexpr size_t kGranule = 8;
 constexpr size_t kPooledLimit = 256;  // blocks up to this size come from the pools
-constexpr size_t kChunkBytes = 64 * 1024;
 
 struct FreeBlock {
     FreeBlock* next;
@@ -32,6 +31,8 @@ Pools& pools() {
 inline size_t block_size(size_t bytes) { return (bytes + kGranule - 1) & ~(kGranule - 1); }
 
 #ifndef QUIB_PLAIN_ALLOC
+constexpr size_t kChunkBytes = 64 * 1024;
+
 void* refill(Pools& p, size_t size) {
     if (static_cast<size_t>(p.chunk_end - p.chunk_next) < size) {
         // The tail of the old chunk is too small to matter; chunks live until exit.

@@ -45,50 +45,65 @@ bool is_name_tag(unsigned char t) {
            t != '\\';
 }
 
-// A list literal's elements as texts, first to last. A one-byte element stands for the tree
-// code the character table pairs with it; a byte the table lacks stands for the code 401 + byte,
-// a value no display character has, so that every element converts to a finite tree of its own.
-std::vector<std::string> literal_elements(std::string_view text) {
-    std::vector<std::string> out;
-    for (size_t i = 1; i + 1 < text.size();) {
-        if (text[i] == '[') {
-            size_t depth = 0, j = i;
-            do {
-                if (text[j] == '[') ++depth;
-                if (text[j] == ']') --depth;
-                ++j;
-            } while (depth && j < text.size());
-            out.emplace_back(text.substr(i, j - i));
-            i = j;
-        } else {
-            const std::string* code = CharacterTableFind(text.substr(i, 1));
-            out.push_back(code ? *code : TreeCode(401 + static_cast<unsigned char>(text[i])));
-            ++i;
+CellRef j_node(CellRef front, CellRef last) { return apply2(atom("J"), std::move(front), std::move(last)); }
+
+// conv of a list-literal text in one pass: a stack of the lists begun and not yet closed, each
+// holding the J-tree of its elements so far. A one-byte element stands for the tree code the
+// character table pairs with it; a byte the table lacks stands for the code 401 + byte, a value
+// no display character has, so that every element converts to a finite tree of its own.
+CellRef convert_literal(std::string_view text) {
+    std::vector<CellRef> open;
+    CellRef done;
+    for (unsigned char b : text) {
+        if (b == '[') {
+            open.push_back(atom("K"));
+            continue;
         }
+        CellRef element;
+        if (b == ']') {
+            QUIB_CHECK(!open.empty());
+            element = std::move(open.back());
+            open.pop_back();
+            if (open.empty()) {
+                done = std::move(element);
+                break;
+            }
+        } else {
+            QUIB_CHECK(!open.empty());
+            const std::string* code = CharacterTableFind(std::string_view(reinterpret_cast<const char*>(&b), 1));
+            element = convert_literal(code ? *code : TreeCode(401 + b));  // tree codes are shallow
+        }
+        open.back() = j_node(std::move(open.back()), std::move(element));
     }
-    return out;
+    QUIB_CHECK(done);
+    return done;
 }
 
-// conv: data as a tree of J nodes ending in K.
+// conv: data as a tree of J nodes ending in K. A data pair is its front applied to its last
+// element; both may be deep, so the walk keeps its own stack.
 CellRef convert_data(Cell* d) {
-    // Elements of d, first to last; nested elements are converted recursively (bounded by nesting).
-    std::vector<CellRef> elements;
-    Cell* c = d;
-    while (is_pair(c)) {
-        elements.emplace_back(right_of(c));
-        c = left_of(c);
-    }
-    std::vector<CellRef> front;
-    if (!IsEmptyData(c)) {
-        for (std::string& e : literal_elements(atom_bytes(c))) front.push_back(CellRef::atom(std::move(e)));
-    }
-    CellRef acc = atom("K");
-    auto add = [&acc](const CellRef& element) {
-        acc = apply(apply(atom("J"), std::move(acc)), convert_data(element.get()));
+    struct Task {
+        Cell* cell;
+        bool combine;  // both parts converted: join the two values on top
     };
-    for (const CellRef& e : front) add(e);
-    for (size_t i = elements.size(); i-- > 0;) add(elements[i]);
-    return acc;
+    std::vector<Task> tasks{{d, false}};
+    std::vector<CellRef> values;
+    while (!tasks.empty()) {
+        Task t = tasks.back();
+        tasks.pop_back();
+        if (t.combine) {
+            CellRef last = std::move(values.back());
+            values.pop_back();
+            values.back() = j_node(std::move(values.back()), std::move(last));
+        } else if (is_pair(t.cell)) {
+            tasks.push_back({t.cell, true});
+            tasks.push_back({right_of(t.cell), false});
+            tasks.push_back({left_of(t.cell), false});
+        } else {
+            values.push_back(convert_literal(atom_bytes(t.cell)));
+        }
+    }
+    return std::move(values.back());
 }
 
 CellRef bit_of_byte(unsigned char c, int i) { return atom((c >> i) & 1 ? "I" : "H"); }
