@@ -1,6 +1,8 @@
 // The operator builtins called the way the reducer calls them, by kind and edge case.
 #include <gtest/gtest.h>
 
+#include "builtin_call.h"
+
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -19,11 +21,9 @@ CellRef bits(const char* s, CellRef rest) { return apply(apply(A("J"), A(s)), st
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 constexpr double kInf = std::numeric_limits<double>::infinity();
 
-CellRef call(const char* name, CellRef a) {
-    return find_builtin(name)->handler(apply(A(name), std::move(a)));
-}
-CellRef call(const char* name, CellRef a, CellRef b) {
-    return find_builtin(name)->handler(apply(apply(A(name), std::move(a)), std::move(b)));
+template <typename... Args>
+CellRef call(const char* name, Args... args) {
+    return call_builtin(name, std::move(args)...);
 }
 
 // A result as text: reals as "real:" and the number, other atoms as their bytes.

@@ -2,6 +2,8 @@
 // family, and the runtime stand-ins with their errno translation.
 #include <gtest/gtest.h>
 
+#include "builtin_call.h"
+
 #include <unistd.h>
 
 #include <cerrno>
@@ -23,15 +25,7 @@ CellRef atom(std::string bytes) { return CellRef::atom(std::move(bytes)); }
 CellRef text(std::string_view payload) { return make_counted_text(payload); }
 CellRef address(const void* p) { return make_integer(reinterpret_cast<intptr_t>(p)); }
 
-// Calls the builtin with the only reference to a fresh application (a1 innermost).
-CellRef call(const char* name, std::vector<CellRef> args = {}) {
-    const BuiltinEntry* entry = find_builtin(name);
-    EXPECT_NE(entry, nullptr) << name;
-    EXPECT_EQ(entry->arity, args.size()) << name;
-    CellRef application = CellRef::atom(name);
-    for (CellRef& a : args) application = apply(std::move(application), std::move(a));
-    return entry->handler(std::move(application));
-}
+CellRef call(const char* name, std::vector<CellRef> args = {}) { return call_builtin(name, std::move(args)); }
 
 std::string bytes_of(const char* name, std::vector<CellRef> args = {}) {
     return std::string(call(name, std::move(args)).bytes());

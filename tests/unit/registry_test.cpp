@@ -1,6 +1,8 @@
 // The builtin table and the language's own cell and memory builtins.
 #include <gtest/gtest.h>
 
+#include "builtin_call.h"
+
 #include <cstring>
 
 #include "engine/tables.h"
@@ -13,11 +15,9 @@ namespace {
 class Registry : public ::testing::Test {
 protected:
     void SetUp() override { LoadPrelude(); }
-    static CellRef call(const char* name, CellRef a) {
-        return find_builtin(name)->handler(apply(CellRef::atom(name), std::move(a)));
-    }
-    static CellRef call(const char* name, CellRef a, CellRef b) {
-        return find_builtin(name)->handler(apply2(CellRef::atom(name), std::move(a), std::move(b)));
+    template <typename... Args>
+    static CellRef call(const char* name, Args... args) {
+        return call_builtin(name, std::move(args)...);
     }
 };
 

@@ -2,6 +2,8 @@
 // loopback resolution and directory listing with its position keys.
 #include <gtest/gtest.h>
 
+#include "builtin_call.h"
+
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -25,14 +27,7 @@ namespace {
 CellRef address(const void* p) { return make_integer(reinterpret_cast<intptr_t>(p)); }
 CellRef number(int64_t n) { return make_integer(n); }
 
-CellRef call(const char* name, std::vector<CellRef> args = {}) {
-    const BuiltinEntry* entry = find_builtin(name);
-    EXPECT_NE(entry, nullptr) << name;
-    EXPECT_EQ(entry->arity, args.size()) << name;
-    CellRef application = CellRef::atom(name);
-    for (CellRef& a : args) application = apply(std::move(application), std::move(a));
-    return entry->handler(std::move(application));
-}
+CellRef call(const char* name, std::vector<CellRef> args = {}) { return call_builtin(name, std::move(args)); }
 
 int64_t integer_of(const char* name, std::vector<CellRef> args = {}) {
     CellRef r = call(name, std::move(args));

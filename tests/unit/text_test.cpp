@@ -1,6 +1,8 @@
 // The text conversions init, rows, lisp and tail, called the way the reducer calls them.
 #include <gtest/gtest.h>
 
+#include "builtin_call.h"
+
 #include <cstring>
 #include <string>
 
@@ -29,12 +31,7 @@ protected:
     void SetUp() override { define_combinators(); }
     void TearDown() override { definitions().clear(); }
 
-    // Calls the builtin with the only reference to a fresh application, as the reducer does.
-    static CellRef call(const char* name, CellRef argument) {
-        const BuiltinEntry* entry = find_builtin(name);
-        EXPECT_NE(entry, nullptr);
-        return entry->handler(apply(CellRef::atom(name), std::move(argument)));
-    }
+    static CellRef call(const char* name, CellRef argument) { return call_builtin(name, std::move(argument)); }
     static std::string bytes_of(const char* name, CellRef argument) {
         return std::string(call(name, std::move(argument)).bytes());
     }
