@@ -36,8 +36,8 @@ int main() {
             std::printf("%-20s failed: %s\n", w.name, record.Text.c_str());
             continue;
         }
-        std::printf("%-20s %10llu steps %8.3f s %8.2f M steps/s\n", w.name,
-                    static_cast<unsigned long long>(steps), seconds, steps / seconds / 1e6);
+        std::printf("%-20s %10llu steps %8.3f s %8.2f M steps/s\n", w.name, static_cast<unsigned long long>(steps),
+                    seconds, steps / seconds / 1e6);
     }
     return 0;
 }

@@ -3,9 +3,9 @@
 
 #include "compile/checks.h"
 #include "core/printer.h"
-#include "engine/reducer.h"
 #include "core/tables.h"
 #include "core/values.h"
+#include "engine/reducer.h"
 
 namespace {
 

@@ -178,12 +178,28 @@ bool is_lazy_head(Cell* c) {
         classify(c);
     }
     switch (tag_of(c)) {
-        case '&': case 'A': case 'B': case 'C': case 'D': case 'E': case 'F': case 'H': case 'I':
-        case 'J': case 'K': case 'L': case 'N': case 'Q': case 'R': case 'T': case 'U': case 'V':
-        case 'X': case 'Z': case '|':
-            return true;
-        default:
-            return false;
+        case '&':
+        case 'A':
+        case 'B':
+        case 'C':
+        case 'D':
+        case 'E':
+        case 'F':
+        case 'H':
+        case 'I':
+        case 'J':
+        case 'K':
+        case 'L':
+        case 'N':
+        case 'Q':
+        case 'R':
+        case 'T':
+        case 'U':
+        case 'V':
+        case 'X':
+        case 'Z':
+        case '|': return true;
+        default: return false;
     }
 }
 

@@ -10,8 +10,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "core/classify.h"
 #include "core/chars.h"
+#include "core/classify.h"
 
 namespace {
 

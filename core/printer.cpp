@@ -18,7 +18,7 @@ constexpr size_t kListLiteralLimit = 999;
 
 // The bytes of a printed atom that decide how an application around it is written.
 struct Outline {
-    int first = -1;   // -1: empty text
+    int first = -1;  // -1: empty text
     int second = -1;
     int last = -1;
     bool single = false;
@@ -114,9 +114,7 @@ bool JoinsAfter(int c) {
     return IsOperatorChar(static_cast<unsigned char>(c)) || (c >= 'A' && c <= 'Z') || c < 32 || c > 126;
 }
 
-bool JoinsAsArgument(int c) {
-    return c > 0 && c != ' ' && c != '(' && c != ')' && c != '[' && c != ']';
-}
+bool JoinsAsArgument(int c) { return c > 0 && c != ' ' && c != '(' && c != ')' && c != '[' && c != ']'; }
 
 // How (L R) is written: 1 extends L's list, 2 joins L and R, 3 wraps both in a new list.
 enum Rule : uint8_t { kExtend = 1, kJoin = 2, kWrap = 3 };

@@ -8,7 +8,9 @@ const char kDigitAlphabet[65] = "_abcdefghijklmnopqrustvwzxy0123456789ABCDEFGHIJ
 
 int DigitValue(unsigned char c) {
     static const auto table = [] {
-        struct T { signed char v[256]; } t{};
+        struct T {
+            signed char v[256];
+        } t{};
         for (int i = 0; i < 256; ++i) t.v[i] = -1;
         for (int i = 0; i < 64; ++i) t.v[static_cast<unsigned char>(kDigitAlphabet[i])] = static_cast<signed char>(i);
         return t;

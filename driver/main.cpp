@@ -3,8 +3,8 @@
 #include <optional>
 #include <string>
 
-#include "driver/pipeline.h"
 #include "core/report.h"
+#include "driver/pipeline.h"
 #include "platform/platform.h"
 
 namespace {
@@ -48,8 +48,8 @@ int run(int argc, char** argv) {
     }
     std::optional<std::string> text = ReadProgramFile(argv[1]);
     if (!text) {
-        std::string report = "Error.\n Type: Start\n Name: \"" + EscapeName(argv[1]) +
-                             "\"\nCould not read program file.\n\\/\n";
+        std::string report =
+            "Error.\n Type: Start\n Name: \"" + EscapeName(argv[1]) + "\"\nCould not read program file.\n\\/\n";
         std::fwrite(report.data(), 1, report.size(), stderr);
         return ProcessStatus(INT32_MIN);
     }

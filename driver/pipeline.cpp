@@ -6,8 +6,8 @@
 #include "compile/run.h"
 #include "core/report.h"
 #include "core/tables.h"
-#include "front/loader.h"
 #include "core/values.h"
+#include "front/loader.h"
 
 int32_t RunPipeline(std::string_view text, char** argv) {
     LoadPrelude();

@@ -9,11 +9,11 @@
 #include <vector>
 
 #include "core/atoms.h"
-#include "core/classify.h"
-#include "core/tables.h"
-#include "core/chars.h"
-#include "core/datalist.h"
 #include "core/builtins.h"
+#include "core/chars.h"
+#include "core/classify.h"
+#include "core/datalist.h"
+#include "core/tables.h"
 #include "core/values.h"
 
 namespace {
@@ -41,8 +41,7 @@ CellRef classified_pair(CellRef l, CellRef r) {
 bool is_numeral_tag(unsigned char t) { return t >= '0' && t <= '9'; }
 // Atoms that may name a definition: not numerals, literals, texts, reals, marks or the binders.
 bool is_name_tag(unsigned char t) {
-    return !is_numeral_tag(t) && t != '[' && t != '(' && t != ' ' && t != ']' && t != ')' && t != '{' &&
-           t != '\\';
+    return !is_numeral_tag(t) && t != '[' && t != '(' && t != ' ' && t != ']' && t != ')' && t != '{' && t != '\\';
 }
 
 CellRef j_node(CellRef front, CellRef last) { return apply2(atom("J"), std::move(front), std::move(last)); }
@@ -194,15 +193,9 @@ private:
         Frame f = std::move(stack_.back());
         stack_.pop_back();
         switch (f.kind) {
-            case FrameKind::Argument:
-                expr_ = classified_pair(std::move(expr_), std::move(f.cell));
-                break;
-            case FrameKind::Function:
-                expr_ = classified_pair(std::move(f.cell), std::move(expr_));
-                break;
-            case FrameKind::Binding:
-                expr_ = substitute(f.cell, expr_, f.variable);
-                break;
+            case FrameKind::Argument: expr_ = classified_pair(std::move(expr_), std::move(f.cell)); break;
+            case FrameKind::Function: expr_ = classified_pair(std::move(f.cell), std::move(expr_)); break;
+            case FrameKind::Binding: expr_ = substitute(f.cell, expr_, f.variable); break;
         }
     }
 
@@ -283,8 +276,7 @@ private:
         Cell* body = head.definition->get();
         if (shape(body) == 'u' || !is_normal_form(body)) return false;
         CellRef rebuilt(body);
-        for (int i = depth - 1; i >= 0; --i)
-            rebuilt = classified_pair(std::move(rebuilt), CellRef(right_of(spine[i])));
+        for (int i = depth - 1; i >= 0; --i) rebuilt = classified_pair(std::move(rebuilt), CellRef(right_of(spine[i])));
         expr_ = std::move(rebuilt);
         return true;
     }

@@ -3,12 +3,12 @@
 
 #include <string>
 
+#include "core/builtins.h"
+#include "core/chars.h"
 #include "core/tables.h"
 #include "front/brackets.h"
-#include "core/chars.h"
-#include "front/space.h"
 #include "front/parser.h"
-#include "core/builtins.h"
+#include "front/space.h"
 
 namespace {
 

@@ -5,11 +5,11 @@
 #include <optional>
 #include <string>
 
-#include "core/printer.h"
 #include "core/cell.h"
 #include "core/datalist.h"
-#include "library/registry.h"
+#include "core/printer.h"
 #include "core/values.h"
+#include "library/registry.h"
 
 namespace {
 

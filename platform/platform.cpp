@@ -2,9 +2,9 @@
 #include "platform/platform.h"
 
 #include <pthread.h>
-#include <sys/mman.h>
 
 #include <cstdlib>
+#include <sys/mman.h>
 
 namespace {
 
@@ -33,8 +33,7 @@ int run_with_large_stack(const std::function<int()>& work) {
     pthread_attr_t attr;
     pthread_t thread;
     Job job{&work, 0};
-    if (stack == MAP_FAILED || pthread_attr_init(&attr) != 0 ||
-        pthread_attr_setstack(&attr, stack, kStackBytes) != 0 ||
+    if (stack == MAP_FAILED || pthread_attr_init(&attr) != 0 || pthread_attr_setstack(&attr, stack, kStackBytes) != 0 ||
         pthread_create(&thread, &attr, run_job, &job) != 0)
         return work();  // no large stack to be had: run on the ordinary one
     pthread_join(thread, nullptr);

@@ -5,8 +5,8 @@
 
 #include "compile/run.h"
 #include "core/tables.h"
-#include "front/loader.h"
 #include "core/values.h"
+#include "front/loader.h"
 #include "tests/fuzz/fuzz_common.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

@@ -1,11 +1,11 @@
 // Classification and reduction on graphs built directly over the Prelude's definitions.
-#include <gtest/gtest.h>
-
 #include <cstring>
 
+#include <gtest/gtest.h>
+
 #include "core/classify.h"
-#include "engine/reducer.h"
 #include "core/tables.h"
+#include "engine/reducer.h"
 #include "front/loader.h"
 #include "front/parser.h"
 
@@ -29,14 +29,12 @@ TEST_F(Engine, ClassifiesAtoms) {
         uint8_t top;
         uint32_t extent;
     } cases[] = {
-        {")", 0xB5, 0},       // cycle mark: arity 1, reduced
-        {"]x", 0xB5, 0},      // settle mark
-        {"[]", 0xC0, 2},      // data, length kept
-        {"[ab]", 0xC0, 4},
-        {"K", 0x80 | 54, 0},  // two leading lambdas
-        {"I", 0x80 | 53, 0},
-        {"c", 0x80 | 63, 1u << 2},  // lambda variable: ceiling arity, itself free
-        {"17", 0x80 | 53, 2},       // numeral: arity 1, length kept
+        {")", 0xB5, 0},                                   // cycle mark: arity 1, reduced
+        {"]x", 0xB5, 0},                                  // settle mark
+        {"[]", 0xC0, 2},                                  // data, length kept
+        {"[ab]", 0xC0, 4},    {"K", 0x80 | 54, 0},        // two leading lambdas
+        {"I", 0x80 | 53, 0},  {"c", 0x80 | 63, 1u << 2},  // lambda variable: ceiling arity, itself free
+        {"17", 0x80 | 53, 2},                             // numeral: arity 1, length kept
     };
     for (const Case& c : cases) {
         CellRef a = A(c.atom);
@@ -115,12 +113,12 @@ TEST_F(Engine, NumeralsTextsAndRealsAsTrees) {
     // One byte: ((V lo) hi) with I for 1 bits and H for 0 bits; "A" is 0x41.
     CellRef byte = evaluate(P(make_counted_text("A"), A("K")));
     ASSERT_TRUE(byte.is_pair());
-    CellRef lo = byte.left().right();  // (J (J b0 b1) (J b2 b3))
-    EXPECT_EQ(lo.left().right().left().right().bytes(), "I");   // bit 0
-    EXPECT_EQ(lo.left().right().right().bytes(), "H");          // bit 1
+    CellRef lo = byte.left().right();                          // (J (J b0 b1) (J b2 b3))
+    EXPECT_EQ(lo.left().right().left().right().bytes(), "I");  // bit 0
+    EXPECT_EQ(lo.left().right().right().bytes(), "H");         // bit 1
     CellRef hi = byte.right();
-    EXPECT_EQ(hi.right().left().right().bytes(), "I");          // bit 6
-    EXPECT_EQ(hi.left().right().left().right().bytes(), "H");   // bit 4
+    EXPECT_EQ(hi.right().left().right().bytes(), "I");         // bit 6
+    EXPECT_EQ(hi.left().right().left().right().bytes(), "H");  // bit 4
 
     CellRef split = evaluate(P(make_counted_text("abcde"), A("K")));
     EXPECT_EQ(counted_payload(split.left().right().get()), "abcd");
