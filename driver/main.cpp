@@ -35,8 +35,9 @@ int ProcessStatus(int32_t status) {
 int run(int argc, char** argv);
 
 int main(int argc, char** argv) {
-    platform_startup();
-    // Deeply nested programs recurse in the front end and the passes; give them room.
+    // Every walk over a program-sized structure keeps its own stack, so depth never reaches the
+    // native one; what still recurses is bounded (the ten precedence levels, tree codes, the bit
+    // tree of one real). The large stack is a margin for those and for the C library's calls.
     return run_with_large_stack([&] { return run(argc, argv); });
 }
 

@@ -1,5 +1,8 @@
 // Classification and reduction on graphs built directly over the Prelude's definitions.
+#include <pthread.h>
+
 #include <cstring>
+#include <functional>
 
 #include <gtest/gtest.h>
 
@@ -168,6 +171,45 @@ TEST_F(Engine, SubstitutionCopiesOnlyPathsToTheVariable) {
     CellRef bound = substitute(wing, A("5"), 'x');
     EXPECT_EQ(bound.left().right().bytes(), "5");
     EXPECT_EQ(bound.right().bytes(), "x");
+}
+
+// Runs work to its end on a thread whose stack is only 1 MiB.
+void on_small_stack(const std::function<void()>& work) {
+    pthread_attr_t attr;
+    ASSERT_EQ(pthread_attr_init(&attr), 0);
+    ASSERT_EQ(pthread_attr_setstacksize(&attr, size_t{1} << 20), 0);
+    pthread_t thread;
+    auto run = [](void* arg) -> void* {
+        (*static_cast<const std::function<void()>*>(arg))();
+        return nullptr;
+    };
+    ASSERT_EQ(pthread_create(&thread, &attr, run, const_cast<std::function<void()>*>(&work)), 0);
+    pthread_join(thread, nullptr);
+    pthread_attr_destroy(&attr);
+}
+
+TEST_F(Engine, SubstitutionIntoAMillionDeepBodyKeepsTheNativeStackFlat) {
+    constexpr int kDepth = 1000000;
+    // The variable at the bottom, reached alternately through left and right parts and binders.
+    CellRef body = A("x");
+    for (int i = 0; i < kDepth; ++i) {
+        if (i % 3 == 0)
+            body = P(std::move(body), A("K"));
+        else if (i % 3 == 1)
+            body = P(A("K"), std::move(body));
+        else
+            body = lambda("y", std::move(body));
+    }
+    classify(body.get());
+    CellRef result;
+    on_small_stack([&] { result = substitute(body, A("5"), 'x'); });
+    ASSERT_TRUE(result);
+    EXPECT_EQ(free_variables(result.get()), 0u);
+    Cell* c = result.get();
+    int depth = 0;
+    for (; is_pair(c); ++depth) c = depth % 3 == 0 ? left_of(c) : right_of(c);
+    EXPECT_EQ(depth, kDepth);
+    EXPECT_EQ(atom_bytes(c), "5");
 }
 
 }  // namespace
