@@ -92,7 +92,7 @@ Cell* FindBinderOf(Cell* e, std::string_view key) {
         if (is_atom(c)) continue;
         Cell* f = left_of(c);
         Cell* x = right_of(c);
-        if (is_atom(f) && (tag_of(f) == '\\' || tag_of(f) == '{') && atom_is(x, key)) return c;
+        if (is_binder_tag(tag_of(f)) && atom_is(x, key)) return c;
         pending.push_back(x);
         pending.push_back(f);
     }

@@ -27,7 +27,7 @@ void runProgram(ErrorRecord& record, int64_t argv_address) {
     QUIB_CHECK(main != nullptr);
     CellRef result = evaluate(apply(CellRef::atom("I"), apply(*main, make_integer(argv_address))));
     QUIB_CHECK(result);
-    if (result.is_atom() && result.tag() == ')') {
+    if (has_tag(result.get(), Tag::Cycle)) {
         std::string name(result.bytes().substr(1));
         record.Name = name;
         record.Type = "Cycle";

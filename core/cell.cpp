@@ -115,7 +115,7 @@ Cell* allocate_atom(const char* bytes, size_t length) {
     out[length] = 0;
     c->header = (uint64_t{cellbits::kAtomBit} << 56) | 1;
     unsigned char first = length ? static_cast<unsigned char>(bytes[0]) : 0;
-    if (((first >= '0' && first <= '9') || first == '[') && length < cellbits::kExtentLimit)
+    if (carries_length(first) && length < cellbits::kExtentLimit)
         c->header |= uint64_t{length} << cellbits::kExtentShift;
     return c;
 }
@@ -142,15 +142,15 @@ std::string_view atom_bytes(const Cell* c) {
     if (!is_atom(c)) return {};
     const char* s = atom_chars(c);
     unsigned char first = static_cast<unsigned char>(s[0]);
-    if (first == ' ') return {s, 9};
-    if ((first >= '0' && first <= '9') || first == '[') {
+    if (first == tag_byte(Tag::Real)) return {s, 9};
+    if (carries_length(first)) {
         size_t n = extent_of(c);
         if (n) return {s, n};
         n = std::strlen(s);
         QUIB_CHECK(n >= cellbits::kExtentLimit);
         return {s, n};
     }
-    if (first == '(') return {s, counted_payload_offset(c) + counted_length(c)};
+    if (first == tag_byte(Tag::Text)) return {s, counted_payload_offset(c) + counted_length(c)};
     return {s, std::strlen(s)};
 }
 

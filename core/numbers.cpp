@@ -271,7 +271,7 @@ std::optional<mpz_class> image_of_cell(const Cell* c) {
     std::optional<mpz_class> image;
     if (atom_is_char(c, 'K'))
         image = mpz_class(1);
-    else if (tag_of(c) >= '0' && tag_of(c) <= '9')
+    else if (is_numeral(c))
         image = image_of_numeral(atom_bytes(c));
     if (!image || bits.empty()) return image;
     mpz_class result = *image << static_cast<mp_bitcnt_t>(bits.size());
@@ -322,9 +322,8 @@ std::optional<Integer> integer_of(const Cell* c) {
             if (const Integer* known = remembered_value(c)) return *known;
         }
         if (atom_is_char(c, 'K')) return Integer(0);
-        const char* s = atom_chars(c);
-        if (s[0] < '0' || s[0] > '9') return std::nullopt;
-        if (s[0] == '0' && s[1] == '0') {
+        if (!is_numeral(c)) return std::nullopt;
+        if (is_numb_numeral(atom_bytes(c).substr(0, 2))) {
             std::optional<mpz_class> image = image_of_numeral(atom_bytes(c));
             if (!image) return std::nullopt;
             return value_of_image(*image);

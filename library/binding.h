@@ -46,9 +46,9 @@ enum class ResultCode { Int, Dec, Real, Bool, I };
 // after its header, a counted text its first payload byte (NUL-terminated in the cell).
 inline int64_t to_address(Cell* c) {
     switch (kind_of(c)) {
-        case 'i': return to_int64(c);
-        case 'a': return reinterpret_cast<intptr_t>(atom_chars(c) + counted_payload_offset(c));
-        case 'u': return reinterpret_cast<intptr_t>(c + 1);
+        case Kind::Hint: return to_int64(c);
+        case Kind::Post: return reinterpret_cast<intptr_t>(atom_chars(c) + counted_payload_offset(c));
+        case Kind::Zits: return reinterpret_cast<intptr_t>(c + 1);
         default: InternalFailure("truecast");
     }
 }
@@ -64,8 +64,8 @@ inline bool is_count_arg(const Cell* c) {
 }
 
 inline bool is_text_arg(Cell* c) {
-    char kind = kind_of(c);
-    return kind == 'a' || kind == 'i' || kind == 'u';
+    Kind kind = kind_of(c);
+    return kind == Kind::Post || kind == Kind::Hint || kind == Kind::Zits;
 }
 
 // Checks one argument against its code and converts it; false leaves `out` unspecified.
@@ -90,7 +90,7 @@ inline bool convert_arg(char code, Cell* c, CArg& out) {
             out.n = to_address(c);
             return code == 'T' || out.n != 0;
         case 'R':
-            if (tag_of(c) != ' ') return false;
+            if (!has_tag(c, Tag::Real)) return false;
             out.r = real_of(c);
             return true;
         default: InternalFailure("argcode");

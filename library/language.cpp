@@ -56,11 +56,11 @@ CellRef count_numeral(uint64_t n) {
 CellRef rank_builtin(CellRef app) {
     Cell* x = only_arg(app);
     switch (kind_of(x)) {
-        case 'a': return count_numeral(counted_length(x));
-        case 'e': return CellRef::atom("8");
-        case 'i': return count_numeral(hint_text(x).size());
-        case 'o': return count_numeral(numb_text(x).size());
-        case 'u': return count_numeral(data_length(x));
+        case Kind::Post: return count_numeral(counted_length(x));
+        case Kind::Real: return CellRef::atom("8");
+        case Kind::Hint: return count_numeral(hint_text(x).size());
+        case Kind::Numb: return count_numeral(numb_text(x).size());
+        case Kind::Zits: return count_numeral(data_length(x));
         default: return atom_Z();
     }
 }
