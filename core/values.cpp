@@ -25,12 +25,6 @@ std::string numeral_text(const Cell* c) {
     return image ? numeral_of_image(*image) : std::string();
 }
 
-std::string decimal_digits(uint64_t u) {
-    char buf[24];
-    auto res = std::to_chars(buf, buf + sizeof buf, u);
-    return std::string(buf, res.ptr);
-}
-
 }  // namespace
 
 Kind kind_of(Cell* c) {

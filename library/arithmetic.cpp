@@ -36,12 +36,6 @@ Cell* operand(const CellRef& application) {
 
 bool is_text_or_list(Kind kind) { return kind == Kind::Post || kind == Kind::Zits; }
 
-bool all_digits(std::string_view s) {
-    for (char ch : s)
-        if (ch < '0' || ch > '9') return false;
-    return !s.empty();
-}
-
 CellRef hint_result(const std::optional<Integer>& v) { return v ? make_hint_atom(*v) : atom_Z(); }
 CellRef numb_result(const std::optional<Integer>& v) { return v ? CellRef::atom(numb_numeral(*v)) : atom_Z(); }
 

@@ -9,6 +9,7 @@
 #include <type_traits>
 
 #include "core/cell.h"
+#include "core/numbers.h"
 #include "core/values.h"
 #include "library/registry.h"
 
@@ -115,7 +116,7 @@ CellRef binding_result(V v) {
         static_assert(R == ResultCode::Int);
         // An unsigned result beyond the signed range keeps its value rather than its bits.
         if constexpr (std::is_unsigned_v<V>)
-            if (static_cast<uint64_t>(v) > static_cast<uint64_t>(INT64_MAX)) return CellRef::atom(std::to_string(v));
+            if (static_cast<uint64_t>(v) > static_cast<uint64_t>(INT64_MAX)) return CellRef::atom(decimal_digits(v));
         return make_integer(static_cast<int64_t>(v));
     }
 }

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "core/classify.h"
+#include "core/numbers.h"
 #include "core/share.h"
 #include "core/values.h"
 #include "library/registry.h"
@@ -47,11 +48,7 @@ uint64_t data_length(Cell* d) {
     return total;
 }
 
-CellRef count_numeral(uint64_t n) {
-    char digits[24];
-    std::snprintf(digits, sizeof digits, "%" PRIu64, n);
-    return CellRef::atom(digits);
-}
+CellRef count_numeral(uint64_t n) { return CellRef::atom(decimal_digits(n)); }
 
 CellRef rank_builtin(CellRef app) {
     Cell* x = only_arg(app);
