@@ -6,12 +6,12 @@
 #include <set>
 #include <vector>
 
-#include "compile/printer.h"
+#include "core/printer.h"
 #include "compile/translate.h"
-#include "engine/classify.h"
-#include "engine/share.h"
-#include "engine/tables.h"
-#include "front/chars.h"
+#include "core/classify.h"
+#include "core/share.h"
+#include "core/tables.h"
+#include "core/chars.h"
 
 namespace {
 

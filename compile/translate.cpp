@@ -7,8 +7,8 @@
 #include <utility>
 #include <vector>
 
-#include "compile/printer.h"
-#include "front/chars.h"
+#include "core/printer.h"
+#include "core/chars.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <set>
 #include <string>
 
-#include "engine/cell.h"
+#include "core/cell.h"
 
 // The C structure layouts programs read under the name "_".
 std::string LayoutText();

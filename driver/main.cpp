@@ -4,7 +4,7 @@
 #include <string>
 
 #include "driver/pipeline.h"
-#include "driver/report.h"
+#include "core/report.h"
 #include "platform/platform.h"
 
 namespace {

@@ -4,10 +4,10 @@
 #include <cstdio>
 
 #include "compile/run.h"
-#include "driver/report.h"
-#include "engine/tables.h"
+#include "core/report.h"
+#include "core/tables.h"
 #include "front/loader.h"
-#include "library/values.h"
+#include "core/values.h"
 
 int32_t RunPipeline(std::string_view text, char** argv) {
     LoadPrelude();

@@ -8,13 +8,13 @@
 #include <unordered_map>
 #include <vector>
 
-#include "engine/atoms.h"
-#include "engine/classify.h"
-#include "engine/tables.h"
-#include "front/chars.h"
-#include "library/datalist.h"
-#include "library/registry.h"
-#include "library/values.h"
+#include "core/atoms.h"
+#include "core/classify.h"
+#include "core/tables.h"
+#include "core/chars.h"
+#include "core/datalist.h"
+#include "core/builtins.h"
+#include "core/values.h"
 
 namespace {
 

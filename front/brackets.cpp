@@ -3,8 +3,9 @@
 
 #include <vector>
 
-#include "driver/report.h"
-#include "front/chars.h"
+#include "core/report.h"
+#include "core/chars.h"
+#include "front/space.h"
 
 namespace {
 

@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "driver/report.h"
+#include "core/report.h"
 #include "front/brackets.h"
-#include "front/chars.h"
+#include "core/chars.h"
 
 namespace {
 

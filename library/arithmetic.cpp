@@ -4,11 +4,11 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "engine/share.h"
-#include "library/datalist.h"
-#include "library/numbers.h"
+#include "core/share.h"
+#include "core/datalist.h"
+#include "core/numbers.h"
 #include "library/registry.h"
-#include "library/values.h"
+#include "core/values.h"
 
 namespace {
 

@@ -8,9 +8,9 @@
 #include <string>
 #include <type_traits>
 
-#include "engine/cell.h"
+#include "core/cell.h"
 #include "library/registry.h"
-#include "library/values.h"
+#include "core/values.h"
 
 // Argument codes:
 //   N  an integer (is_integer_arg)             -> to_int64

@@ -4,10 +4,10 @@
 #include <cstring>
 #include <vector>
 
-#include "engine/classify.h"
-#include "engine/share.h"
+#include "core/classify.h"
+#include "core/share.h"
 #include "library/registry.h"
-#include "library/values.h"
+#include "core/values.h"
 
 namespace {
 

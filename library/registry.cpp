@@ -3,7 +3,7 @@
 
 #include <array>
 
-#include "engine/atoms.h"
+#include "core/atoms.h"
 
 namespace {
 

@@ -4,9 +4,9 @@
 #include <cstdint>
 
 #include "compile/run.h"
-#include "engine/tables.h"
+#include "core/tables.h"
 #include "front/loader.h"
-#include "library/values.h"
+#include "core/values.h"
 #include "tests/fuzz/fuzz_common.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

@@ -7,10 +7,10 @@
 #include <cstring>
 #include <limits>
 
-#include "engine/tables.h"
+#include "core/tables.h"
 #include "front/loader.h"
 #include "library/registry.h"
-#include "library/values.h"
+#include "core/values.h"
 
 namespace {
 

@@ -13,10 +13,10 @@
 #include <string>
 #include <vector>
 
-#include "engine/tables.h"
+#include "core/tables.h"
 #include "library/binding.h"
 #include "library/registry.h"
-#include "library/values.h"
+#include "core/values.h"
 #include "platform/runtime.h"
 
 namespace {

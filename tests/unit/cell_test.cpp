@@ -3,7 +3,7 @@
 
 #include <cstring>
 
-#include "engine/cell.h"
+#include "core/cell.h"
 
 namespace {
 

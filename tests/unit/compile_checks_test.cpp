@@ -3,7 +3,7 @@
 
 #include "compile/checks.h"
 #include "compile/run.h"
-#include "engine/tables.h"
+#include "core/tables.h"
 #include "front/loader.h"
 #include "tree_notation.h"
 

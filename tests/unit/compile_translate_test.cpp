@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "compile/translate.h"
-#include "engine/share.h"
+#include "core/share.h"
 #include "front/loader.h"
 #include "tree_notation.h"
 

@@ -3,10 +3,10 @@
 
 #include <chrono>
 
-#include "engine/tables.h"
-#include "front/chars.h"
+#include "core/tables.h"
+#include "core/chars.h"
 #include "front/loader.h"
-#include "library/datalist.h"
+#include "core/datalist.h"
 
 namespace {
 

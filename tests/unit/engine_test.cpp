@@ -3,9 +3,9 @@
 
 #include <cstring>
 
-#include "engine/classify.h"
+#include "core/classify.h"
 #include "engine/reducer.h"
-#include "engine/tables.h"
+#include "core/tables.h"
 #include "front/loader.h"
 #include "front/parser.h"
 

@@ -5,10 +5,10 @@
 
 #include <cstring>
 
-#include "engine/tables.h"
+#include "core/tables.h"
 #include "front/loader.h"
 #include "library/registry.h"
-#include "library/values.h"
+#include "core/values.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // Position codes, report formatting, display codes, colouring and file-name escaping.
 #include <gtest/gtest.h>
 
-#include "driver/report.h"
+#include "core/report.h"
 
 namespace {
 

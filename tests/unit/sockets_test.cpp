@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "library/registry.h"
-#include "library/values.h"
+#include "core/values.h"
 #include "platform/dir.h"
 #include "platform/net.h"
 

@@ -6,9 +6,9 @@
 #include <cstring>
 #include <string>
 
-#include "engine/tables.h"
+#include "core/tables.h"
 #include "library/registry.h"
-#include "library/values.h"
+#include "core/values.h"
 
 namespace {
 

@@ -6,10 +6,10 @@
 #include <limits>
 #include <set>
 
-#include "engine/tables.h"
+#include "core/tables.h"
 #include "front/loader.h"
-#include "library/numbers.h"
-#include "library/values.h"
+#include "core/numbers.h"
+#include "core/values.h"
 
 namespace {
 

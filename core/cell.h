@@ -10,7 +10,7 @@
 #include <string_view>
 #include <utility>
 
-#include "driver/report.h"
+#include "core/check.h"
 
 struct Cell {
     uint64_t header;

@@ -3,7 +3,8 @@
 
 #include <string>
 
-#include "front/chars.h"
+#include "core/chars.h"
+#include "front/space.h"
 
 namespace {
 

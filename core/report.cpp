@@ -1,5 +1,5 @@
 // Error record, position codes, report formatting and colouring.
-#include "driver/report.h"
+#include "core/report.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -111,16 +111,4 @@ std::string EscapeName(const std::string& text) {
         }
     }
     return out;
-}
-
-void AssertionFailure(const char* sourceName, int line) {
-    std::fflush(stdout);
-    std::fprintf(stderr, "ASSERTION FAILED:%s:%d\n", sourceName, line);
-    std::fflush(stderr);
-    std::abort();
-}
-
-void InternalFailure(const char* message) {
-    std::printf("REDVFAIL: %s\n", message);
-    AssertionFailure("b", __LINE__);
 }

@@ -5,7 +5,7 @@
 #include <functional>
 #include <random>
 
-#include "compile/printer.h"
+#include "core/printer.h"
 
 namespace {
 

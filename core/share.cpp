@@ -2,14 +2,14 @@
 // Members are found by structure in constant time: every structure met gets a class number,
 // atoms by their bytes and pairs by the class numbers of their parts, so neither finding nor
 // inserting compares whole graphs (ordered comparison of deep chains would be quadratic).
-#include "engine/share.h"
+#include "core/share.h"
 
 #include <bit>
 #include <string>
 #include <unordered_map>
 #include <vector>
 
-#include "engine/classify.h"
+#include "core/classify.h"
 
 namespace {
 

@@ -1,10 +1,10 @@
 // Cell classification, cached in the header's top byte and extent; each cell is classified once.
-#include "engine/classify.h"
+#include "core/classify.h"
 
 #include <vector>
 
-#include "engine/atoms.h"
-#include "engine/tables.h"
+#include "core/atoms.h"
+#include "core/tables.h"
 
 namespace {
 

@@ -1,14 +1,14 @@
 // The expression and result printers: one parenthesised list form, two ways of writing atoms.
 // Printing streams top-down into one buffer: the joining rules for (f x) only need a few
 // bytes of the texts of f and x, which a left spine yields without printing it first.
-#include "compile/printer.h"
+#include "core/printer.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <vector>
 
-#include "front/chars.h"
+#include "core/chars.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 // Exact integers with a machine-word fast path, numerals, and bit images.
-#include "library/numbers.h"
+#include "core/numbers.h"
 
 #include <array>
 

@@ -1,5 +1,6 @@
 // Cell allocation (free lists per 8-byte size class), release without recursion, byte reading.
-#include "engine/cell.h"
+#include "core/cell.h"
+#include "core/report.h"
 
 #include <malloc.h>
 

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "engine/cell.h"
+#include "core/cell.h"
 
 // Fills the header of c and of every unclassified cell below it.
 void classify_graph(Cell* c);
