@@ -6,7 +6,7 @@
 #include <regex>
 #include <string>
 
-#include "library/registry.h"
+#include "core/builtins.h"
 
 namespace {
 
