@@ -9,9 +9,7 @@ namespace {
 
 constexpr std::string_view kOperatorChars = "{,}~!@#$%^&*<>-|+/=\\.`'\":;?";
 
-bool IsSingleByteName(unsigned char c) {
-    return (c >= 'A' && c <= 'Z') || (c >= 1 && c <= 31) || c >= 127;
-}
+bool IsSingleByteName(unsigned char c) { return (c >= 'A' && c <= 'Z') || (c >= 1 && c <= 31) || c >= 127; }
 
 }  // namespace
 

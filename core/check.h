@@ -4,7 +4,7 @@
 [[noreturn]] void AssertionFailure(const char* sourceName, int line);
 [[noreturn]] void InternalFailure(const char* message);
 
-#define QUIB_CHECK(cond)                                       \
-    do {                                                       \
+#define QUIB_CHECK(cond)                                                   \
+    do {                                                                   \
         if (__builtin_expect(!(cond), 0)) AssertionFailure("b", __LINE__); \
     } while (0)

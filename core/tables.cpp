@@ -1,8 +1,8 @@
 // Process-wide tables, each a function-local static created empty on first use.
 #include "core/tables.h"
 
-#include "core/classify.h"
 #include "core/builtins.h"
+#include "core/classify.h"
 
 DefinitionTable& definitions() {
     static DefinitionTable table;

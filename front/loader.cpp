@@ -3,12 +3,12 @@
 
 #include <string>
 
+#include "core/builtins.h"
+#include "core/chars.h"
 #include "core/tables.h"
 #include "front/brackets.h"
-#include "core/chars.h"
-#include "front/space.h"
 #include "front/parser.h"
-#include "core/builtins.h"
+#include "front/space.h"
 
 namespace {
 
@@ -58,14 +58,7 @@ void LoadPrelude() {
 
 void LoadProgram(ErrorRecord& record, std::string_view text) {
     record = ErrorRecord();
-    std::string detail;
-    int64_t position = -1;
-    if (!MatchBrackets(text, detail, position)) {
-        record.Position = position;
-        record.Type = detail.substr(0, 5);
-        record.Text = detail;
-        return;
-    }
+    if (!MatchBrackets(text, record)) return;
     DefinitionTable& table = definitions();
     for (const auto& [name, entry] : builtin_table()) table[name] = placeholder(entry.arity);
 
@@ -92,7 +85,7 @@ void LoadProgram(ErrorRecord& record, std::string_view text) {
         std::string key = ShortSpelling(name);
         if (key == "\\" || key == "{") {
             record.Position = static_cast<int64_t>(start);
-            record.Type = "Built";
+            record.Type = ReportType::Built;
             record.Text = "Built in function [" + key + "] cannot be re-defined.";
             return;
         }

@@ -9,8 +9,7 @@ bool IsWhitespace(unsigned char c) { return c == ' ' || c == '\n'; }
 
 // A whitespace run between p and n carries no meaning when either side swallows it.
 bool RunIsRemoved(unsigned char p, unsigned char n) {
-    return IsSpaceEater(p) || IsSpaceEater(n) || p == '{' || p == '(' || p == '}' || n == '}' ||
-           n == ')' || n == '{';
+    return IsSpaceEater(p) || IsSpaceEater(n) || p == '{' || p == '(' || p == '}' || n == '}' || n == ')' || n == '{';
 }
 
 // Copies the square group starting at text[i]; a line break vanishes with the spaces before it.

@@ -9,8 +9,9 @@
 #include <type_traits>
 
 #include "core/cell.h"
-#include "library/registry.h"
+#include "core/numbers.h"
 #include "core/values.h"
+#include "library/registry.h"
 
 // Argument codes:
 //   N  an integer (is_integer_arg)             -> to_int64
@@ -32,7 +33,9 @@ struct CArg {
     long l() const { return static_cast<long>(n); }
     size_t z() const { return static_cast<size_t>(n); }
     template <class T = void>
-    T* p() const { return reinterpret_cast<T*>(static_cast<intptr_t>(n)); }
+    T* p() const {
+        return reinterpret_cast<T*>(static_cast<intptr_t>(n));
+    }
     char* s() const { return p<char>(); }
     FILE* f() const { return p<FILE>(); }
 };
@@ -44,10 +47,10 @@ enum class ResultCode { Int, Dec, Real, Bool, I };
 // after its header, a counted text its first payload byte (NUL-terminated in the cell).
 inline int64_t to_address(Cell* c) {
     switch (kind_of(c)) {
-    case 'i': return to_int64(c);
-    case 'a': return reinterpret_cast<intptr_t>(atom_chars(c) + counted_payload_offset(c));
-    case 'u': return reinterpret_cast<intptr_t>(c + 1);
-    default: InternalFailure("truecast");
+        case Kind::Hint: return to_int64(c);
+        case Kind::Post: return reinterpret_cast<intptr_t>(atom_chars(c) + counted_payload_offset(c));
+        case Kind::Zits: return reinterpret_cast<intptr_t>(c + 1);
+        default: InternalFailure("truecast");
     }
 }
 
@@ -62,36 +65,36 @@ inline bool is_count_arg(const Cell* c) {
 }
 
 inline bool is_text_arg(Cell* c) {
-    char kind = kind_of(c);
-    return kind == 'a' || kind == 'i' || kind == 'u';
+    Kind kind = kind_of(c);
+    return kind == Kind::Post || kind == Kind::Hint || kind == Kind::Zits;
 }
 
 // Checks one argument against its code and converts it; false leaves `out` unspecified.
 inline bool convert_arg(char code, Cell* c, CArg& out) {
     switch (code) {
-    case 'N':
-        if (!is_integer_arg(c)) return false;
-        out.n = to_int64(c);
-        return true;
-    case 'U': out.n = to_int64(c); return true;
-    case 'P':
-        if (!is_count_arg(c)) return false;
-        out.n = to_int64(c);
-        return true;
-    case 'A':
-        if (!is_integer_arg(c)) return false;
-        out.n = to_int64(c);
-        return out.n != 0;
-    case 'T':
-    case 'S':
-        if (!is_text_arg(c)) return false;
-        out.n = to_address(c);
-        return code == 'T' || out.n != 0;
-    case 'R':
-        if (tag_of(c) != ' ') return false;
-        out.r = real_of(c);
-        return true;
-    default: InternalFailure("argcode");
+        case 'N':
+            if (!is_integer_arg(c)) return false;
+            out.n = to_int64(c);
+            return true;
+        case 'U': out.n = to_int64(c); return true;
+        case 'P':
+            if (!is_count_arg(c)) return false;
+            out.n = to_int64(c);
+            return true;
+        case 'A':
+            if (!is_integer_arg(c)) return false;
+            out.n = to_int64(c);
+            return out.n != 0;
+        case 'T':
+        case 'S':
+            if (!is_text_arg(c)) return false;
+            out.n = to_address(c);
+            return code == 'T' || out.n != 0;
+        case 'R':
+            if (!has_tag(c, Tag::Real)) return false;
+            out.r = real_of(c);
+            return true;
+        default: InternalFailure("argcode");
     }
 }
 
@@ -113,7 +116,7 @@ CellRef binding_result(V v) {
         static_assert(R == ResultCode::Int);
         // An unsigned result beyond the signed range keeps its value rather than its bits.
         if constexpr (std::is_unsigned_v<V>)
-            if (static_cast<uint64_t>(v) > static_cast<uint64_t>(INT64_MAX)) return CellRef::atom(std::to_string(v));
+            if (static_cast<uint64_t>(v) > static_cast<uint64_t>(INT64_MAX)) return CellRef::atom(decimal_digits(v));
         return make_integer(static_cast<int64_t>(v));
     }
 }

@@ -13,11 +13,11 @@ struct BuiltinRow {
 };
 
 // Rows contributed by each module (names must be in the table of 223).
-std::span<const BuiltinRow> language_rows();   // type, tern, leak, raws, rank, loads, stores
-std::span<const BuiltinRow> arithmetic_rows(); // plus ... wave, cmpr, real
-std::span<const BuiltinRow> binding_rows();    // the C runtime bindings and constants
-std::span<const BuiltinRow> socket_rows();     // sockets, name resolution, directories
-std::span<const BuiltinRow> text_rows();       // init, rows, lisp, tail
+std::span<const BuiltinRow> language_rows();    // type, tern, leak, raws, rank, loads, stores
+std::span<const BuiltinRow> arithmetic_rows();  // plus ... wave, cmpr, real
+std::span<const BuiltinRow> binding_rows();     // the C runtime bindings and constants
+std::span<const BuiltinRow> socket_rows();      // sockets, name resolution, directories
+std::span<const BuiltinRow> text_rows();        // init, rows, lisp, tail
 
 // Common result atoms.
 CellRef atom_Z();
