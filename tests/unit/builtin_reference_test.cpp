@@ -1,10 +1,10 @@
 // The builtin reference in docs/ against the registered table: the same names, the same arities.
-#include <gtest/gtest.h>
-
 #include <fstream>
 #include <map>
 #include <regex>
 #include <string>
+
+#include <gtest/gtest.h>
 
 #include "core/builtins.h"
 
