@@ -163,19 +163,9 @@ bool AliveCheck(ErrorRecord& failure) {
     return true;
 }
 
-int LeadingLambdas(const Cell* body) {
-    int count = 0;
-    while (count <= kMaxParameters && is_pair(body) && is_pair(left_of(body)) &&
-           atom_is_char(left_of(left_of(body)), '\\')) {
-        ++count;
-        body = right_of(body);
-    }
-    return count;
-}
-
 bool ArityCheck(ErrorRecord& failure) {
     for (auto& [name, body] : definitions()) {
-        if (LeadingLambdas(body.get()) > kMaxParameters) {
+        if (leading_lambdas(body.get()) > kMaxParameters) {
             failure = Failure(ReportType::Arity, name, "Arity of function " + name + " may not exceed ten.");
             return false;
         }

@@ -40,8 +40,6 @@ CellRef placeholder(int n) {
 
 }  // namespace
 
-std::string_view PreludeText() { return kPrelude; }
-
 void LoadPrelude() {
     reset_process_state();
     std::string t = NormaliseSpace(kPrelude);

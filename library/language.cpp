@@ -55,8 +55,8 @@ CellRef rank_builtin(CellRef app) {
     switch (kind_of(x)) {
         case Kind::Post: return count_numeral(counted_length(x));
         case Kind::Real: return CellRef::atom("8");
-        case Kind::Hint: return count_numeral(hint_text(x).size());
-        case Kind::Numb: return count_numeral(numb_text(x).size());
+        case Kind::Hint:
+        case Kind::Numb: return count_numeral(numeral_text(x).size());
         case Kind::Zits: return count_numeral(data_length(x));
         default: return atom_Z();
     }
