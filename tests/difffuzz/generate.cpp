@@ -170,7 +170,12 @@ private:
         const Definition& d = values_[index];
         std::string name = d.name;
         if (random_.chance(10)) name += "()";
-        if (random_.chance(8)) return name + "\\" + values_[random_.below(static_cast<int>(values_.size()))].name + "+1";
+        if (random_.chance(8)) {
+            const std::string& demanded = values_[random_.below(static_cast<int>(values_.size()))].name;
+            if (!functions_.empty() && random_.chance(50))
+                return name + "\\" + paren(random_.pick(functions_).name + " " + demanded) + "+1";
+            return name + "\\" + demanded + "+1";
+        }
         return name + "\\" + mostly_numeric(3, functions_.size(), index);
     }
 
