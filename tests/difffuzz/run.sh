@@ -55,7 +55,7 @@ if [ -z "$quib" ]; then
 fi
 fast_quib=${fast_quib:-$quib}
 generator=${generator:-$build/tests/difffuzz/quib_difffuzz_generate}
-mkdir -p "$keep" && keep=$(cd "$keep" && pwd)
+case $keep in /*) ;; *) keep=$PWD/$keep ;; esac
 for tool in "$quib" "$fast_quib" "$generator"; do
   [ -x "$tool" ] || { echo "not executable: $tool" >&2; exit 2; }
 done
