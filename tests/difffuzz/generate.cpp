@@ -1,7 +1,7 @@
 // Generates random quib programs that pass the checks, for comparing the two engines.
 // The same seed always gives the same program; no program reads its argument-vector address.
-#include <cstdint>
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -24,7 +24,9 @@ public:
     int below(int n) { return static_cast<int>(next() % static_cast<uint64_t>(n)); }
     bool chance(int percent) { return below(100) < percent; }
     template <typename T>
-    const T& pick(const std::vector<T>& items) { return items[below(static_cast<int>(items.size()))]; }
+    const T& pick(const std::vector<T>& items) {
+        return items[below(static_cast<int>(items.size()))];
+    }
 
 private:
     uint64_t state_;
@@ -43,29 +45,30 @@ struct Combinator {
 };
 
 // The Prelude's combinators with the arguments each takes before it rewrites.
-const std::vector<Combinator> kCombinators = {
-    {'A', 1}, {'B', 3}, {'C', 3}, {'D', 4}, {'E', 5}, {'F', 2}, {'G', 1}, {'H', 1}, {'I', 1},
-    {'J', 3}, {'K', 2}, {'L', 1}, {'M', 1}, {'N', 1}, {'O', 2}, {'P', 1}, {'Q', 1}, {'R', 1},
-    {'S', 3}, {'T', 2}, {'U', 2}, {'V', 3}, {'W', 2}, {'X', 4}, {'Y', 2}, {'Z', 1}};
+const std::vector<Combinator> kCombinators = {{'A', 1}, {'B', 3}, {'C', 3}, {'D', 4}, {'E', 5}, {'F', 2}, {'G', 1},
+                                              {'H', 1}, {'I', 1}, {'J', 3}, {'K', 2}, {'L', 1}, {'M', 1}, {'N', 1},
+                                              {'O', 2}, {'P', 1}, {'Q', 1}, {'R', 1}, {'S', 3}, {'T', 2}, {'U', 2},
+                                              {'V', 3}, {'W', 2}, {'X', 4}, {'Y', 2}, {'Z', 1}};
 
 // Builtins that neither touch raw memory nor reveal addresses, with their arity.
 const std::vector<std::pair<std::string, int>> kBuiltins = {
-    {"plus", 2}, {"dash", 2}, {"mult", 2}, {"over", 2}, {"cent", 2}, {"less", 2}, {"gteq", 2},
-    {"same", 2}, {"diff", 2}, {"buck", 1}, {"wave", 1}, {"lisp", 1}, {"real", 1}, {"abs", 1},
-    {"powa", 2}, {"floor", 1}, {"sqrt", 1}};
+    {"plus", 2}, {"dash", 2}, {"mult", 2}, {"over", 2},  {"cent", 2}, {"less", 2},
+    {"gteq", 2}, {"same", 2}, {"diff", 2}, {"buck", 1},  {"wave", 1}, {"lisp", 1},
+    {"real", 1}, {"abs", 1},  {"powa", 2}, {"floor", 1}, {"sqrt", 1}};
 
-const std::vector<std::string> kBinaryOperators = {"+", "-", "*", "/", "%", "<", ">", "=", "#", "&", "|", "@", ".", ";"};
+const std::vector<std::string> kBinaryOperators = {"+", "-", "*", "/", "%", "<", ">",
+                                                   "=", "#", "&", "|", "@", ".", ";"};
 const std::vector<std::string> kArithmetic = {"+", "+", "-", "-", "*", "*", "/", "%"};
 const std::vector<std::string> kComparisons = {"<", ">", "=", "#"};
 
 // Replacements whose bodies use only names that are never redefined, so no loop is made by accident.
 const std::vector<std::string> kRedefinitions = {
-    "[+]\\x\\y\\mult x y", "[+]\\x\\y\\x",          "[-]\\x\\y\\dash y x",   "[*]\\x\\y\\over x y",
-    "[<]\\x\\y\\gteq x y", "[=]\\x\\y\\diff x y",   "[@]\\x\\y\\x",          "[&]\\q\\r\\q r K",
-    "[%]\\x\\y\\cent y x", "plus\\x\\y\\over x y",  "mult\\x\\y\\cent x y",  "less\\x\\y\\gteq x y",
-    "K\\x\\y\\y",          "K\\x\\y\\x",            "H\\x\\y\\x",            "I\\x\\x",
-    "S\\f\\g\\x\\g x(f x)", "B\\f\\g\\x\\g(f x)",   "C\\f\\x\\y\\f x y",     "T\\x\\f\\f(f x)",
-    "V\\x\\y\\f\\f y x",   "W\\f\\x\\f x",          "Y\\f\\x\\f x",          "[!]\\x\\x K H"};
+    "[+]\\x\\y\\mult x y",  "[+]\\x\\y\\x",         "[-]\\x\\y\\dash y x",  "[*]\\x\\y\\over x y",
+    "[<]\\x\\y\\gteq x y",  "[=]\\x\\y\\diff x y",  "[@]\\x\\y\\x",         "[&]\\q\\r\\q r K",
+    "[%]\\x\\y\\cent y x",  "plus\\x\\y\\over x y", "mult\\x\\y\\cent x y", "less\\x\\y\\gteq x y",
+    "K\\x\\y\\y",           "K\\x\\y\\x",           "H\\x\\y\\x",           "I\\x\\x",
+    "S\\f\\g\\x\\g x(f x)", "B\\f\\g\\x\\g(f x)",   "C\\f\\x\\y\\f x y",    "T\\x\\f\\f(f x)",
+    "V\\x\\y\\f\\f y x",    "W\\f\\x\\f x",         "Y\\f\\x\\f x",         "[!]\\x\\x K H"};
 
 std::string paren(const std::string& s) { return "(" + s + ")"; }
 
@@ -192,18 +195,29 @@ private:
         if (depth <= 0 || random_.chance(15)) return leaf(readable);
         const int d = depth - 1;
         switch (random_.below(22)) {
-            case 0: case 1: case 2: case 3:
+            case 0:
+            case 1:
+            case 2:
+            case 3:
                 return paren(mostly_numeric(d, callable, readable) + random_.pick(kBinaryOperators) +
                              mostly_numeric(d, callable, readable));
             case 4: return paren(std::string(1, "~!$"[random_.below(3)]) + expression(d, callable, readable));
-            case 5: return paren(small_number() + "^" + random_.pick(std::vector<std::string>{"0", "1", "2", "3", "10", "62", "63", "64", "70"}));
-            case 6: case 7: return choice(d, callable, readable);
-            case 8: case 9: return spine(d, callable, readable);
-            case 10: case 11: return call(d, callable, readable);
+            case 5:
+                return paren(small_number() + "^" +
+                             random_.pick(std::vector<std::string>{"0", "1", "2", "3", "10", "62", "63", "64", "70"}));
+            case 6:
+            case 7: return choice(d, callable, readable);
+            case 8:
+            case 9: return spine(d, callable, readable);
+            case 10:
+            case 11: return call(d, callable, readable);
             case 12: return builtin_call(d, callable, readable);
-            case 13: case 14: return lambda(d, callable, readable);
+            case 13:
+            case 14: return lambda(d, callable, readable);
             case 15: return binding(d, callable, readable);
-            case 16: case 17: case 18: return with_output(d, callable, readable);
+            case 16:
+            case 17:
+            case 18: return with_output(d, callable, readable);
             case 19: return identity(d, callable, readable);
             case 20: return recursion_by_y(d, callable, readable);
             default: return rare(d, callable, readable);
@@ -218,10 +232,19 @@ private:
             return !scope_.empty() && random_.chance(50) ? std::string(1, random_.pick(scope_)) : number();
         const int d = depth - 1;
         switch (random_.below(16)) {
-            case 0: case 1: case 2: case 3: case 12: case 13: case 14:
-                return paren(numeric(d, callable, readable) + random_.pick(kArithmetic) + numeric(d, callable, readable));
-            case 4: case 5: return choice(d, callable, readable);
-            case 6: case 7: return call(d, callable, readable);
+            case 0:
+            case 1:
+            case 2:
+            case 3:
+            case 12:
+            case 13:
+            case 14:
+                return paren(numeric(d, callable, readable) + random_.pick(kArithmetic) +
+                             numeric(d, callable, readable));
+            case 4:
+            case 5: return choice(d, callable, readable);
+            case 6:
+            case 7: return call(d, callable, readable);
             case 8: return binding(d, callable, readable);
             case 9: return with_output(d, callable, readable);
             case 10: return paren("~" + numeric(d, callable, readable));
@@ -243,11 +266,29 @@ private:
 
     std::string leaf(size_t readable) {
         switch (random_.below(27)) {
-            case 0: case 1: case 2: case 3: case 4: case 5: case 6: case 7: case 24: case 25: case 26: return number();
-            case 8: case 9: case 10: case 11: case 12: case 13: case 14: case 15:
+            case 0:
+            case 1:
+            case 2:
+            case 3:
+            case 4:
+            case 5:
+            case 6:
+            case 7:
+            case 24:
+            case 25:
+            case 26: return number();
+            case 8:
+            case 9:
+            case 10:
+            case 11:
+            case 12:
+            case 13:
+            case 14:
+            case 15:
                 if (!scope_.empty()) return std::string(1, random_.pick(scope_));
                 return small_number();
-            case 16: case 17:
+            case 16:
+            case 17:
                 if (readable > 0) return values_[random_.below(static_cast<int>(readable))].name;
                 return small_number();
             case 18: return paren("init" + list_literal());
@@ -266,7 +307,7 @@ private:
     // Integers near the machine word limits and 10^20; a leading 0 makes a numeral negative.
     std::string number() {
         static const std::vector<std::string> kLarge = {
-            "4611686018427387904", "4611686018427387903", "9223372036854775807", "9223372036854775808",
+            "4611686018427387904",  "4611686018427387903",  "9223372036854775807",   "9223372036854775808",
             "18446744073709551615", "18446744073709551616", "100000000000000000000", "99999999999999999999",
             "1000000000000000000",  "2305843009213693951"};
         std::string digits = random_.chance(70) ? std::to_string(1 + random_.below(20)) : random_.pick(kLarge);
@@ -362,8 +403,13 @@ private:
     // Printing of a value's form, a text or a byte.
     std::string output(int d, size_t callable, size_t readable) {
         switch (random_.below(10)) {
-            case 0: case 1: case 2: case 3: case 4: return "puts(init(lisp " + operand(d, callable, readable) + "))";
-            case 5: case 6: return "puts(init" + list_literal() + ")";
+            case 0:
+            case 1:
+            case 2:
+            case 3:
+            case 4: return "puts(init(lisp " + operand(d, callable, readable) + "))";
+            case 5:
+            case 6: return "puts(init" + list_literal() + ")";
             case 7: return "puts(init " + operand(d, callable, readable) + ")";
             default: return "putchar(" + std::to_string(97 + random_.below(26)) + ")";
         }
@@ -378,15 +424,16 @@ private:
             case 1: return paren(paren(out) + "*0+" + rest);
             case 2: return paren("K " + rest + " " + paren(out));
             case 3: return paren("H " + paren(out) + " " + rest);
-            default: return paren(paren(mostly_numeric(d, callable, readable) + "<" + small_number()) + " " + rest + " " +
-                                  paren(out));
+            default:
+                return paren(paren(mostly_numeric(d, callable, readable) + "<" + small_number()) + " " + rest + " " +
+                             paren(out));
         }
     }
 
     // Equality of functions and reals compares cells, so sharing is observable here.
     std::string identity(int d, size_t callable, size_t readable) {
-        static const std::vector<std::string> kFunctions = {"(x\\x)", "(plus 1)", "(K 1)", "I", "(S K)", "(x\\y\\x)",
-                                                            "(real 2)", "(atof(init[nan]))"};
+        static const std::vector<std::string> kFunctions = {"(x\\x)", "(plus 1)",  "(K 1)",    "I",
+                                                            "(S K)",  "(x\\y\\x)", "(real 2)", "(atof(init[nan]))"};
         const std::string op = random_.chance(50) ? "=" : "#";
         switch (random_.below(3)) {
             case 0: return paren(random_.pick(kFunctions) + op + random_.pick(kFunctions));
@@ -420,9 +467,13 @@ private:
     std::string rare(int d, size_t callable, size_t readable) {
         switch (random_.below(12)) {
             case 0: return paren("exit " + small_number());
-            case 6: case 7: case 8: return paren(paren("p q") + "{V " + operand(d, callable, readable) + " " +
-                                                 operand(d, callable, readable) + "}p" + random_.pick(kBinaryOperators) + "q");
-            case 9: case 10: return operator_parameter(d, callable, readable);
+            case 6:
+            case 7:
+            case 8:
+                return paren(paren("p q") + "{V " + operand(d, callable, readable) + " " +
+                             operand(d, callable, readable) + "}p" + random_.pick(kBinaryOperators) + "q");
+            case 9:
+            case 10: return operator_parameter(d, callable, readable);
             case 1: return paren(paren("`" + operand(d, callable, readable)) + "K");
             case 2: return paren(list_literal() + " " + list_literal());
             case 3: return paren("strlen(init " + operand(d, callable, readable) + ")");
