@@ -164,7 +164,7 @@ private:
 
     std::string rest_arguments(int count) {
         std::string s;
-        for (int i = 0; i < count; ++i) s += " " + operand(1);
+        for (int i = 0; i < count; ++i) s += " " + expression(1);
         return s;
     }
 
@@ -182,79 +182,104 @@ private:
         return name + "\\" + mostly_numeric(3, functions_.size(), index);
     }
 
-    // An expression that can stand as an argument: a word or a parenthesised expression.
-    std::string operand(int depth, size_t callable = SIZE_MAX, size_t readable = SIZE_MAX) {
-        return expression(depth, callable, readable);
+    using Production = std::string (Generator::*)(int, size_t, size_t);
+    struct Weighted {
+        int weight;
+        Production make;
+    };
+
+    // One of the productions, chosen by weight.
+    std::string choose(const std::vector<Weighted>& table, int d, size_t callable, size_t readable) {
+        int total = 0;
+        for (const auto& w : table) total += w.weight;
+        int x = random_.below(total);
+        for (const auto& w : table) {
+            if (x < w.weight) return (this->*w.make)(d, callable, readable);
+            x -= w.weight;
+        }
+        return "0";  // not reached: x < total
     }
 
     // callable: functions with an index below it may be called (all when SIZE_MAX);
     // readable: the same for values.
     std::string expression(int depth, size_t callable = SIZE_MAX, size_t readable = SIZE_MAX) {
+        static const std::vector<Weighted> kLeaves = {
+            {11, &Generator::number_leaf}, {8, &Generator::variable}, {2, &Generator::value},
+            {1, &Generator::text},         {1, &Generator::list},     {1, &Generator::real_number},
+            {1, &Generator::combinator},   {1, &Generator::builtin},  {1, &Generator::function}};
+        static const std::vector<Weighted> kCompounds = {{4, &Generator::binary_operation},
+                                                         {1, &Generator::unary_operation},
+                                                         {1, &Generator::power},
+                                                         {2, &Generator::choice},
+                                                         {2, &Generator::spine},
+                                                         {2, &Generator::call},
+                                                         {1, &Generator::builtin_call},
+                                                         {2, &Generator::lambda},
+                                                         {1, &Generator::binding},
+                                                         {3, &Generator::with_output},
+                                                         {1, &Generator::identity},
+                                                         {1, &Generator::recursion_by_y},
+                                                         {1, &Generator::rare}};
         callable = std::min(callable, functions_.size());
         readable = std::min(readable, values_.size());
-        if (depth <= 0 || random_.chance(15)) return leaf(readable);
-        const int d = depth - 1;
-        switch (random_.below(22)) {
-            case 0:
-            case 1:
-            case 2:
-            case 3:
-                return paren(mostly_numeric(d, callable, readable) + random_.pick(kBinaryOperators) +
-                             mostly_numeric(d, callable, readable));
-            case 4: return paren(std::string(1, "~!$"[random_.below(3)]) + expression(d, callable, readable));
-            case 5:
-                return paren(small_number() + "^" +
-                             random_.pick(std::vector<std::string>{"0", "1", "2", "3", "10", "62", "63", "64", "70"}));
-            case 6:
-            case 7: return choice(d, callable, readable);
-            case 8:
-            case 9: return spine(d, callable, readable);
-            case 10:
-            case 11: return call(d, callable, readable);
-            case 12: return builtin_call(d, callable, readable);
-            case 13:
-            case 14: return lambda(d, callable, readable);
-            case 15: return binding(d, callable, readable);
-            case 16:
-            case 17:
-            case 18: return with_output(d, callable, readable);
-            case 19: return identity(d, callable, readable);
-            case 20: return recursion_by_y(d, callable, readable);
-            default: return rare(d, callable, readable);
-        }
+        if (depth <= 0 || random_.chance(15)) return choose(kLeaves, 0, callable, readable);
+        return choose(kCompounds, depth - 1, callable, readable);
     }
 
     // Mostly integers, so that arithmetic goes on instead of every path ending in Z.
     std::string numeric(int depth, size_t callable, size_t readable) {
+        static const std::vector<Weighted> kLeaves = {{1, &Generator::number_leaf}, {1, &Generator::variable}};
+        static const std::vector<Weighted> kCompounds = {
+            {7, &Generator::arithmetic},  {2, &Generator::choice},   {2, &Generator::call},    {1, &Generator::binding},
+            {1, &Generator::with_output}, {1, &Generator::negation}, {2, &Generator::anything}};
         callable = std::min(callable, functions_.size());
         readable = std::min(readable, values_.size());
-        if (depth <= 0 || random_.chance(20))
-            return !scope_.empty() && random_.chance(50) ? std::string(1, random_.pick(scope_)) : number();
-        const int d = depth - 1;
-        switch (random_.below(16)) {
-            case 0:
-            case 1:
-            case 2:
-            case 3:
-            case 12:
-            case 13:
-            case 14:
-                return paren(numeric(d, callable, readable) + random_.pick(kArithmetic) +
-                             numeric(d, callable, readable));
-            case 4:
-            case 5: return choice(d, callable, readable);
-            case 6:
-            case 7: return call(d, callable, readable);
-            case 8: return binding(d, callable, readable);
-            case 9: return with_output(d, callable, readable);
-            case 10: return paren("~" + numeric(d, callable, readable));
-            default: return expression(depth, callable, readable);
-        }
+        if (depth <= 0 || random_.chance(20)) return choose(kLeaves, 0, callable, readable);
+        return choose(kCompounds, depth - 1, callable, readable);
     }
 
     // An integer, or now and then anything.
-    std::string mostly_numeric(int depth, size_t callable, size_t readable) {
-        return random_.chance(92) ? numeric(depth, callable, readable) : expression(depth, callable, readable);
+    std::string mostly_numeric(int d, size_t callable, size_t readable) {
+        return random_.chance(92) ? numeric(d, callable, readable) : expression(d, callable, readable);
+    }
+    std::string anything(int d, size_t callable, size_t readable) { return expression(d + 1, callable, readable); }
+
+    // Leaves.
+    std::string number_leaf(int, size_t, size_t) { return number(); }
+    std::string variable(int, size_t, size_t) {
+        return scope_.empty() ? small_number() : std::string(1, random_.pick(scope_));
+    }
+    std::string value(int, size_t, size_t readable) {
+        return readable ? values_[random_.below(static_cast<int>(readable))].name : small_number();
+    }
+    std::string text(int, size_t, size_t) { return paren("init" + list_literal()); }
+    std::string list(int, size_t, size_t) { return list_literal(); }
+    std::string real_number(int, size_t, size_t) {
+        return random_.chance(50) ? paren("real " + number()) : "(atof(init[2.5]))";
+    }
+    std::string combinator(int, size_t, size_t) { return std::string(1, random_.pick(kCombinators).letter); }
+    std::string builtin(int, size_t, size_t) { return random_.pick(kBuiltins).first; }
+    std::string function(int, size_t, size_t) {
+        return functions_.empty() ? small_number() : random_.pick(functions_).name;
+    }
+
+    // Operators.
+    std::string binary_operation(int d, size_t callable, size_t readable) {
+        return paren(mostly_numeric(d, callable, readable) + random_.pick(kBinaryOperators) +
+                     mostly_numeric(d, callable, readable));
+    }
+    std::string arithmetic(int d, size_t callable, size_t readable) {
+        return paren(numeric(d, callable, readable) + random_.pick(kArithmetic) + numeric(d, callable, readable));
+    }
+    std::string unary_operation(int d, size_t callable, size_t readable) {
+        return paren(std::string(1, "~!$"[random_.below(3)]) + expression(d, callable, readable));
+    }
+    std::string negation(int d, size_t callable, size_t readable) {
+        return paren("~" + numeric(d, callable, readable));
+    }
+    std::string power(int, size_t, size_t) {
+        static const std::vector<std::string> kExponents = {"0", "1", "2", "3", "10", "62", "63", "64", "70"};
+        return paren(small_number() + "^" + random_.pick(kExponents));
     }
 
     // A comparison choosing between two expressions; only the chosen one is computed.
@@ -262,44 +287,6 @@ private:
         return paren(paren(mostly_numeric(d, callable, readable) + random_.pick(kComparisons) +
                            mostly_numeric(d, callable, readable)) +
                      " " + mostly_numeric(d, callable, readable) + " " + mostly_numeric(d, callable, readable));
-    }
-
-    std::string leaf(size_t readable) {
-        switch (random_.below(27)) {
-            case 0:
-            case 1:
-            case 2:
-            case 3:
-            case 4:
-            case 5:
-            case 6:
-            case 7:
-            case 24:
-            case 25:
-            case 26: return number();
-            case 8:
-            case 9:
-            case 10:
-            case 11:
-            case 12:
-            case 13:
-            case 14:
-            case 15:
-                if (!scope_.empty()) return std::string(1, random_.pick(scope_));
-                return small_number();
-            case 16:
-            case 17:
-                if (readable > 0) return values_[random_.below(static_cast<int>(readable))].name;
-                return small_number();
-            case 18: return paren("init" + list_literal());
-            case 19: return list_literal();
-            case 20: return random_.chance(50) ? paren("real " + number()) : "(atof(init[2.5]))";
-            case 21: return std::string(1, random_.pick(kCombinators).letter);
-            case 22: return random_.pick(kBuiltins).first;
-            default:
-                if (!functions_.empty()) return random_.pick(functions_).name;
-                return small_number();
-        }
     }
 
     std::string small_number() { return std::to_string(random_.below(21)); }
@@ -332,7 +319,7 @@ private:
         const Combinator& c = random_.pick(kCombinators);
         const int count = std::max(0, c.arity + random_.below(5) - 2);
         std::string s(1, c.letter);
-        for (int i = 0; i < count; ++i) s += " " + operand(d, callable, readable);
+        for (int i = 0; i < count; ++i) s += " " + expression(d, callable, readable);
         return paren(s);
     }
 
@@ -359,7 +346,7 @@ private:
         int count = arity;
         if (random_.chance(20)) count = std::max(0, count + random_.below(3) - 1);
         std::string s = name;
-        for (int i = 0; i < count; ++i) s += " " + operand(d, callable, readable);
+        for (int i = 0; i < count; ++i) s += " " + expression(d, callable, readable);
         return paren(s);
     }
 
@@ -377,7 +364,7 @@ private:
         scope_.resize(mark);
         s = paren(s);
         const int args = random_.below(params + 2);
-        for (int i = 0; i < args; ++i) s += " " + operand(d, callable, readable);
+        for (int i = 0; i < args; ++i) s += " " + expression(d, callable, readable);
         return args ? paren(s) : s;
     }
 
@@ -407,10 +394,10 @@ private:
             case 1:
             case 2:
             case 3:
-            case 4: return "puts(init(lisp " + operand(d, callable, readable) + "))";
+            case 4: return "puts(init(lisp " + expression(d, callable, readable) + "))";
             case 5:
             case 6: return "puts(init" + list_literal() + ")";
-            case 7: return "puts(init " + operand(d, callable, readable) + ")";
+            case 7: return "puts(init " + expression(d, callable, readable) + ")";
             default: return "putchar(" + std::to_string(97 + random_.below(26)) + ")";
         }
     }
@@ -461,26 +448,31 @@ private:
     std::string operator_parameter(int d, size_t callable, size_t readable) {
         if (fold_operator_.empty()) fold_operator_ = random_.pick(std::vector<std::string>{"+", "-", "*", "<", "="});
         const std::string f = random_.pick(std::vector<std::string>{"mult", "plus", "dash", "K", "H", "(x\\y\\y)"});
-        return paren("fo " + f + " " + operand(d, callable, readable) + " " + operand(d, callable, readable));
+        return paren("fo " + f + " " + expression(d, callable, readable) + " " + expression(d, callable, readable));
     }
 
     std::string rare(int d, size_t callable, size_t readable) {
-        switch (random_.below(12)) {
-            case 0: return paren("exit " + small_number());
-            case 6:
-            case 7:
-            case 8:
-                return paren(paren("p q") + "{V " + operand(d, callable, readable) + " " +
-                             operand(d, callable, readable) + "}p" + random_.pick(kBinaryOperators) + "q");
-            case 9:
-            case 10: return operator_parameter(d, callable, readable);
-            case 1: return paren(paren("`" + operand(d, callable, readable)) + "K");
-            case 2: return paren(list_literal() + " " + list_literal());
-            case 3: return paren("strlen(init " + operand(d, callable, readable) + ")");
-            case 4: return paren("atoi(init " + list_literal() + ")");
-            default: return paren("M M");
-        }
+        static const std::vector<Weighted> kRare = {
+            {1, &Generator::exit_early},       {3, &Generator::pair_pattern},    {2, &Generator::operator_parameter},
+            {1, &Generator::quoted},           {1, &Generator::list_applied},    {1, &Generator::text_length},
+            {1, &Generator::number_from_text}, {2, &Generator::self_application}};
+        return choose(kRare, d, callable, readable);
     }
+    std::string exit_early(int, size_t, size_t) { return paren("exit " + small_number()); }
+    std::string pair_pattern(int d, size_t callable, size_t readable) {
+        return paren("(p q){V " + expression(d, callable, readable) + " " + expression(d, callable, readable) + "}p" +
+                     random_.pick(kBinaryOperators) + "q");
+    }
+    // The backquote gives the source text with the value; applied to K, the text.
+    std::string quoted(int d, size_t callable, size_t readable) {
+        return paren(paren("`" + expression(d, callable, readable)) + "K");
+    }
+    std::string list_applied(int, size_t, size_t) { return paren(list_literal() + " " + list_literal()); }
+    std::string text_length(int d, size_t callable, size_t readable) {
+        return paren("strlen(init " + expression(d, callable, readable) + ")");
+    }
+    std::string number_from_text(int, size_t, size_t) { return paren("atoi(init " + list_literal() + ")"); }
+    std::string self_application(int, size_t, size_t) { return "(M M)"; }
 };
 
 int usage() {
