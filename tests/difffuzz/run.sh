@@ -68,7 +68,7 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 "$generator" "$seed" "$programs" "$work"
 
-# run ENGINE PROGRAM PREFIX [ENV...]: PREFIX.out, PREFIX.err and PREFIX.status, which holds
+# run ENGINE PROGRAM PREFIX [ENV ARGUMENTS...]: PREFIX.out, PREFIX.err and PREFIX.status, which holds
 # "time-out" when the guard stopped the run (a program may itself exit with timeout's status).
 # Programs run in an empty folder, so that whatever they write stays there.
 run() {
@@ -76,7 +76,7 @@ run() {
   shift 3
   mkdir -p "$work/cwd"
   rm -f "$prefix.status"
-  (cd "$work/cwd" && env QUIB_ENGINE="$engine" "$@" timeout -k 5 "$guard" \
+  (cd "$work/cwd" && env "$@" QUIB_ENGINE="$engine" timeout -k 5 "$guard" \
      sh -c '"$0" "$1" </dev/null >"$2.out" 2>"$2.err"; echo $? >"$2.status"' \
      "$(engine_binary "$engine")" "$program" "$prefix") || true
   [ -s "$prefix.status" ] || echo time-out >"$prefix.status"
@@ -86,8 +86,8 @@ engine_binary() { if [ "$1" = fast ]; then echo "$fast_quib"; else echo "$quib";
 # The outcome of the exact run: its report type, a step-limit stop, or an exit status.
 outcome() {
   local prefix=$1 status type
-  status=$(cat "$prefix.status")
-  if [ "$status" = $limit_status ] && [ "$(cat "$prefix.err")" = "$limit_report" ]; then echo "past the step limit"
+  status=$(<"$prefix.status")
+  if [ "$status" = $limit_status ] && [ "$(<"$prefix.err")" = "$limit_report" ]; then echo "past the step limit"
   elif [ "$status" = time-out ]; then echo "guard time-out"
   elif [ "$status" = 128 ] && type=$(sed -n 's/^ Type: //p' "$prefix.err") && [ -n "$type" ]; then echo "report $type"
   else echo "exit status"
@@ -121,10 +121,10 @@ for ((i = 0; i < programs; i++)); do
     "past the step limit") past_limit=$((past_limit + 1)); continue ;;
     "guard time-out") continue ;;
   esac
-  run fast "$program" "$work/fast"
+  run fast "$program" "$work/fast" -u QUIB_STEP_LIMIT
   compared=$((compared + 1))
   reason=
-  [ "$(cat "$work/fast.status")" = time-out ] && reason="the fast run timed out"
+  [ "$(<"$work/fast.status")" = time-out ] && reason="the fast run timed out"
   for stream in status out err; do
     cmp -s "$work/exact.$stream" "$work/fast.$stream" || reason="${reason:+$reason; }$stream differs"
   done
