@@ -55,7 +55,9 @@ if [ -z "$quib" ]; then
 fi
 fast_quib=${fast_quib:-$quib}
 generator=${generator:-$build/tests/difffuzz/quib_difffuzz_generate}
-case $keep in /*) ;; *) keep=$PWD/$keep ;; esac
+# Programs run in a folder of their own, so every path is made absolute.
+absolute() { case $1 in /*) echo "$1" ;; *) echo "$PWD/$1" ;; esac; }
+keep=$(absolute "$keep") quib=$(absolute "$quib") fast_quib=$(absolute "$fast_quib") generator=$(absolute "$generator")
 for tool in "$quib" "$fast_quib" "$generator"; do
   [ -x "$tool" ] || { echo "not executable: $tool" >&2; exit 2; }
 done
