@@ -27,10 +27,10 @@ void runProgram(ErrorRecord& record, int64_t argv_address) {
     QUIB_CHECK(main != nullptr);
     CellRef result = evaluate(apply(CellRef::atom("I"), apply(*main, make_integer(argv_address))));
     QUIB_CHECK(result);
-    if (result.is_atom() && result.tag() == ')') {
+    if (has_tag(result.get(), Tag::Cycle)) {
         std::string name(result.bytes().substr(1));
         record.Name = name;
-        record.Type = "Cycle";
+        record.Type = ReportType::Cycle;
         record.Text = "Cycle detected on function [" + name + "].";
         return;
     }
@@ -40,6 +40,6 @@ void runProgram(ErrorRecord& record, int64_t argv_address) {
     }
     std::string printed = printResult(result);
     record.Name = Shortened(printed);
-    record.Type = "Range";
+    record.Type = ReportType::Range;
     record.Text = "The program must return an integer. Instead we encountered:\n" + printed;
 }
