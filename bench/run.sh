@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Times the workloads of bench/programs under quib, Hugs, Guile and Python side by side and
-# prints medians, peak memory and the ratios of quib to each other interpreter.
+# Times the workloads of bench/programs under quib (its default engine choice and the exact
+# reducer alone), Hugs, Guile and Python side by side and prints medians, peak memory and the
+# ratios of quib to each other interpreter, with instructions per nfib call for each quib engine.
 set -euo pipefail
 
 usage() {
@@ -9,18 +10,20 @@ Usage: bash bench/run.sh [options]
   --quick              smaller sizes (seconds instead of minutes)
   --runs N             timed runs per workload and interpreter, after one warm-up (default 5)
   --only LIST          workloads, comma-separated (nfib,listsum,factorial,append,church,lines)
-  --with LIST          interpreters, comma-separated (quib,hugs,guile,python)
+  --with LIST          interpreters, comma-separated (quib,quib-exact,hugs,guile,python);
+                       quib-exact is quib with QUIB_ENGINE=exact
   --limit SECONDS      stop a run that takes longer and run that pair no more (default 60)
   --build DIR          build directory for quib in Release (default build-bench)
   --no-install         do not install missing interpreters; skip them instead
+  --no-callgrind       do not count instructions per nfib call with callgrind
 EOF
 }
 
 root=$(cd "$(dirname "$0")/.." && pwd)
 programs=$root/bench/programs
-quick=0 runs=5 limit=60 install=1
+quick=0 runs=5 limit=60 install=1 callgrind=1
 only=nfib,listsum,factorial,append,church,lines
-with=quib,hugs,guile,python
+with=quib,quib-exact,hugs,guile,python
 build=$root/build-bench
 
 while [ $# -gt 0 ]; do
@@ -32,6 +35,7 @@ while [ $# -gt 0 ]; do
     --limit) limit=$2; shift ;;
     --build) build=$2; shift ;;
     --no-install) install=0 ;;
+    --no-callgrind) callgrind=0 ;;
     -h|--help) usage; exit 0 ;;
     *) usage >&2; exit 2 ;;
   esac
@@ -61,6 +65,7 @@ missing=()
 [ -x /usr/bin/time ] || missing+=(time)
 wants hugs && ! have runhugs && missing+=(hugs)
 wants guile && ! have guile && missing+=(guile-3.0)
+[ $callgrind = 1 ] && [[ " ${workloads[*]} " == *" nfib "* ]] && ! have valgrind && missing+=(valgrind)
 if [ ${#missing[@]} -gt 0 ] && [ $install = 1 ]; then
   echo "installing: ${missing[*]}" >&2
   sudo=; [ "$(id -u)" = 0 ] || sudo=sudo
@@ -82,7 +87,7 @@ have python3 && python=$(python3 -c 'import sys; print(sys.executable)')
 available=()
 for i in "${interpreters[@]}"; do
   case $i in
-    quib) available+=(quib) ;;
+    quib|quib-exact) available+=("$i") ;;
     hugs) have runhugs && available+=(hugs) || echo "hugs missing: skipped" >&2 ;;
     guile) have guile && available+=(guile) || echo "guile missing: skipped" >&2 ;;
     python) [ -n "$python" ] && available+=(python) || echo "python3 missing: skipped" >&2 ;;
@@ -108,6 +113,7 @@ command_for() {  # interpreter workload -> the command line, one word a line
   local arg; arg=$(argument "$2")
   case $1 in
     quib) printf '%s\n' "$quib" "$programs/$2.quib" "$arg" ;;
+    quib-exact) printf '%s\n' env QUIB_ENGINE=exact "$quib" "$programs/$2.quib" "$arg" ;;
     # The list of a million cells needs a larger heap than Hugs starts with.
     hugs) if [ "$2" = listsum ]; then printf '%s\n' runhugs -h10000000 "$programs/$2.hs" "$arg"
           else printf '%s\n' runhugs "$programs/$2.hs" "$arg"; fi ;;
@@ -149,6 +155,29 @@ for w in "${workloads[@]}"; do
   done
 done
 
+# --- instructions per nfib call -------------------------------------------------------------------
+# Exact counts that do not depend on the load: the difference between two sizes cancels start-up.
+declare -A per_call
+instructions() {  # interpreter size -> "instructions calls"
+  local engine=
+  [ "$1" = quib-exact ] && engine=exact
+  env ${engine:+QUIB_ENGINE=$engine} valgrind --tool=callgrind --callgrind-out-file=/dev/null \
+    "$quib" "$programs/nfib.quib" "$2" >"$work/cg.out" 2>"$work/cg.err" </dev/null || return 1
+  echo "$(sed -n 's/.*I *refs: *//p' "$work/cg.err" | tr -d ,) $(cat "$work/cg.out")"
+}
+if [ $callgrind = 1 ] && [[ " ${workloads[*]} " == *" nfib "* ]] && have valgrind; then
+  for i in quib quib-exact; do
+    [[ " ${available[*]} " == *" $i "* ]] || continue
+    echo "callgrind: $i nfib 20 and 22" >&2
+    if small=$(instructions "$i" 20) && large=$(instructions "$i" 22); then
+      per_call[$i]=$(awk -v s="$small" -v l="$large" 'BEGIN {
+        split(s, a, " "); split(l, b, " "); if (b[2] > a[2]) printf "%.0f", (b[1] - a[1]) / (b[2] - a[2]) }')
+    else
+      echo "  callgrind failed for $i: $(head -c 300 "$work/cg.err" | tr '\n' ' ')" >&2
+    fi
+  done
+fi
+
 # --- the table ----------------------------------------------------------------------------------
 median() { sort -g | awk '{ v[NR] = $1 } END { if (NR == 0) exit; print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 stat_of() {  # workload interpreter column -> median seconds or peak kilobytes
@@ -158,7 +187,7 @@ stat_of() {  # workload interpreter column -> median seconds or peak kilobytes
 
 echo
 echo "quib $(git -C "$root" rev-parse --short HEAD 2>/dev/null || echo '?'), $runs runs after one warm-up, $(nproc) cores, limit $limit s"
-printf '%-18s %-7s %9s %9s %11s %11s  %s\n' workload interp "median s" "peak MB" "quib/x time" "quib/x mem" "result"
+printf '%-18s %-10s %9s %9s %11s %11s  %s\n' workload interp "median s" "peak MB" "quib/x time" "quib/x mem" "result"
 for w in "${workloads[@]}"; do
   qt=$(stat_of "$w" quib 3); qm=$(stat_of "$w" quib 4)
   label="$w ${size[$w]}"; [ "$w" = lines ] && label="lines $((size[lines] / 1048576)) MiB"
@@ -167,12 +196,13 @@ for w in "${workloads[@]}"; do
     result=${output[$key]:-}
     if [ -z "$t" ]; then
       why=${gave_up[$key]:-every run failed}
-      printf '%-18s %-7s %9s %9s %11s %11s  %s\n' "$label" "$i" - - - - "$why"
+      printf '%-18s %-10s %9s %9s %11s %11s  %s\n' "$label" "$i" - - - - "$why"
       label=; continue
     fi
     note=
     if [ "$w" = nfib ]; then
       note+=$(awk -v n="$result" -v t="$t" 'BEGIN { if (t > 0) printf "  %.0f calls/s", n / t }')
+      [ -z "${per_call[$i]:-}" ] || note+="  ${per_call[$i]} instructions/call"
     fi
     if [ "$i" != quib ] && [ -n "${output[quib $w]:-}" ] && [ "$result" != "${output[quib $w]}" ]; then
       note+="  DIFFERS from quib"
@@ -182,7 +212,7 @@ for w in "${workloads[@]}"; do
     awk -v l="$label" -v i="$i" -v t="$t" -v m="$m" -v qt="$qt" -v qm="$qm" -v r="$result$note" 'BEGIN {
       rt = (qt != "" && t > 0) ? sprintf("%.2f", qt / t) : "-"
       rm = (qm != "" && m > 0) ? sprintf("%.2f", qm / m) : "-"
-      printf "%-18s %-7s %9.2f %9.1f %11s %11s  %s\n", l, i, t, m / 1024, rt, rm, r
+      printf "%-18s %-10s %9.2f %9.1f %11s %11s  %s\n", l, i, t, m / 1024, rt, rm, r
     }'
     label=
   done

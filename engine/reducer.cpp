@@ -3,7 +3,11 @@
 // The machine's frames always mean the Prelude's B and T, whatever a program defines.
 #include "engine/reducer.h"
 
+#include <unistd.h>
+
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <unordered_map>
 #include <vector>
@@ -45,6 +49,23 @@ HeadKind head_kind(const Cell* h) {
 }
 
 uint64_t steps_taken = 0;
+
+// QUIB_STEP_LIMIT=N (off when unset or 0) lets a test harness tell non-termination from slowness
+// without a clock: the run stops after N steps with its own report and status.
+uint64_t read_step_limit() {
+    const char* text = std::getenv("QUIB_STEP_LIMIT");
+    const uint64_t limit = text ? std::strtoull(text, nullptr, 10) : 0;
+    return limit ? limit : UINT64_MAX;
+}
+const uint64_t step_limit = read_step_limit();
+
+[[noreturn]] void stop_at_step_limit() {
+    std::fflush(nullptr);
+    std::fprintf(stderr, "quib: step limit %llu reached\n", static_cast<unsigned long long>(step_limit));
+    std::fflush(stderr);
+    _exit(kStepLimitStatus);
+}
+
 #ifdef QUIB_FUZZING
 constexpr uint64_t kFuzzingStepBudget = 100000;
 #endif
@@ -62,6 +83,7 @@ public:
                 return CellRef::atom(")");
             }
 #endif
+            if (steps_taken >= step_limit) stop_at_step_limit();
             if (is_normal_form(expr_.get())) {
                 if (stack_.empty()) return std::move(expr_);
                 return_value();

@@ -8,5 +8,8 @@
 CellRef evaluate(CellRef expression);
 // Machine steps taken since the process started (for benchmarks).
 uint64_t reduction_steps();
+// The exit status of a run stopped by QUIB_STEP_LIMIT; it comes with the report
+// "quib: step limit N reached" on standard error.
+constexpr int kStepLimitStatus = 125;
 // Substitutes value for the free lambda variable v in body, copying only the paths that lead to it.
 CellRef substitute(const CellRef& body, const CellRef& value, char v);

@@ -1,0 +1,508 @@
+// Generates random quib programs that pass the checks, for comparing the two engines.
+// The same seed always gives the same program; no program reads its argument-vector address.
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace {
+
+// splitmix64: tiny, and the same sequence on every platform and standard library.
+class Random {
+public:
+    explicit Random(uint64_t seed) : state_(seed) {}
+    uint64_t next() {
+        uint64_t z = (state_ += 0x9e3779b97f4a7c15ULL);
+        z = (z ^ (z >> 30)) * 0xbf58476d1ce4e5b9ULL;
+        z = (z ^ (z >> 27)) * 0x94d049bb133111ebULL;
+        return z ^ (z >> 31);
+    }
+    int below(int n) { return static_cast<int>(next() % static_cast<uint64_t>(n)); }
+    bool chance(int percent) { return below(100) < percent; }
+    template <typename T>
+    const T& pick(const std::vector<T>& items) {
+        return items[below(static_cast<int>(items.size()))];
+    }
+
+private:
+    uint64_t state_;
+};
+
+// A name the program defines, with the number of parameters it takes (0: a value).
+struct Definition {
+    std::string name;
+    int arity = 0;
+    std::string text;  // the whole definition, name included
+};
+
+struct Combinator {
+    char letter;
+    int arity;
+};
+
+// The Prelude's combinators with the arguments each takes before it rewrites.
+const std::vector<Combinator> kCombinators = {{'A', 1}, {'B', 3}, {'C', 3}, {'D', 4}, {'E', 5}, {'F', 2}, {'G', 1},
+                                              {'H', 1}, {'I', 1}, {'J', 3}, {'K', 2}, {'L', 1}, {'M', 1}, {'N', 1},
+                                              {'O', 2}, {'P', 1}, {'Q', 1}, {'R', 1}, {'S', 3}, {'T', 2}, {'U', 2},
+                                              {'V', 3}, {'W', 2}, {'X', 4}, {'Y', 2}, {'Z', 1}};
+
+// Builtins that neither touch raw memory nor reveal addresses, with their arity.
+const std::vector<std::pair<std::string, int>> kBuiltins = {
+    {"plus", 2}, {"dash", 2}, {"mult", 2}, {"over", 2},  {"cent", 2}, {"less", 2},
+    {"gteq", 2}, {"same", 2}, {"diff", 2}, {"buck", 1},  {"wave", 1}, {"lisp", 1},
+    {"real", 1}, {"abs", 1},  {"powa", 2}, {"floor", 1}, {"sqrt", 1}};
+
+const std::vector<std::string> kBinaryOperators = {"+", "-", "*", "/", "%", "<", ">",
+                                                   "=", "#", "&", "|", "@", ".", ";"};
+const std::vector<std::string> kArithmetic = {"+", "+", "-", "-", "*", "*", "/", "%"};
+const std::vector<std::string> kComparisons = {"<", ">", "=", "#"};
+
+// Replacements whose bodies use only names that are never redefined, so no loop is made by accident.
+const std::vector<std::string> kRedefinitions = {
+    "[+]\\x\\y\\mult x y",  "[+]\\x\\y\\x",         "[-]\\x\\y\\dash y x",  "[*]\\x\\y\\over x y",
+    "[<]\\x\\y\\gteq x y",  "[=]\\x\\y\\diff x y",  "[@]\\x\\y\\x",         "[&]\\q\\r\\q r K",
+    "[%]\\x\\y\\cent y x",  "plus\\x\\y\\over x y", "mult\\x\\y\\cent x y", "less\\x\\y\\gteq x y",
+    "K\\x\\y\\y",           "K\\x\\y\\x",           "H\\x\\y\\x",           "I\\x\\x",
+    "S\\f\\g\\x\\g x(f x)", "B\\f\\g\\x\\g(f x)",   "C\\f\\x\\y\\f x y",    "T\\x\\f\\f(f x)",
+    "V\\x\\y\\f\\f y x",    "W\\f\\x\\f x",         "Y\\f\\x\\f x",         "[!]\\x\\x K H"};
+
+std::string paren(const std::string& s) { return "(" + s + ")"; }
+
+class Generator {
+public:
+    explicit Generator(uint64_t seed) : random_(seed) {}
+
+    std::string program() {
+        plan_definitions();
+        for (size_t i = 0; i < functions_.size(); ++i) functions_[i].text = function_text(i);
+        for (size_t i = 0; i < values_.size(); ++i) values_[i].text = value_text(i);
+        std::string text = main_expression();
+        for (const auto& d : functions_) text += ",\n" + d.text;
+        for (const auto& d : values_) text += ",\n" + d.text;
+        for (const auto& r : redefinitions_) text += ",\n" + r;
+        if (!fold_operator_.empty()) text += ",\nfo\\[" + fold_operator_ + "]\\x\\y\\x" + fold_operator_ + "y";
+        return text + "\n";
+    }
+
+private:
+    Random random_;
+    std::vector<Definition> functions_;
+    std::vector<Definition> values_;
+    std::vector<std::string> redefinitions_;
+    bool k_redefined_ = false;
+    size_t recursive_ = 0;  // functions_[0, recursive_) count down their first parameter
+    std::vector<char> scope_;
+    std::string fold_operator_;  // the operator fo takes as its parameter, once something calls it
+
+    void plan_definitions() {
+        const int functions = random_.below(5);
+        recursive_ = static_cast<size_t>(random_.below(functions + 1));
+        for (int i = 0; i < functions; ++i) {
+            int arity = 1 + random_.below(3);
+            if (random_.chance(3)) arity = 10;
+            functions_.push_back({std::string("f") + static_cast<char>('a' + i), arity, ""});
+        }
+        const int values = random_.below(4);
+        for (int i = 0; i < values; ++i) values_.push_back({std::string("v") + static_cast<char>('a' + i), 0, ""});
+        if (random_.chance(20)) {
+            const int count = 1 + random_.below(2);
+            for (int i = 0; i < count; ++i) {
+                const std::string& r = random_.pick(kRedefinitions);
+                redefinitions_.push_back(r);
+                if (r[0] == 'K') k_redefined_ = true;
+            }
+        }
+    }
+
+    // The main expression ignores the argument-vector address.
+    std::string main_expression() {
+        std::string body = mostly_numeric(5, SIZE_MAX, SIZE_MAX);
+        if (!k_redefined_ && random_.chance(50)) return "K" + paren(body);
+        return "a\\" + body;
+    }
+
+    // Counting functions stop at zero, so calls that shrink the first argument terminate;
+    // the others may call only functions defined before them, or themselves when meant to loop.
+    std::string function_text(size_t index) {
+        const Definition& d = functions_[index];
+        std::vector<char> params;
+        for (int i = 0; i < d.arity; ++i) params.push_back(static_cast<char>('n' + i));
+        std::string head = d.name;
+        for (char p : params) head += std::string("\\") + p;
+        scope_ = params;
+        std::string body;
+        if (index < recursive_) {
+            std::string base = mostly_numeric(2, index, SIZE_MAX);
+            std::string step = recursive_step(index, params[0]);
+            body = "(" + std::string(1, params[0]) + "<1)" + base + " " + step;
+        } else if (random_.chance(4)) {
+            body = d.name + paren(std::string(1, params[0]) + "+1") + rest_arguments(d.arity - 1);
+        } else {
+            body = mostly_numeric(3, index, SIZE_MAX);
+        }
+        scope_.clear();
+        return head + "\\" + body;
+    }
+
+    std::string recursive_step(size_t index, char counter) {
+        const std::string smaller = paren(std::string(1, counter) + "-1");
+        auto call = [&] {
+            const Definition& callee = functions_[random_.below(static_cast<int>(recursive_))];
+            return paren(callee.name + " " + smaller + rest_arguments(callee.arity - 1));
+        };
+        switch (random_.below(4)) {
+            case 0: return paren(call() + "+" + mostly_numeric(2, index, SIZE_MAX));
+            case 1: return paren(call() + "*" + call());
+            case 2: return paren("w{" + output(2, index, SIZE_MAX) + "}" + call());
+            default: return paren(expression(1, index) + random_.pick(kBinaryOperators) + call());
+        }
+    }
+
+    std::string rest_arguments(int count) {
+        std::string s;
+        for (int i = 0; i < count; ++i) s += " " + expression(1);
+        return s;
+    }
+
+    // Values are computed once; a few demand themselves or each other (a Cycle report).
+    std::string value_text(size_t index) {
+        const Definition& d = values_[index];
+        std::string name = d.name;
+        if (random_.chance(10)) name += "()";
+        if (random_.chance(8)) {
+            const std::string& demanded = values_[random_.below(static_cast<int>(values_.size()))].name;
+            if (!functions_.empty() && random_.chance(50))
+                return name + "\\" + paren(random_.pick(functions_).name + " " + demanded) + "+1";
+            return name + "\\" + demanded + "+1";
+        }
+        return name + "\\" + mostly_numeric(3, functions_.size(), index);
+    }
+
+    using Production = std::string (Generator::*)(int, size_t, size_t);
+    struct Weighted {
+        int weight;
+        Production make;
+    };
+
+    // One of the productions, chosen by weight.
+    std::string choose(const std::vector<Weighted>& table, int d, size_t callable, size_t readable) {
+        int total = 0;
+        for (const auto& w : table) total += w.weight;
+        int x = random_.below(total);
+        for (const auto& w : table) {
+            if (x < w.weight) return (this->*w.make)(d, callable, readable);
+            x -= w.weight;
+        }
+        return "0";  // not reached: x < total
+    }
+
+    // callable: functions with an index below it may be called (all when SIZE_MAX);
+    // readable: the same for values.
+    std::string expression(int depth, size_t callable = SIZE_MAX, size_t readable = SIZE_MAX) {
+        static const std::vector<Weighted> kLeaves = {
+            {11, &Generator::number_leaf}, {8, &Generator::variable}, {2, &Generator::value},
+            {1, &Generator::text},         {1, &Generator::list},     {1, &Generator::real_number},
+            {1, &Generator::combinator},   {1, &Generator::builtin},  {1, &Generator::function}};
+        static const std::vector<Weighted> kCompounds = {{4, &Generator::binary_operation},
+                                                         {1, &Generator::unary_operation},
+                                                         {1, &Generator::power},
+                                                         {2, &Generator::choice},
+                                                         {2, &Generator::spine},
+                                                         {2, &Generator::call},
+                                                         {1, &Generator::builtin_call},
+                                                         {2, &Generator::lambda},
+                                                         {1, &Generator::binding},
+                                                         {3, &Generator::with_output},
+                                                         {1, &Generator::identity},
+                                                         {1, &Generator::recursion_by_y},
+                                                         {1, &Generator::rare}};
+        callable = std::min(callable, functions_.size());
+        readable = std::min(readable, values_.size());
+        if (depth <= 0 || random_.chance(15)) return choose(kLeaves, 0, callable, readable);
+        return choose(kCompounds, depth - 1, callable, readable);
+    }
+
+    // Mostly integers, so that arithmetic goes on instead of every path ending in Z.
+    std::string numeric(int depth, size_t callable, size_t readable) {
+        static const std::vector<Weighted> kLeaves = {{1, &Generator::number_leaf}, {1, &Generator::variable}};
+        static const std::vector<Weighted> kCompounds = {
+            {7, &Generator::arithmetic},  {2, &Generator::choice},   {2, &Generator::call},    {1, &Generator::binding},
+            {1, &Generator::with_output}, {1, &Generator::negation}, {2, &Generator::anything}};
+        callable = std::min(callable, functions_.size());
+        readable = std::min(readable, values_.size());
+        if (depth <= 0 || random_.chance(20)) return choose(kLeaves, 0, callable, readable);
+        return choose(kCompounds, depth - 1, callable, readable);
+    }
+
+    // An integer, or now and then anything.
+    std::string mostly_numeric(int d, size_t callable, size_t readable) {
+        return random_.chance(92) ? numeric(d, callable, readable) : expression(d, callable, readable);
+    }
+    std::string anything(int d, size_t callable, size_t readable) { return expression(d + 1, callable, readable); }
+
+    // Leaves.
+    std::string number_leaf(int, size_t, size_t) { return number(); }
+    std::string variable(int, size_t, size_t) {
+        return scope_.empty() ? small_number() : std::string(1, random_.pick(scope_));
+    }
+    std::string value(int, size_t, size_t readable) {
+        return readable ? values_[random_.below(static_cast<int>(readable))].name : small_number();
+    }
+    std::string text(int, size_t, size_t) { return paren("init" + list_literal()); }
+    std::string list(int, size_t, size_t) { return list_literal(); }
+    std::string real_number(int, size_t, size_t) {
+        return random_.chance(50) ? paren("real " + number()) : "(atof(init[2.5]))";
+    }
+    std::string combinator(int, size_t, size_t) { return std::string(1, random_.pick(kCombinators).letter); }
+    std::string builtin(int, size_t, size_t) { return random_.pick(kBuiltins).first; }
+    std::string function(int, size_t, size_t) {
+        return functions_.empty() ? small_number() : random_.pick(functions_).name;
+    }
+
+    // Operators.
+    std::string binary_operation(int d, size_t callable, size_t readable) {
+        return paren(mostly_numeric(d, callable, readable) + random_.pick(kBinaryOperators) +
+                     mostly_numeric(d, callable, readable));
+    }
+    std::string arithmetic(int d, size_t callable, size_t readable) {
+        return paren(numeric(d, callable, readable) + random_.pick(kArithmetic) + numeric(d, callable, readable));
+    }
+    std::string unary_operation(int d, size_t callable, size_t readable) {
+        return paren(std::string(1, "~!$"[random_.below(3)]) + expression(d, callable, readable));
+    }
+    std::string negation(int d, size_t callable, size_t readable) {
+        return paren("~" + numeric(d, callable, readable));
+    }
+    std::string power(int, size_t, size_t) {
+        static const std::vector<std::string> kExponents = {"0", "1", "2", "3", "10", "62", "63", "64", "70"};
+        return paren(small_number() + "^" + random_.pick(kExponents));
+    }
+
+    // A comparison choosing between two expressions; only the chosen one is computed.
+    std::string choice(int d, size_t callable, size_t readable) {
+        return paren(paren(mostly_numeric(d, callable, readable) + random_.pick(kComparisons) +
+                           mostly_numeric(d, callable, readable)) +
+                     " " + mostly_numeric(d, callable, readable) + " " + mostly_numeric(d, callable, readable));
+    }
+
+    std::string small_number() { return std::to_string(random_.below(21)); }
+
+    // Integers near the machine word limits and 10^20; a leading 0 makes a numeral negative.
+    std::string number() {
+        static const std::vector<std::string> kLarge = {
+            "4611686018427387904",  "4611686018427387903",  "9223372036854775807",   "9223372036854775808",
+            "18446744073709551615", "18446744073709551616", "100000000000000000000", "99999999999999999999",
+            "1000000000000000000",  "2305843009213693951"};
+        std::string digits = random_.chance(70) ? std::to_string(1 + random_.below(20)) : random_.pick(kLarge);
+        if (random_.chance(10)) return "0";
+        if (random_.chance(25)) return "0" + digits;
+        if (random_.chance(5)) return paren("~" + digits);
+        return digits;
+    }
+
+    std::string list_literal() {
+        static const std::vector<std::string> kWords = {"", "a", "ab", "hello", "x y", "42", "[ab]c", "q r s"};
+        return "[" + random_.pick(kWords) + "]";
+    }
+
+    char fresh_letter() {
+        // Any letter, bound again or not: shadowing is part of what is compared.
+        return static_cast<char>('a' + random_.below(26));
+    }
+
+    // A combinator with too few, enough or too many arguments.
+    std::string spine(int d, size_t callable, size_t readable) {
+        const Combinator& c = random_.pick(kCombinators);
+        const int count = std::max(0, c.arity + random_.below(5) - 2);
+        std::string s(1, c.letter);
+        for (int i = 0; i < count; ++i) s += " " + expression(d, callable, readable);
+        return paren(s);
+    }
+
+    std::string call(int d, size_t callable, size_t readable) {
+        if (callable == 0) return spine(d, callable, readable);
+        const Definition& f = functions_[random_.below(static_cast<int>(callable))];
+        int count = f.arity;
+        if (random_.chance(25)) count = std::max(0, count + random_.below(5) - 2);
+        std::vector<std::string> args;
+        for (int i = 0; i < count; ++i)
+            args.push_back(i == 0 && random_.chance(60) ? small_number() : mostly_numeric(d, callable, readable));
+        if (!args.empty() && random_.chance(30)) {
+            std::string s = f.name + "(" + args[0];
+            for (size_t i = 1; i < args.size(); ++i) s += "," + args[i];
+            return s + ")";
+        }
+        std::string s = f.name;
+        for (const auto& a : args) s += " " + a;
+        return paren(s);
+    }
+
+    std::string builtin_call(int d, size_t callable, size_t readable) {
+        const auto& [name, arity] = random_.pick(kBuiltins);
+        int count = arity;
+        if (random_.chance(20)) count = std::max(0, count + random_.below(3) - 1);
+        std::string s = name;
+        for (int i = 0; i < count; ++i) s += " " + expression(d, callable, readable);
+        return paren(s);
+    }
+
+    // A lambda of one to three parameters applied to none, some, all or more arguments.
+    std::string lambda(int d, size_t callable, size_t readable) {
+        const int params = 1 + random_.below(3);
+        const size_t mark = scope_.size();
+        std::string s;
+        for (int i = 0; i < params; ++i) {
+            const char v = fresh_letter();
+            scope_.push_back(v);
+            s += std::string(1, v) + "\\";
+        }
+        s += mostly_numeric(d, callable, readable);
+        scope_.resize(mark);
+        s = paren(s);
+        const int args = random_.below(params + 2);
+        for (int i = 0; i < args; ++i) s += " " + expression(d, callable, readable);
+        return args ? paren(s) : s;
+    }
+
+    std::string binding(int d, size_t callable, size_t readable) {
+        const std::string value = mostly_numeric(d, callable, readable);
+        const size_t mark = scope_.size();
+        std::string key;
+        if (random_.chance(25)) {
+            const char p = fresh_letter(), q = fresh_letter();
+            key = paren(std::string(1, p) + " " + std::string(1, q));
+            scope_.push_back(p);
+            scope_.push_back(q);
+        } else {
+            const char v = fresh_letter();
+            key = std::string(1, v);
+            scope_.push_back(v);
+        }
+        std::string body = mostly_numeric(d, callable, readable);
+        scope_.resize(mark);
+        return paren(key + "{" + value + "}" + body);
+    }
+
+    // Printing of a value's form, a text or a byte.
+    std::string output(int d, size_t callable, size_t readable) {
+        switch (random_.below(10)) {
+            case 0:
+            case 1:
+            case 2:
+            case 3:
+            case 4: return "puts(init(lisp " + expression(d, callable, readable) + "))";
+            case 5:
+            case 6: return "puts(init" + list_literal() + ")";
+            case 7: return "puts(init " + expression(d, callable, readable) + ")";
+            default: return "putchar(" + std::to_string(97 + random_.below(26)) + ")";
+        }
+    }
+
+    // Output in wings, inside strict arguments and in branches that are thrown away.
+    std::string with_output(int d, size_t callable, size_t readable) {
+        const std::string out = output(d, callable, readable);
+        const std::string rest = mostly_numeric(d, callable, readable);
+        switch (random_.below(5)) {
+            case 0: return paren("w{" + out + "}" + rest);
+            case 1: return paren(paren(out) + "*0+" + rest);
+            case 2: return paren("K " + rest + " " + paren(out));
+            case 3: return paren("H " + paren(out) + " " + rest);
+            default:
+                return paren(paren(mostly_numeric(d, callable, readable) + "<" + small_number()) + " " + rest + " " +
+                             paren(out));
+        }
+    }
+
+    // Equality of functions and reals compares cells, so sharing is observable here.
+    std::string identity(int d, size_t callable, size_t readable) {
+        static const std::vector<std::string> kFunctions = {"(x\\x)", "(plus 1)",  "(K 1)",    "I",
+                                                            "(S K)",  "(x\\y\\x)", "(real 2)", "(atof(init[nan]))"};
+        const std::string op = random_.chance(50) ? "=" : "#";
+        switch (random_.below(3)) {
+            case 0: return paren(random_.pick(kFunctions) + op + random_.pick(kFunctions));
+            case 1: {
+                const std::string f = random_.pick(kFunctions);
+                return paren("g{" + f + "}g" + op + "g");
+            }
+            default: {
+                const std::string e = expression(d, callable, readable);
+                return paren("g{" + e + "}" + paren("h\\g") + " 1" + op + "g");
+            }
+        }
+    }
+
+    std::string recursion_by_y(int d, size_t callable, size_t readable) {
+        const size_t mark = scope_.size();
+        scope_.push_back('n');
+        std::string base = mostly_numeric(d, callable, readable);
+        std::string extra = mostly_numeric(d, callable, readable);
+        scope_.resize(mark);
+        return paren("Y(r\\n\\(n<1)" + base + " (" + extra + "+r(n-1))) " + small_number());
+    }
+
+    // A parameter written as an operator rebinds it in the body (the definition fo).
+    std::string operator_parameter(int d, size_t callable, size_t readable) {
+        if (fold_operator_.empty()) fold_operator_ = random_.pick(std::vector<std::string>{"+", "-", "*", "<", "="});
+        const std::string f = random_.pick(std::vector<std::string>{"mult", "plus", "dash", "K", "H", "(x\\y\\y)"});
+        return paren("fo " + f + " " + expression(d, callable, readable) + " " + expression(d, callable, readable));
+    }
+
+    std::string rare(int d, size_t callable, size_t readable) {
+        static const std::vector<Weighted> kRare = {
+            {1, &Generator::exit_early},       {3, &Generator::pair_pattern},    {2, &Generator::operator_parameter},
+            {1, &Generator::quoted},           {1, &Generator::list_applied},    {1, &Generator::text_length},
+            {1, &Generator::number_from_text}, {2, &Generator::self_application}};
+        return choose(kRare, d, callable, readable);
+    }
+    std::string exit_early(int, size_t, size_t) { return paren("exit " + small_number()); }
+    std::string pair_pattern(int d, size_t callable, size_t readable) {
+        return paren("(p q){V " + expression(d, callable, readable) + " " + expression(d, callable, readable) + "}p" +
+                     random_.pick(kBinaryOperators) + "q");
+    }
+    // The backquote gives the source text with the value; applied to K, the text.
+    std::string quoted(int d, size_t callable, size_t readable) {
+        return paren(paren("`" + expression(d, callable, readable)) + "K");
+    }
+    std::string list_applied(int, size_t, size_t) { return paren(list_literal() + " " + list_literal()); }
+    std::string text_length(int d, size_t callable, size_t readable) {
+        return paren("strlen(init " + expression(d, callable, readable) + ")");
+    }
+    std::string number_from_text(int, size_t, size_t) { return paren("atoi(init " + list_literal() + ")"); }
+    std::string self_application(int, size_t, size_t) { return "(M M)"; }
+};
+
+int usage() {
+    std::fprintf(stderr,
+                 "Usage: quib_difffuzz_generate SEED [COUNT DIR]\n"
+                 "  prints the program of SEED, or writes COUNT programs SEED.. as DIR/SEED.quib\n");
+    return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 2 && argc != 4) return usage();
+    char* end = nullptr;
+    const uint64_t seed = std::strtoull(argv[1], &end, 10);
+    if (*end != 0) return usage();
+    if (argc == 2) {
+        std::fputs(Generator(seed).program().c_str(), stdout);
+        return 0;
+    }
+    const uint64_t count = std::strtoull(argv[2], &end, 10);
+    if (*end != 0) return usage();
+    for (uint64_t i = 0; i < count; ++i) {
+        const std::string path = std::string(argv[3]) + "/" + std::to_string(seed + i) + ".quib";
+        std::ofstream out(path, std::ios::binary);
+        out << Generator(seed + i).program();
+        if (!out) {
+            std::fprintf(stderr, "cannot write %s\n", path.c_str());
+            return 1;
+        }
+    }
+    return 0;
+}
