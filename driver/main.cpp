@@ -1,10 +1,14 @@
 // Entry point: the command line, reading the program file, and the exit status.
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <optional>
 #include <string>
 
 #include "driver/pipeline.h"
 #include "driver/report.h"
+#include "library/calls.h"
+#include "platform/crash.h"
 #include "platform/platform.h"
 
 namespace {
@@ -41,6 +45,9 @@ int main(int argc, char** argv) {
 }
 
 int run(int argc, char** argv) {
+    install_crash_message(running_builtin);
+    const char* diagnose = std::getenv("QUIB_DIAGNOSE");
+    set_diagnosing(diagnose && *diagnose && std::strcmp(diagnose, "0") != 0);
     if (argc == 0) AssertionFailure("quib", __LINE__);
     if (argc == 1) {
         std::fputs("Error.\n Type: Usage\nUsage: quib file arg0 arg1 arg2 ...\n\\/\n", stderr);

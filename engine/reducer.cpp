@@ -12,6 +12,7 @@
 #include "engine/classify.h"
 #include "engine/tables.h"
 #include "front/chars.h"
+#include "library/calls.h"
 #include "library/datalist.h"
 #include "library/registry.h"
 #include "library/values.h"
@@ -361,7 +362,7 @@ private:
             if (t != '[') {
                 const Head& head = head_of(h);
                 if (head.builtin) {
-                    expr_ = head.builtin->handler(std::move(expr_));
+                    expr_ = invoke_builtin(*head.builtin, std::move(expr_));
                     return;
                 }
                 apply_definition(h, head.definition, args, m);
@@ -402,6 +403,7 @@ private:
 
     void apply_definition(Cell* head_atom, const CellRef* found, Cell** args, int m) {
         QUIB_CHECK(found != nullptr);
+        if (__builtin_expect(diagnosing(), 0)) note_definition_entered(head_atom);
         CellRef body = *found;
         char params[16];
         int j = 0;

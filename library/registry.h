@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "engine/cell.h"
+#include "library/calls.h"
 
 // Takes the saturated application (consumed) and returns the result.
 using BuiltinHandler = CellRef (*)(CellRef application);
@@ -16,6 +17,7 @@ using BuiltinHandler = CellRef (*)(CellRef application);
 struct BuiltinEntry {
     uint8_t arity;
     BuiltinHandler handler;
+    const char* name = "";  // the table's own key, for messages
 };
 
 struct BuiltinRow {
@@ -29,6 +31,16 @@ using BuiltinTable = std::map<std::string, BuiltinEntry, std::less<>>;
 BuiltinTable& builtin_table();
 void reset_builtin_table();
 const BuiltinEntry* find_builtin(std::string_view name);
+
+// The one way every engine calls a handler: it marks the builtin as running (for the message
+// on a crash inside it) and, when diagnosing, notes the calls that answered "Z".
+inline CellRef invoke_builtin(const BuiltinEntry& entry, CellRef application) {
+    set_running_builtin(entry.name);
+    CellRef result = __builtin_expect(diagnosing(), 0) ? invoke_noting_z(entry, std::move(application))
+                                                       : entry.handler(std::move(application));
+    set_running_builtin(nullptr);
+    return result;
+}
 
 // Borrowed arguments a1..an of an application of arity n (a1 innermost); out[0] is a1.
 inline void builtin_args(Cell* application, int n, Cell** out) {
