@@ -18,11 +18,12 @@ namespace {
 constexpr const char* kTraceFile = "/tmp/redv.log";
 constexpr int kMaxParameters = 10;
 
-ErrorRecord Failure(std::string type, std::string name, std::string text) {
+ErrorRecord Failure(std::string type, std::string name, std::string text, std::string definition) {
     ErrorRecord record;
     record.Type = std::move(type);
     record.Name = std::move(name);
     record.Text = std::move(text);
+    record.Definition = std::move(definition);
     return record;
 }
 
@@ -102,7 +103,7 @@ Cell* FindBinderOf(Cell* e, std::string_view key) {
 ErrorRecord FunkyFailure(const std::string& name, Cell* found) {
     std::string text = "Funky key in expression " + DisplayForm(printExpression(CellRef(found)));
     if (!name.empty()) text += " in function " + name;
-    return Failure("Funky", "", text + ".");
+    return Failure("Funky", "", text + ".", name);
 }
 
 // Gives every place of every definition a lambda variable not bound elsewhere in it.
@@ -112,7 +113,7 @@ bool PlaceCheck(ErrorRecord& failure) {
         if (binders.places.empty()) continue;
         AppendTrace("First " + name + ": " + printExpression(body) + "\n");
         if (binders.places.size() + binders.letters.size() > 26) {
-            failure = Failure("Place", name, name.empty() ? "Place error." : "Place error in function " + name + ".");
+            failure = Failure("Place", name, name.empty() ? "Place error." : "Place error in function " + name + ".", name);
             return false;
         }
         Renaming renaming;
@@ -145,13 +146,14 @@ bool AliveCheck(ErrorRecord& failure) {
     while (!referrer.empty()) {
         auto first = referrer.begin();
         std::string n = first->first;
-        std::string by = first->second.empty() ? "TOP" : first->second;
+        std::string referrer_key = first->second;
+        std::string by = referrer_key.empty() ? "TOP" : referrer_key;
         referrer.erase(first);
         reached.insert(n);
         const CellRef* body = find_definition(n);
         if (!body) {
             std::string shown = DisplayForm(n);
-            failure = Failure("Alive", shown, "Alive [" + shown + "] referenced by [" + by + "] but not defined.");
+            failure = Failure("Alive", shown, "Alive [" + shown + "] referenced by [" + by + "] but not defined.", referrer_key);
             return false;
         }
         for (const std::string& m : ReferenceNames(*body))
@@ -174,7 +176,7 @@ int LeadingLambdas(const Cell* body) {
 bool ArityCheck(ErrorRecord& failure) {
     for (auto& [name, body] : definitions()) {
         if (LeadingLambdas(body.get()) > kMaxParameters) {
-            failure = Failure("Arity", name, "Arity of function " + name + " may not exceed ten.");
+            failure = Failure("Arity", name, "Arity of function " + name + " may not exceed ten.", name);
             return false;
         }
     }
@@ -203,9 +205,10 @@ bool LocalCheck(ErrorRecord& failure) {
         if (!free) continue;
         char letter = static_cast<char>('a' + __builtin_ctz(free));
         if (name.empty())
-            failure = Failure("Local", "", std::string("Local variable ") + letter + " unbound.");
+            failure = Failure("Local", "", std::string("Local variable ") + letter + " unbound.", name);
         else
-            failure = Failure("Local", name, std::string("Local variable ") + letter + " unbound in function [" + name + "].");
+            failure = Failure("Local", name, std::string("Local variable ") + letter + " unbound in function [" + name + "].",
+                              name);
         return false;
     }
     return true;

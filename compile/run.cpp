@@ -30,6 +30,7 @@ void runProgram(ErrorRecord& record, int64_t argv_address) {
     if (result.is_atom() && result.tag() == ')') {
         std::string name(result.bytes().substr(1));
         record.Name = name;
+        record.Definition = name;
         record.Type = "Cycle";
         record.Text = "Cycle detected on function [" + name + "].";
         return;

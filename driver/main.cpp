@@ -1,4 +1,5 @@
 // Entry point: the command line, reading the program file, and the exit status.
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -26,6 +27,13 @@ std::optional<std::string> ReadProgramFile(const char* path) {
     if (std::fclose(f) != 0 && !failed) AssertionFailure("quib", __LINE__);
     if (failed) return std::nullopt;
     return text;
+}
+
+// A "#!" first line is for the shell that starts the script: it becomes spaces up to its line
+// feed, so that every later byte keeps its position.
+void BlankScriptLine(std::string& text) {
+    if (!text.starts_with("#!")) return;
+    std::fill(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(std::min(text.find('\n'), text.size())), ' ');
 }
 
 // Linux keeps 8 bits of the status: the failure word's top bit becomes the byte's top bit.
@@ -60,5 +68,6 @@ int run(int argc, char** argv) {
         std::fwrite(report.data(), 1, report.size(), stderr);
         return ProcessStatus(INT32_MIN);
     }
+    BlankScriptLine(*text);
     return ProcessStatus(RunPipeline(*text, argv));
 }

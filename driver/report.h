@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 struct ErrorRecord {
@@ -9,6 +10,8 @@ struct ErrorRecord {
     int64_t Position = -1;
     std::string Type = "Empty";
     std::string Text;
+    // The definition the error is about ("" for the main expression), when there is one; never printed.
+    std::optional<std::string> Definition;
 };
 
 bool IsEmpty(const ErrorRecord& record);

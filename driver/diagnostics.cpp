@@ -1,0 +1,167 @@
+// The diagnostic lines: positions as file:line:column, load warnings, and the calls that answered Z.
+#include "driver/diagnostics.h"
+
+#include <algorithm>
+#include <optional>
+#include <set>
+#include <unordered_set>
+#include <vector>
+
+#include "compile/printer.h"
+#include "engine/tables.h"
+#include "library/calls.h"
+#include "library/registry.h"
+
+namespace {
+
+constexpr size_t kArgumentShown = 24;
+
+struct Lines {
+    std::string_view file;
+    std::string_view text;
+    std::string out;
+
+    // "file:line:column" of a raw-text offset; columns count bytes from 1.
+    std::string Place(size_t position) const {
+        position = std::min(position, text.size());
+        size_t line = 1, line_start = 0;
+        for (size_t i = 0; i < position; ++i) {
+            if (text[i] != '\n') continue;
+            ++line;
+            line_start = i + 1;
+        }
+        return std::string(file) + ":" + std::to_string(line) + ":" + std::to_string(position - line_start + 1);
+    }
+    void Add(const std::string& message) { out += "quib: " + message + "\n"; }
+    void AddAt(size_t position, const std::string& message) { Add(Place(position) + ": " + message); }
+};
+
+// Every "[ddddd]" position code in a report text, in order.
+std::vector<std::pair<std::string, int64_t>> PositionCodes(const std::string& text) {
+    std::vector<std::pair<std::string, int64_t>> codes;
+    for (size_t i = 0; i + 7 <= text.size(); ++i) {
+        if (text[i] != '[' || text[i + 6] != ']') continue;
+        int64_t p = 0;
+        bool valid = true;
+        for (size_t k = 1; k <= 5 && valid; ++k) {
+            int d = DigitValue(static_cast<unsigned char>(text[i + k]));
+            valid = d >= 0;
+            p = p * 64 + d;
+        }
+        if (valid) codes.emplace_back(text.substr(i, 7), p);
+    }
+    return codes;
+}
+
+// The names a builtin is called by: its own and those of definitions that are only its name ("+").
+std::set<std::string, std::less<>> CallNames(const std::string& builtin) {
+    std::set<std::string, std::less<>> names{builtin};
+    for (const auto& [key, body] : definitions())
+        if (body && atom_is(body.get(), builtin)) names.insert(key);
+    return names;
+}
+
+bool Mentions(const CellRef& body, const std::set<std::string, std::less<>>& names) {
+    if (!body) return false;
+    std::vector<const Cell*> pending{body.get()};
+    std::unordered_set<const Cell*> seen;
+    while (!pending.empty()) {
+        const Cell* c = pending.back();
+        pending.pop_back();
+        if (!seen.insert(c).second) continue;
+        if (is_atom(c)) {
+            if (names.count(atom_bytes(c))) return true;
+            continue;
+        }
+        pending.push_back(left_of(c));
+        pending.push_back(right_of(c));
+    }
+    return false;
+}
+
+std::string Short(std::string text) {
+    if (text.size() > kArgumentShown) text = text.substr(0, kArgumentShown - 3) + "...";
+    return text;
+}
+
+// "strlen 2": the builtin and its arguments printed short.
+std::string CallText(const ZAnswer& answer) {
+    std::string text = answer.builtin;
+    const BuiltinEntry* entry = find_builtin(answer.builtin);
+    if (!entry || !answer.application) return text;
+    Cell* args[8];
+    builtin_args(answer.application.get(), entry->arity, args);
+    for (int i = 0; i < entry->arity; ++i) text += " " + Short(printExpression(CellRef(args[i])));
+    return text;
+}
+
+class ZLines {
+public:
+    ZLines(const SourceNotes& notes, const CellRef& main) : notes_(notes), main_(main) {}
+
+    // The call and, when one can be found, the definition whose body made it: the latest one
+    // entered that mentions the builtin, else the main expression when it does.
+    void Add(Lines& lines, const ZAnswer& answer, const std::string& message) const {
+        std::set<std::string, std::less<>> names = CallNames(answer.builtin);
+        for (const std::string& name : answer.recent_definitions) {
+            if (names.count(name) || !Mentions(Body(name), names)) continue;
+            std::string said = message + " (in the body of " + name + ")";
+            auto start = notes_.definition_starts.find(name);
+            if (start == notes_.definition_starts.end())
+                lines.Add(said);
+            else
+                lines.AddAt(start->second, said);
+            return;
+        }
+        if (Mentions(main_, names))
+            lines.AddAt(notes_.main_start, message + " (in the main expression)");
+        else
+            lines.Add(message);
+    }
+
+private:
+    const SourceNotes& notes_;
+    const CellRef& main_;
+
+    static CellRef Body(const std::string& name) {
+        const CellRef* body = find_definition(name);
+        return body ? *body : CellRef();
+    }
+};
+
+void ReportLines(Lines& lines, const ErrorRecord& record, const SourceNotes& notes, const ZLines& z) {
+    if (IsEmpty(record)) return;
+    if (record.Type == "Match" || record.Type == "Comma")
+        for (const auto& [code, p] : PositionCodes(record.Text)) lines.AddAt(static_cast<size_t>(p), code + " in the report");
+    if (record.Definition) {
+        const std::string& key = *record.Definition;
+        auto start = notes.definition_starts.find(key);
+        if (key.empty())
+            lines.AddAt(notes.main_start, "the main expression starts here");
+        else if (start != notes.definition_starts.end())
+            lines.AddAt(start->second, "definition " + key + " starts here");
+    }
+    const ZAnswerLog& log = z_answers();
+    if (record.Type == "Range" && record.Name == "Z" && log.count > 0)
+        z.Add(lines, log.last, "the Z may come from the last call that answered Z: " + CallText(log.last));
+}
+
+}  // namespace
+
+std::string DiagnosticLines(std::string_view file, std::string_view text, const SourceNotes& notes,
+                            const ErrorRecord& record, const CellRef& main) {
+    Lines lines{file, text, {}};
+    ZLines z(notes, main);
+    ReportLines(lines, record, notes, z);
+
+    std::vector<std::pair<size_t, std::string>> warnings = notes.warnings;
+    std::stable_sort(warnings.begin(), warnings.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    for (const auto& [position, message] : warnings) lines.AddAt(position, "warning: " + message);
+
+    const ZAnswerLog& log = z_answers();
+    for (const ZAnswer& answer : log.first) z.Add(lines, answer, CallText(answer) + " answered Z");
+    if (log.count > log.first.size())
+        lines.Add(std::to_string(log.count - log.first.size()) + " more builtin calls answered Z");
+    return ColourReport(lines.out);
+}

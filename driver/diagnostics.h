@@ -1,0 +1,14 @@
+// Opt-in diagnostics (QUIB_DIAGNOSE=1): lines starting with "quib: " after the run's output and
+// report, placing the report in the file, warning about the text, and listing calls that answered Z.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "driver/report.h"
+#include "engine/cell.h"
+#include "front/loader.h"
+
+// `main` is the main expression as it was before the run replaced it by the result.
+std::string DiagnosticLines(std::string_view file, std::string_view text, const SourceNotes& notes,
+                            const ErrorRecord& record, const CellRef& main);
