@@ -7,7 +7,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
 
 #if defined(__linux__) && defined(__x86_64__)
 #include <ucontext.h>
@@ -88,13 +87,16 @@ void on_fault(int signal, siginfo_t* info, void* context) {
 
 void install_crash_message(const char* (*culprit)()) {
     g_culprit = culprit;
-    stack_t stack;
-    std::memset(&stack, 0, sizeof stack);
-    stack.ss_sp = g_alternate_stack;
-    stack.ss_size = sizeof g_alternate_stack;
-    sigaltstack(&stack, nullptr);
-    struct sigaction action;
-    std::memset(&action, 0, sizeof action);
+    // A thread may have its own alternate stack already (a sanitizer's runtime sets one and
+    // frees it when the thread ends); only one without gets ours.
+    stack_t current;
+    if (sigaltstack(nullptr, &current) == 0 && (current.ss_flags & SS_DISABLE)) {
+        stack_t stack{};
+        stack.ss_sp = g_alternate_stack;
+        stack.ss_size = sizeof g_alternate_stack;
+        sigaltstack(&stack, nullptr);
+    }
+    struct sigaction action {};
     action.sa_sigaction = on_fault;
     action.sa_flags = SA_SIGINFO | SA_ONSTACK;
     sigemptyset(&action.sa_mask);
