@@ -6,21 +6,21 @@
 #include <set>
 #include <vector>
 
-#include "compile/printer.h"
 #include "compile/translate.h"
-#include "engine/classify.h"
-#include "engine/share.h"
-#include "engine/tables.h"
-#include "front/chars.h"
+#include "core/chars.h"
+#include "core/classify.h"
+#include "core/printer.h"
+#include "core/share.h"
+#include "core/tables.h"
 
 namespace {
 
 constexpr const char* kTraceFile = "/tmp/redv.log";
 constexpr int kMaxParameters = 10;
 
-ErrorRecord Failure(std::string type, std::string name, std::string text, std::string definition) {
+ErrorRecord Failure(ReportType type, std::string name, std::string text, std::string definition) {
     ErrorRecord record;
-    record.Type = std::move(type);
+    record.Type = type;
     record.Name = std::move(name);
     record.Text = std::move(text);
     record.Definition = std::move(definition);
@@ -93,7 +93,7 @@ Cell* FindBinderOf(Cell* e, std::string_view key) {
         if (is_atom(c)) continue;
         Cell* f = left_of(c);
         Cell* x = right_of(c);
-        if (is_atom(f) && (tag_of(f) == '\\' || tag_of(f) == '{') && atom_is(x, key)) return c;
+        if (is_binder_tag(tag_of(f)) && atom_is(x, key)) return c;
         pending.push_back(x);
         pending.push_back(f);
     }
@@ -103,7 +103,7 @@ Cell* FindBinderOf(Cell* e, std::string_view key) {
 ErrorRecord FunkyFailure(const std::string& name, Cell* found) {
     std::string text = "Funky key in expression " + DisplayForm(printExpression(CellRef(found)));
     if (!name.empty()) text += " in function " + name;
-    return Failure("Funky", "", text + ".", name);
+    return Failure(ReportType::Funky, "", text + ".", name);
 }
 
 // Gives every place of every definition a lambda variable not bound elsewhere in it.
@@ -113,7 +113,8 @@ bool PlaceCheck(ErrorRecord& failure) {
         if (binders.places.empty()) continue;
         AppendTrace("First " + name + ": " + printExpression(body) + "\n");
         if (binders.places.size() + binders.letters.size() > 26) {
-            failure = Failure("Place", name, name.empty() ? "Place error." : "Place error in function " + name + ".", name);
+            failure = Failure(ReportType::Place, name,
+                              name.empty() ? "Place error." : "Place error in function " + name + ".", name);
             return false;
         }
         Renaming renaming;
@@ -153,7 +154,9 @@ bool AliveCheck(ErrorRecord& failure) {
         const CellRef* body = find_definition(n);
         if (!body) {
             std::string shown = DisplayForm(n);
-            failure = Failure("Alive", shown, "Alive [" + shown + "] referenced by [" + by + "] but not defined.", referrer_key);
+            failure =
+                Failure(ReportType::Alive, shown, "Alive [" + shown + "] referenced by [" + by + "] but not defined.",
+                        referrer_key);
             return false;
         }
         for (const std::string& m : ReferenceNames(*body))
@@ -176,7 +179,7 @@ int LeadingLambdas(const Cell* body) {
 bool ArityCheck(ErrorRecord& failure) {
     for (auto& [name, body] : definitions()) {
         if (LeadingLambdas(body.get()) > kMaxParameters) {
-            failure = Failure("Arity", name, "Arity of function " + name + " may not exceed ten.", name);
+            failure = Failure(ReportType::Arity, name, "Arity of function " + name + " may not exceed ten.", name);
             return false;
         }
     }
@@ -205,10 +208,10 @@ bool LocalCheck(ErrorRecord& failure) {
         if (!free) continue;
         char letter = static_cast<char>('a' + __builtin_ctz(free));
         if (name.empty())
-            failure = Failure("Local", "", std::string("Local variable ") + letter + " unbound.", name);
+            failure = Failure(ReportType::Local, "", std::string("Local variable ") + letter + " unbound.", name);
         else
-            failure = Failure("Local", name, std::string("Local variable ") + letter + " unbound in function [" + name + "].",
-                              name);
+            failure = Failure(ReportType::Local, name,
+                              std::string("Local variable ") + letter + " unbound in function [" + name + "].", name);
         return false;
     }
     return true;

@@ -2,10 +2,10 @@
 #include "compile/run.h"
 
 #include "compile/checks.h"
-#include "compile/printer.h"
+#include "core/printer.h"
+#include "core/tables.h"
+#include "core/values.h"
 #include "engine/reducer.h"
-#include "engine/tables.h"
-#include "library/values.h"
 
 namespace {
 
@@ -27,11 +27,11 @@ void runProgram(ErrorRecord& record, int64_t argv_address) {
     QUIB_CHECK(main != nullptr);
     CellRef result = evaluate(apply(CellRef::atom("I"), apply(*main, make_integer(argv_address))));
     QUIB_CHECK(result);
-    if (result.is_atom() && result.tag() == ')') {
+    if (has_tag(result.get(), Tag::Cycle)) {
         std::string name(result.bytes().substr(1));
         record.Name = name;
         record.Definition = name;
-        record.Type = "Cycle";
+        record.Type = ReportType::Cycle;
         record.Text = "Cycle detected on function [" + name + "].";
         return;
     }
@@ -41,6 +41,6 @@ void runProgram(ErrorRecord& record, int64_t argv_address) {
     }
     std::string printed = printResult(result);
     record.Name = Shortened(printed);
-    record.Type = "Range";
+    record.Type = ReportType::Range;
     record.Text = "The program must return an integer. Instead we encountered:\n" + printed;
 }

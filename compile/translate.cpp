@@ -7,8 +7,8 @@
 #include <utility>
 #include <vector>
 
-#include "compile/printer.h"
-#include "front/chars.h"
+#include "core/chars.h"
+#include "core/printer.h"
 
 namespace {
 
@@ -80,11 +80,7 @@ void VisitCells(Cell* root, Visit visit) {
     }
 }
 
-bool IsLambdaVariable(std::string_view text) {
-    return text.size() == 1 && text[0] >= 'a' && text[0] <= 'z';
-}
-
-bool IsBinderMark(unsigned char tag) { return tag == '\\' || tag == '{'; }
+bool IsLambdaVariable(std::string_view text) { return text.size() == 1 && text[0] >= 'a' && text[0] <= 'z'; }
 
 // One C type: its size and the fields placed into it, in order.
 struct LayoutField {
@@ -219,7 +215,7 @@ Binders CollectBinders(const CellRef& body) {
         if (is_atom(c)) return false;
         Cell* f = left_of(c);
         Cell* x = right_of(c);
-        if (!is_atom(f) || !IsBinderMark(tag_of(f)) || !is_atom(x)) return true;
+        if (!is_atom(f) || !is_binder_tag(tag_of(f)) || !is_atom(x)) return true;
         std::string_view key = atom_bytes(x);
         (IsLambdaVariable(key) ? found.letters : found.places).emplace(key);
         return false;
@@ -250,7 +246,7 @@ CellRef Rename(const CellRef& body, const CellRef& replacement, std::string_view
 bool IsReferenceName(std::string_view text) {
     if (text.empty()) return false;
     unsigned char first = static_cast<unsigned char>(text[0]);
-    if (IsBinderMark(first) || IsLambdaVariable(text)) return false;
+    if (is_binder_tag(first) || IsLambdaVariable(text)) return false;
     if (IsLowerName(text)) return true;
     if (text.size() != 1) return false;
     return (first >= 'A' && first <= 'Z') || IsOperatorChar(first) || (first >= 1 && first <= 31) || first >= 127;

@@ -7,10 +7,10 @@
 #include <unordered_set>
 #include <vector>
 
-#include "compile/printer.h"
-#include "engine/tables.h"
+#include "core/builtins.h"
+#include "core/printer.h"
+#include "core/tables.h"
 #include "library/calls.h"
-#include "library/registry.h"
 
 namespace {
 
@@ -97,7 +97,7 @@ std::string CallText(const ZAnswer& answer) {
 
 class ZLines {
 public:
-    ZLines(const SourceNotes& notes, const CellRef& main) : notes_(notes), main_(main) {}
+    explicit ZLines(const SourceNotes& notes) : notes_(notes) {}
 
     // The call and, when one can be found, the definition whose body made it: the latest one
     // entered that mentions the builtin, else the main expression when it does.
@@ -113,7 +113,7 @@ public:
                 lines.AddAt(start->second, said);
             return;
         }
-        if (Mentions(main_, names))
+        if (Mentions(notes_.main, names))
             lines.AddAt(notes_.main_start, message + " (in the main expression)");
         else
             lines.Add(message);
@@ -121,7 +121,6 @@ public:
 
 private:
     const SourceNotes& notes_;
-    const CellRef& main_;
 
     static CellRef Body(const std::string& name) {
         const CellRef* body = find_definition(name);
@@ -131,7 +130,7 @@ private:
 
 void ReportLines(Lines& lines, const ErrorRecord& record, const SourceNotes& notes, const ZLines& z) {
     if (IsEmpty(record)) return;
-    if (record.Type == "Match" || record.Type == "Comma")
+    if (record.Type == ReportType::Match || record.Type == ReportType::Comma)
         for (const auto& [code, p] : PositionCodes(record.Text)) lines.AddAt(static_cast<size_t>(p), code + " in the report");
     if (record.Definition) {
         const std::string& key = *record.Definition;
@@ -142,16 +141,16 @@ void ReportLines(Lines& lines, const ErrorRecord& record, const SourceNotes& not
             lines.AddAt(start->second, "definition " + key + " starts here");
     }
     const ZAnswerLog& log = z_answers();
-    if (record.Type == "Range" && record.Name == "Z" && log.count > 0)
+    if (record.Type == ReportType::Range && record.Name == "Z" && log.count > 0)
         z.Add(lines, log.last, "the Z may come from the last call that answered Z: " + CallText(log.last));
 }
 
 }  // namespace
 
 std::string DiagnosticLines(std::string_view file, std::string_view text, const SourceNotes& notes,
-                            const ErrorRecord& record, const CellRef& main) {
+                            const ErrorRecord& record) {
     Lines lines{file, text, {}};
-    ZLines z(notes, main);
+    ZLines z(notes);
     ReportLines(lines, record, notes, z);
 
     std::vector<std::pair<size_t, std::string>> warnings = notes.warnings;

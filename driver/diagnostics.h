@@ -5,10 +5,8 @@
 #include <string>
 #include <string_view>
 
-#include "driver/report.h"
-#include "engine/cell.h"
+#include "core/report.h"
 #include "front/loader.h"
 
-// `main` is the main expression as it was before the run replaced it by the result.
 std::string DiagnosticLines(std::string_view file, std::string_view text, const SourceNotes& notes,
-                            const ErrorRecord& record, const CellRef& main);
+                            const ErrorRecord& record);

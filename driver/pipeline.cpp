@@ -4,12 +4,10 @@
 #include <cstdio>
 
 #include "compile/run.h"
+#include "core/tables.h"
+#include "core/values.h"
 #include "driver/diagnostics.h"
-#include "driver/report.h"
-#include "engine/tables.h"
-#include "front/loader.h"
 #include "library/calls.h"
-#include "library/values.h"
 
 namespace {
 
@@ -17,14 +15,18 @@ void WriteError(const std::string& text) { std::fwrite(text.data(), 1, text.size
 
 }  // namespace
 
-int32_t RunPipeline(std::string_view text, char** argv) {
+ErrorRecord LoadAndRun(std::string_view text, int64_t argv_address, SourceNotes* notes) {
     LoadPrelude();
     ErrorRecord record;
+    LoadProgram(record, text, notes);
+    if (IsEmpty(record)) runProgram(record, argv_address);
+    return record;
+}
+
+int32_t RunPipeline(std::string_view text, char** argv) {
     SourceNotes notes;
-    LoadProgram(record, text, diagnosing() ? &notes : nullptr);
-    CellRef main;
-    if (diagnosing() && IsEmpty(record)) main = *find_definition("");
-    if (IsEmpty(record)) runProgram(record, static_cast<int64_t>(reinterpret_cast<intptr_t>(argv)));
+    ErrorRecord record = LoadAndRun(text, static_cast<int64_t>(reinterpret_cast<intptr_t>(argv)),
+                                    diagnosing() ? &notes : nullptr);
     int32_t status = INT32_MIN;
     if (IsEmpty(record)) {
         const CellRef* result = find_definition("");
@@ -36,7 +38,7 @@ int32_t RunPipeline(std::string_view text, char** argv) {
     }
     if (diagnosing()) {
         std::fflush(stdout);
-        WriteError(DiagnosticLines(argv[1], text, notes, record, main));
+        WriteError(DiagnosticLines(argv[1], text, notes, record));
     }
     return status;
 }

@@ -5,11 +5,12 @@
 #include <optional>
 #include <string>
 
-#include "engine/tables.h"
+#include "core/builtins.h"
+#include "core/chars.h"
+#include "core/tables.h"
 #include "front/brackets.h"
-#include "front/chars.h"
 #include "front/parser.h"
-#include "library/registry.h"
+#include "front/space.h"
 
 namespace {
 
@@ -132,14 +133,7 @@ void LoadPrelude() {
 void LoadProgram(ErrorRecord& record, std::string_view text, SourceNotes* notes) {
     record = ErrorRecord();
     if (notes) NoteCarriageReturns(*notes, text);
-    std::string detail;
-    int64_t position = -1;
-    if (!MatchBrackets(text, detail, position)) {
-        record.Position = position;
-        record.Type = detail.substr(0, 5);
-        record.Text = detail;
-        return;
-    }
+    if (!MatchBrackets(text, record)) return;
     DefinitionTable& table = definitions();
     for (const auto& [name, entry] : builtin_table()) table[name] = placeholder(entry.arity);
 
@@ -147,6 +141,7 @@ void LoadProgram(ErrorRecord& record, std::string_view text, SourceNotes* notes)
     if (notes) notes->main_start = RawOffset(*notes, 0);
     SeparatorList items = SplitTopLevel(t, ",");
     table[""] = ParseExpression(FirstSegment(items, t));
+    if (notes) notes->main = table[""];
     while (!items.empty()) {
         size_t start = items.front() + 1;
         std::string item = NextSegment(items, t);
@@ -159,7 +154,7 @@ void LoadProgram(ErrorRecord& record, std::string_view text, SourceNotes* notes)
         std::string key = ShortSpelling(item_name->name);
         if (key == "\\" || key == "{") {
             record.Position = static_cast<int64_t>(start);
-            record.Type = "Built";
+            record.Type = ReportType::Built;
             record.Text = "Built in function [" + key + "] cannot be re-defined.";
             record.Definition = key;
             if (notes) notes->definition_starts[key] = RawOffset(*notes, start);

@@ -7,8 +7,9 @@
 #include <utility>
 #include <vector>
 
-#include "driver/report.h"
-#include "front/chars.h"
+#include "core/cell.h"
+#include "core/report.h"
+#include "front/space.h"
 
 // The Prelude text, exactly as loaded.
 std::string_view PreludeText();
@@ -18,6 +19,7 @@ void LoadPrelude();
 struct SourceNotes {
     SourceMap origin;  // of the normalised text
     size_t main_start = 0;
+    CellRef main;      // the main expression as parsed
     std::map<std::string, size_t, std::less<>> definition_starts;  // key -> its last item
     std::vector<std::pair<size_t, std::string>> warnings;          // position, message
 };

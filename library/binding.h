@@ -8,9 +8,10 @@
 #include <string>
 #include <type_traits>
 
-#include "engine/cell.h"
+#include "core/cell.h"
+#include "core/numbers.h"
+#include "core/values.h"
 #include "library/registry.h"
-#include "library/values.h"
 
 // Argument codes:
 //   N  an integer (is_integer_arg)             -> to_int64
@@ -36,7 +37,9 @@ struct CArg {
     long l() const { return static_cast<long>(n); }
     size_t z() const { return static_cast<size_t>(n); }
     template <class T = void>
-    T* p() const { return reinterpret_cast<T*>(static_cast<intptr_t>(n)); }
+    T* p() const {
+        return reinterpret_cast<T*>(static_cast<intptr_t>(n));
+    }
     char* s() const { return p<char>(); }
     FILE* f() const { return p<FILE>(); }
 };
@@ -48,10 +51,10 @@ enum class ResultCode { Int, Dec, Real, Bool, I };
 // after its header, a counted text its first payload byte (NUL-terminated in the cell).
 inline int64_t to_address(Cell* c) {
     switch (kind_of(c)) {
-    case 'i': return to_int64(c);
-    case 'a': return reinterpret_cast<intptr_t>(atom_chars(c) + counted_payload_offset(c));
-    case 'u': return reinterpret_cast<intptr_t>(c + 1);
-    default: InternalFailure("truecast");
+        case Kind::Hint: return to_int64(c);
+        case Kind::Post: return reinterpret_cast<intptr_t>(atom_chars(c) + counted_payload_offset(c));
+        case Kind::Zits: return reinterpret_cast<intptr_t>(c + 1);
+        default: InternalFailure("truecast");
     }
 }
 
@@ -66,8 +69,8 @@ inline bool is_count_arg(const Cell* c) {
 }
 
 inline bool is_text_arg(Cell* c) {
-    char kind = kind_of(c);
-    return kind == 'a' || kind == 'i' || kind == 'u';
+    Kind kind = kind_of(c);
+    return kind == Kind::Post || kind == Kind::Hint || kind == Kind::Zits;
 }
 
 inline bool is_null_or_mappable(int64_t address) { return address == 0 || is_mappable(address); }
@@ -75,31 +78,31 @@ inline bool is_null_or_mappable(int64_t address) { return address == 0 || is_map
 // Checks one argument against its code and converts it; false leaves `out` unspecified.
 inline bool convert_arg(char code, Cell* c, CArg& out) {
     switch (code) {
-    case 'N':
-    case 'n':
-        if (!is_integer_arg(c)) return false;
-        out.n = to_int64(c);
-        return code == 'N' || is_null_or_mappable(out.n);
-    case 'U': out.n = to_int64(c); return true;
-    case 'u': out.n = to_int64(c); return is_null_or_mappable(out.n);
-    case 'P':
-        if (!is_count_arg(c)) return false;
-        out.n = to_int64(c);
-        return true;
-    case 'A':
-        if (!is_integer_arg(c)) return false;
-        out.n = to_int64(c);
-        return is_mappable(out.n);
-    case 'T':
-    case 'S':
-        if (!is_text_arg(c)) return false;
-        out.n = to_address(c);
-        return code == 'T' ? is_null_or_mappable(out.n) : is_mappable(out.n);
-    case 'R':
-        if (tag_of(c) != ' ') return false;
-        out.r = real_of(c);
-        return true;
-    default: InternalFailure("argcode");
+        case 'N':
+        case 'n':
+            if (!is_integer_arg(c)) return false;
+            out.n = to_int64(c);
+            return code == 'N' || is_null_or_mappable(out.n);
+        case 'U': out.n = to_int64(c); return true;
+        case 'u': out.n = to_int64(c); return is_null_or_mappable(out.n);
+        case 'P':
+            if (!is_count_arg(c)) return false;
+            out.n = to_int64(c);
+            return true;
+        case 'A':
+            if (!is_integer_arg(c)) return false;
+            out.n = to_int64(c);
+            return is_mappable(out.n);
+        case 'T':
+        case 'S':
+            if (!is_text_arg(c)) return false;
+            out.n = to_address(c);
+            return code == 'T' ? is_null_or_mappable(out.n) : is_mappable(out.n);
+        case 'R':
+            if (!has_tag(c, Tag::Real)) return false;
+            out.r = real_of(c);
+            return true;
+        default: InternalFailure("argcode");
     }
 }
 
@@ -121,7 +124,7 @@ CellRef binding_result(V v) {
         static_assert(R == ResultCode::Int);
         // An unsigned result beyond the signed range keeps its value rather than its bits.
         if constexpr (std::is_unsigned_v<V>)
-            if (static_cast<uint64_t>(v) > static_cast<uint64_t>(INT64_MAX)) return CellRef::atom(std::to_string(v));
+            if (static_cast<uint64_t>(v) > static_cast<uint64_t>(INT64_MAX)) return CellRef::atom(decimal_digits(v));
         return make_integer(static_cast<int64_t>(v));
     }
 }

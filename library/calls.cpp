@@ -3,7 +3,7 @@
 
 #include <deque>
 
-#include "library/registry.h"
+#include "core/builtins.h"
 
 namespace calls_detail {
 bool diagnosing = false;

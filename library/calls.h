@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/cell.h"
+#include "core/cell.h"
 
 struct BuiltinEntry;
 

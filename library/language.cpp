@@ -4,10 +4,11 @@
 #include <cstring>
 #include <vector>
 
-#include "engine/classify.h"
-#include "engine/share.h"
+#include "core/classify.h"
+#include "core/numbers.h"
+#include "core/share.h"
+#include "core/values.h"
 #include "library/registry.h"
-#include "library/values.h"
 
 namespace {
 
@@ -47,20 +48,16 @@ uint64_t data_length(Cell* d) {
     return total;
 }
 
-CellRef count_numeral(uint64_t n) {
-    char digits[24];
-    std::snprintf(digits, sizeof digits, "%" PRIu64, n);
-    return CellRef::atom(digits);
-}
+CellRef count_numeral(uint64_t n) { return CellRef::atom(decimal_digits(n)); }
 
 CellRef rank_builtin(CellRef app) {
     Cell* x = only_arg(app);
     switch (kind_of(x)) {
-        case 'a': return count_numeral(counted_length(x));
-        case 'e': return CellRef::atom("8");
-        case 'i': return count_numeral(hint_text(x).size());
-        case 'o': return count_numeral(numb_text(x).size());
-        case 'u': return count_numeral(data_length(x));
+        case Kind::Post: return count_numeral(counted_length(x));
+        case Kind::Real: return CellRef::atom("8");
+        case Kind::Hint: return count_numeral(hint_text(x).size());
+        case Kind::Numb: return count_numeral(numb_text(x).size());
+        case Kind::Zits: return count_numeral(data_length(x));
         default: return atom_Z();
     }
 }
@@ -88,22 +85,10 @@ CellRef store(CellRef app) {
 }
 
 constexpr BuiltinRow kRows[] = {
-    {"type", type_builtin},
-    {"tern", tern_builtin},
-    {"leak", leak_builtin},
-    {"raws", raws_builtin},
-    {"rank", rank_builtin},
-    {"getu", load<uint32_t>},
-    {"gets", load<int32_t>},
-    {"gett", load<uint16_t>},
-    {"getv", load<int16_t>},
-    {"getw", load<int64_t>},
-    {"getz", load<int64_t>},
-    {"getx", load<uint8_t>},
-    {"gety", load<int8_t>},
-    {"setu", store<uint32_t>},
-    {"sett", store<uint16_t>},
-    {"setw", store<uint64_t>},
+    {"type", type_builtin},   {"tern", tern_builtin},    {"leak", leak_builtin},    {"raws", raws_builtin},
+    {"rank", rank_builtin},   {"getu", load<uint32_t>},  {"gets", load<int32_t>},   {"gett", load<uint16_t>},
+    {"getv", load<int16_t>},  {"getw", load<int64_t>},   {"getz", load<int64_t>},   {"getx", load<uint8_t>},
+    {"gety", load<int8_t>},   {"setu", store<uint32_t>}, {"sett", store<uint16_t>}, {"setw", store<uint64_t>},
     {"setx", store<uint8_t>},
 };
 

@@ -3,7 +3,8 @@
 
 #include "compile/checks.h"
 #include "compile/run.h"
-#include "engine/tables.h"
+#include "core/tables.h"
+#include "driver/pipeline.h"
 #include "front/loader.h"
 #include "tree_notation.h"
 
@@ -18,14 +19,7 @@ ErrorRecord Prepare(std::string_view program) {
     return record;
 }
 
-ErrorRecord RunWhole(std::string_view program) {
-    LoadPrelude();
-    ErrorRecord record;
-    LoadProgram(record, program);
-    EXPECT_TRUE(IsEmpty(record)) << record.Text;
-    runProgram(record, 0);
-    return record;
-}
+ErrorRecord RunWhole(std::string_view program) { return LoadAndRun(program, 0); }
 
 std::string Body(std::string_view name) {
     const CellRef* body = find_definition(name);
@@ -53,7 +47,7 @@ TEST(Checks, FailuresNameTheirDefinition) {
     };
     for (const Case& c : cases) {
         ErrorRecord record = Prepare(c.program);
-        EXPECT_EQ(record.Type, c.type) << c.program;
+        EXPECT_STREQ(ReportTypeName(record.Type), c.type) << c.program;
         EXPECT_EQ(record.Name, c.name) << c.program;
         EXPECT_EQ(record.Text, c.text) << c.program;
         EXPECT_EQ(record.Position, -1);
@@ -96,7 +90,7 @@ TEST(Run, IntegerResultsReplaceTheMainProgram) {
 
 TEST(Run, CyclesAndNonIntegers) {
     ErrorRecord cycle = RunWhole("a\\loop,loop\\plus loop 1");
-    EXPECT_EQ(cycle.Type, "Cycle");
+    EXPECT_EQ(cycle.Type, ReportType::Cycle);
     EXPECT_EQ(cycle.Name, "loop");
     EXPECT_EQ(cycle.Text, "Cycle detected on function [loop].");
 
@@ -116,7 +110,7 @@ TEST(Run, CyclesAndNonIntegers) {
     };
     for (const Case& c : cases) {
         ErrorRecord record = RunWhole(c.program);
-        EXPECT_EQ(record.Type, "Range") << c.program;
+        EXPECT_EQ(record.Type, ReportType::Range) << c.program;
         EXPECT_EQ(record.Name, c.name) << c.program;
         EXPECT_EQ(record.Text, prefix + c.printed) << c.program;
     }

@@ -1,15 +1,16 @@
 // Value kinds, integer conversions, the numeral notation with its bit images, and numb values.
-#include <gtest/gtest.h>
+#include "core/values.h"
 
 #include <cmath>
 #include <cstring>
 #include <limits>
 #include <set>
 
-#include "engine/tables.h"
+#include <gtest/gtest.h>
+
+#include "core/numbers.h"
+#include "core/tables.h"
 #include "front/loader.h"
-#include "library/numbers.h"
-#include "library/values.h"
 
 namespace {
 
@@ -26,27 +27,27 @@ protected:
 TEST_F(Values, KindOfEachShape) {
     struct Case {
         CellRef cell;
-        char kind;
+        Kind kind;
     } cases[] = {
-        {A("017"), 'i'},
-        {A("0"), 'i'},
-        {A("007"), 'o'},
-        {A("00"), 'o'},
-        {A("K"), 'w'},  // counts as zero where an integer is wanted, but is no hint
-        {A("plus"), 'w'},
-        {make_real(1.5), 'e'},
-        {A("()"), 'a'},
-        {A("[ab]"), 'u'},
-        {apply(A("[a]"), A("[]")), 'u'},
-        {bits("K", A("5")), 'i'},
-        {bits("H", A("5")), 'o'},
-        {bits("I", A("5")), 'w'},
-        {apply(A("I"), A("5")), 'w'},
+        {A("017"), Kind::Hint},
+        {A("0"), Kind::Hint},
+        {A("007"), Kind::Numb},
+        {A("00"), Kind::Numb},
+        {A("K"), Kind::Void},  // counts as zero where an integer is wanted, but is no hint
+        {A("plus"), Kind::Void},
+        {make_real(1.5), Kind::Real},
+        {A("()"), Kind::Post},
+        {A("[ab]"), Kind::Zits},
+        {apply(A("[a]"), A("[]")), Kind::Zits},
+        {bits("K", A("5")), Kind::Hint},
+        {bits("H", A("5")), Kind::Numb},
+        {bits("I", A("5")), Kind::Void},
+        {apply(A("I"), A("5")), Kind::Void},
     };
     for (Case& c : cases) EXPECT_EQ(kind_of(c.cell.get()), c.kind) << atom_bytes(c.cell.get());
-    EXPECT_STREQ(type_name('i'), "[hint]");
-    EXPECT_STREQ(type_name('u'), "[zits]");
-    EXPECT_STREQ(type_name('w'), "[void]");
+    EXPECT_STREQ(type_name(Kind::Hint), "[hint]");
+    EXPECT_STREQ(type_name(Kind::Zits), "[zits]");
+    EXPECT_STREQ(type_name(Kind::Void), "[void]");
 }
 
 TEST_F(Values, IntegerArguments) {
@@ -83,8 +84,8 @@ TEST_F(Values, SignOfNumeralsAndBitListForms) {
         {A("5"), true},
         {A("017"), false},
         {A("007"), true},
-        {bits("K", A("K")), true},          // 1: spells "0"
-        {bits("K", A("5")), true},          // 1,1,1,1,0: spells 11
+        {bits("K", A("K")), true},              // 1: spells "0"
+        {bits("K", A("5")), true},              // 1,1,1,1,0: spells 11
         {bits("K", bits("H", A("K"))), false},  // 1,0: spells "01"
         {bits("K", A("007")), false},
         {bits("H", A("5")), true},
@@ -97,11 +98,7 @@ TEST_F(Values, MakeInteger) {
         int64_t n;
         const char* text;
     } cases[] = {
-        {-5, "05"},
-        {0, "0"},
-        {10, "10"},
-        {INT64_MAX, "9223372036854775807"},
-        {INT64_MIN, "09223372036854775808"},
+        {-5, "05"}, {0, "0"}, {10, "10"}, {INT64_MAX, "9223372036854775807"}, {INT64_MIN, "09223372036854775808"},
     };
     for (const Case& c : cases) EXPECT_EQ(make_integer(c.n).bytes(), c.text);
     EXPECT_EQ(make_decimal(42).bytes(), "42");
@@ -148,9 +145,8 @@ TEST(Notation, ImagesOfNumerals) {
         const char* numeral;
         unsigned image;
     } cases[] = {
-        {"0", 0b11},     {"1", 0b111},    {"01", 0b101},   {"5", 0b10111}, {"05", 0b10101},
-        {"00", 0b10},    {"000", 0b100},  {"001", 0b110},  {"002", 0b1010}, {"0001", 0b1100},
-        {"0000", 0b1000},
+        {"0", 0b11},    {"1", 0b111},   {"01", 0b101},   {"5", 0b10111},   {"05", 0b10101},  {"00", 0b10},
+        {"000", 0b100}, {"001", 0b110}, {"002", 0b1010}, {"0001", 0b1100}, {"0000", 0b1000},
     };
     for (const Case& c : cases) {
         BitImage image = bit_image_of_numeral(c.numeral);
@@ -158,7 +154,7 @@ TEST(Notation, ImagesOfNumerals) {
         EXPECT_EQ(static_cast<unsigned char>(image[0]), c.image) << c.numeral;
         EXPECT_EQ(numeral_of_bit_image(image), c.numeral);
     }
-    EXPECT_EQ(numeral_of_bit_image(BitImage("\x01", 1)), "");        // the empty sequence: K
+    EXPECT_EQ(numeral_of_bit_image(BitImage("\x01", 1)), "");           // the empty sequence: K
     EXPECT_EQ(numeral_of_bit_image(BitImage("\x03\x00\x00", 3)), "0");  // trailing zero bytes
     EXPECT_EQ(bit_image_of_numeral("12a"), "");
 }
@@ -198,7 +194,7 @@ TEST(Notation, NumeralRemainder) {
         const char* numeral;
         const char* rest;
     } cases[] = {
-        {"5", "2"}, {"1", "0"}, {"0", "K"}, {"2", "01"}, {"3", "1"}, {"4", "02"},
+        {"5", "2"},   {"1", "0"},    {"0", "K"},   {"2", "01"}, {"3", "1"},    {"4", "02"},
         {"01", "00"}, {"02", "000"}, {"001", "0"}, {"00", "K"}, {"000", "00"},
     };
     for (const Case& c : cases) EXPECT_EQ(numeral_remainder(c.numeral).bytes(), c.rest) << c.numeral;

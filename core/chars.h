@@ -1,20 +1,13 @@
-// Character classes, whitespace normalisation, definable names, tree codes, the character table.
+// Character classes, definable names, tree codes, the character table.
 #pragma once
 
-#include <cstdint>
 #include <map>
 #include <string>
 #include <string_view>
-#include <vector>
 
-bool IsSpaceEater(unsigned char c);
 bool IsDefinableName(std::string_view name);
 // The key a definable name is stored under ("[+]" -> "+"); aborts for a name that is not definable.
 std::string ShortSpelling(std::string_view name);
-// Raw-text offset of each byte of a normalised text.
-using SourceMap = std::vector<uint32_t>;
-// Only space and line feed are whitespace; `origin`, when given, receives the source map.
-std::string NormaliseSpace(std::string_view text, SourceMap* origin = nullptr);
 // The bracket text of n (0 <= n <= 676).
 std::string TreeCode(int n);
 // Both directions in one map: tree code -> one-byte display text and back.

@@ -10,7 +10,7 @@
 #include <string_view>
 #include <utility>
 
-#include "driver/report.h"
+#include "core/check.h"
 
 struct Cell {
     uint64_t header;
@@ -48,8 +48,31 @@ inline Cell* right_of(const Cell* c) { return reinterpret_cast<Cell* const*>(c +
 inline const char* atom_chars(const Cell* c) { return reinterpret_cast<const char*>(c + 1); }
 inline char* atom_chars_mut(Cell* c) { return reinterpret_cast<char*>(c + 1); }
 // First byte of an atom; 0 for a pair.
-inline unsigned char tag_of(const Cell* c) {
-    return is_atom(c) ? static_cast<unsigned char>(atom_chars(c)[0]) : 0;
+inline unsigned char tag_of(const Cell* c) { return is_atom(c) ? static_cast<unsigned char>(atom_chars(c)[0]) : 0; }
+
+// What an atom holds follows from its first byte: these, a digit for a numeral, or a name.
+enum class Tag : unsigned char {
+    Real = ' ',     // the eight bytes of a double
+    Text = '(',     // a counted text
+    List = '[',     // a list literal
+    Cycle = ')',    // the cycle mark ")name" that ends a run
+    Settle = ']',   // the mark "]name" that settles a parameterless definition
+    Lambda = '\\',  // the binder of (\ v) b
+    Binding = '{',  // the binder of (({ v) d) r
+};
+constexpr unsigned char tag_byte(Tag t) { return static_cast<unsigned char>(t); }
+inline bool has_tag(const Cell* c, Tag t) { return tag_of(c) == tag_byte(t); }
+constexpr bool is_numeral_tag(unsigned char t) { return t >= '0' && t <= '9'; }
+inline bool is_numeral(const Cell* c) { return is_numeral_tag(tag_of(c)); }
+// Numerals and list literals keep their byte length in the extent.
+constexpr bool carries_length(unsigned char first) { return is_numeral_tag(first) || first == tag_byte(Tag::List); }
+// The cycle and settle marks: reduced atoms wanting one argument.
+constexpr bool is_mark_tag(unsigned char t) { return t == tag_byte(Tag::Cycle) || t == tag_byte(Tag::Settle); }
+constexpr bool is_binder_tag(unsigned char t) { return t == tag_byte(Tag::Lambda) || t == tag_byte(Tag::Binding); }
+// Atoms that may name a definition: every first byte but a digit and the tags above.
+constexpr bool is_name_tag(unsigned char t) {
+    return !is_numeral_tag(t) && t != tag_byte(Tag::Real) && t != tag_byte(Tag::Text) && t != tag_byte(Tag::List) &&
+           !is_mark_tag(t) && !is_binder_tag(t);
 }
 // The atom's bytes, read by kind; empty for a pair.
 std::string_view atom_bytes(const Cell* c);

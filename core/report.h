@@ -1,14 +1,20 @@
-// Error record, position codes and the diagnostic report; the two fatal paths.
+// Error record, position codes and the diagnostic report.
 #pragma once
 
 #include <cstdint>
 #include <optional>
 #include <string>
 
+#include "core/check.h"
+
+// What a report is about; its name is written only when the report is formatted.
+enum class ReportType { Empty, Match, Comma, Built, Place, Alive, Arity, Funky, Local, Cycle, Range };
+const char* ReportTypeName(ReportType type);
+
 struct ErrorRecord {
     std::string Name;
     int64_t Position = -1;
-    std::string Type = "Empty";
+    ReportType Type = ReportType::Empty;
     std::string Text;
     // The definition the error is about ("" for the main expression), when there is one; never printed.
     std::optional<std::string> Definition;
@@ -18,7 +24,7 @@ bool IsEmpty(const ErrorRecord& record);
 
 // Five base-64 digits of p (0 <= p <= 2^30); 2^30 is "!!!!!".
 std::string PositionCode(int64_t p);
-std::string MakeErrorText(const std::string& type, int64_t position, const std::string& detail);
+std::string MakeErrorText(ReportType type, int64_t position, const std::string& detail);
 std::string FormatReport(const ErrorRecord& record);
 // Marks c (33..126) for display: kind 1 high, 2 code, 3 plain.
 unsigned char DisplayCode(int kind, unsigned char c);
@@ -29,12 +35,3 @@ std::string EscapeName(const std::string& text);
 extern const char kDigitAlphabet[65];
 // Value of one digit of the alphabet, or -1.
 int DigitValue(unsigned char c);
-
-[[noreturn]] void AssertionFailure(const char* sourceName, int line);
-[[noreturn]] void InternalFailure(const char* message);
-
-// Internal consistency check: reports the core source and the line.
-#define QUIB_CHECK(cond)                                       \
-    do {                                                       \
-        if (__builtin_expect(!(cond), 0)) AssertionFailure("b", __LINE__); \
-    } while (0)

@@ -5,11 +5,13 @@
 #include <string>
 #include <string_view>
 
-#include "engine/cell.h"
+#include "core/cell.h"
 
-// 'e' real, 'a' post (counted text), 'u' zits (data), 'i' hint, 'o' numb, 'w' void.
-char kind_of(Cell* c);
-const char* type_name(char kind);  // "[real]", "[post]", ...
+// The value kinds, by the letters their type names are known by: post a counted text, zits
+// data, hint and numb the two integer notations.
+enum class Kind : char { Real = 'e', Post = 'a', Zits = 'u', Hint = 'i', Numb = 'o', Void = 'w' };
+Kind kind_of(Cell* c);
+const char* type_name(Kind kind);  // "[real]", "[post]", ...
 
 bool is_integer_arg(const Cell* c);
 bool is_non_negative(const Cell* c);

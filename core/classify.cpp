@@ -1,10 +1,10 @@
 // Cell classification, cached in the header's top byte and extent; each cell is classified once.
-#include "engine/classify.h"
+#include "core/classify.h"
 
 #include <vector>
 
-#include "engine/atoms.h"
-#include "engine/tables.h"
+#include "core/atoms.h"
+#include "core/tables.h"
 
 namespace {
 
@@ -14,6 +14,7 @@ constexpr int kArityCeiling = 11;
 constexpr int kArityFloor = -51;
 
 using classbits::data_marked;
+using classbits::free_of;
 using classbits::stored_arity;
 using classbits::unreduced_bit;
 
@@ -22,15 +23,6 @@ inline void write_arity(Cell* c, int n, bool unreduced_flag) {
     uint8_t top = static_cast<uint8_t>((top_byte(c) & kAtomBit) | (n + kArityBias));
     if (unreduced_flag) top |= kUnreducedBit;
     set_top_byte(c, top);
-}
-
-inline uint32_t free_of(const Cell* c) {
-    if (data_marked(c)) return 0;
-    if (is_atom(c)) {
-        unsigned char t = tag_of(c);
-        if ((t >= '0' && t <= '9') || t == '[') return 0;
-    }
-    return extent_of(c);
 }
 
 inline bool is_lower_or_underscore(unsigned char b) { return (b >= 'a' && b <= 'z') || b == '_'; }
@@ -50,12 +42,12 @@ int leading_lambdas(const Cell* body) {
 void classify_atom(Cell* c) {
     const char* s = atom_chars(c);
     unsigned char first = static_cast<unsigned char>(s[0]);
-    if (first == ')' || first == ']') {
-        set_top_byte(c, static_cast<uint8_t>((top_byte(c) & 0xF5) | 0x35));
+    if (is_mark_tag(first)) {
+        write_arity(c, 1, false);
         return;
     }
-    if (first == '[') {
-        set_top_byte(c, 0xC0);
+    if (first == tag_byte(Tag::List)) {
+        set_top_byte(c, kAtomBit | kDataMarker);
         return;
     }
     std::string_view bytes = atom_bytes(c);
@@ -98,14 +90,14 @@ void classify_pair(Cell* c) {
     uint32_t mask;
     bool flag = false;
     Cell* ll = is_pair(l) ? left_of(l) : nullptr;
-    if (ll && tag_of(ll) == '\\') {
+    if (ll && has_tag(ll, Tag::Lambda)) {
         mask = fr & ~fl;  // a lambda node: the body's variables without its own
     } else {
         int nr = dr ? 1 : (tr & 0x3F) - kArityBias;
         flag = (!dl && (tl & kUnreducedBit)) || (!dr && (tr & kUnreducedBit)) || nr < 1;
-        if (ll && tag_of(ll) == '{')
+        if (ll && has_tag(ll, Tag::Binding))
             mask = fr;  // (({ v) B): the bound expression
-        else if (ll && is_pair(ll) && tag_of(left_of(ll)) == '{')
+        else if (ll && is_pair(ll) && has_tag(left_of(ll), Tag::Binding))
             mask = (fr & ~free_of(right_of(ll))) | fl;  // ((({ v) B) body)
         else
             mask = fl | fr;
@@ -178,23 +170,39 @@ bool is_lazy_head(Cell* c) {
         classify(c);
     }
     switch (tag_of(c)) {
-        case '&': case 'A': case 'B': case 'C': case 'D': case 'E': case 'F': case 'H': case 'I':
-        case 'J': case 'K': case 'L': case 'N': case 'Q': case 'R': case 'T': case 'U': case 'V':
-        case 'X': case 'Z': case '|':
-            return true;
-        default:
-            return false;
+        case '&':
+        case 'A':
+        case 'B':
+        case 'C':
+        case 'D':
+        case 'E':
+        case 'F':
+        case 'H':
+        case 'I':
+        case 'J':
+        case 'K':
+        case 'L':
+        case 'N':
+        case 'Q':
+        case 'R':
+        case 'T':
+        case 'U':
+        case 'V':
+        case 'X':
+        case 'Z':
+        case '|': return true;
+        default: return false;
     }
 }
 
-char shape(const Cell* c) {
-    if (!is_pair(c)) return 'o';
+Shape shape(const Cell* c) {
+    if (!is_pair(c)) return Shape::Other;
     const Cell* l = left_of(c);
-    if (!is_pair(l)) return 'o';
-    if (atom_is_char(left_of(l), '\\')) return 'u';
+    if (!is_pair(l)) return Shape::Other;
+    if (atom_is_char(left_of(l), '\\')) return Shape::Lambda;
     const Cell* ll = left_of(l);
-    if (is_pair(ll) && atom_is_char(left_of(ll), '{')) return 'i';
-    return 'o';
+    if (is_pair(ll) && atom_is_char(left_of(ll), '{')) return Shape::Binding;
+    return Shape::Other;
 }
 
 void reset_classification_caches() { reset_letter_atoms(); }

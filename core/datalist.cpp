@@ -4,21 +4,21 @@
 // does not hold (the line feed) has no tree code; it is taken as the one-element list holding that
 // byte, "[" byte "]", and written back as the bare byte when such a list is appended, so taking a
 // literal apart and flattening it again gives the same bytes.
-#include "library/datalist.h"
+#include "core/datalist.h"
 
 #include <algorithm>
 #include <cstdint>
 #include <vector>
 
-#include "engine/classify.h"
-#include "front/chars.h"
+#include "core/chars.h"
+#include "core/classify.h"
 
 namespace {
 
 bool is_bracket(char ch) { return ch == '[' || ch == ']'; }
 
 // An atom is data exactly when it is a list literal; pairs carry the classification's marker.
-bool is_data_value(Cell* d) { return is_atom(d) ? tag_of(d) == '[' : is_data(d); }
+bool is_data_value(Cell* d) { return is_atom(d) ? has_tag(d, Tag::List) : is_data(d); }
 
 // Shortest and longest tree code the character table holds.
 std::pair<size_t, size_t> tree_code_lengths() {

@@ -1,11 +1,13 @@
 // Cell allocation (free lists per 8-byte size class), release without recursion, byte reading.
-#include "engine/cell.h"
+#include "core/cell.h"
 
 #include <malloc.h>
 
 #include <algorithm>
 #include <cstdlib>
 #include <new>
+
+#include "core/report.h"
 
 namespace {
 
@@ -88,9 +90,7 @@ inline void free_block(void* block, size_t size) {
 }
 
 // Size of an atom's block: header, the bytes as stored, the NUL.
-inline size_t atom_block_size(const Cell* c) {
-    return block_size(sizeof(Cell) + atom_bytes(c).size() + 1);
-}
+inline size_t atom_block_size(const Cell* c) { return block_size(sizeof(Cell) + atom_bytes(c).size() + 1); }
 
 inline void free_atom(Cell* c) { free_block(c, atom_block_size(c)); }
 
@@ -115,7 +115,7 @@ Cell* allocate_atom(const char* bytes, size_t length) {
     out[length] = 0;
     c->header = (uint64_t{cellbits::kAtomBit} << 56) | 1;
     unsigned char first = length ? static_cast<unsigned char>(bytes[0]) : 0;
-    if (((first >= '0' && first <= '9') || first == '[') && length < cellbits::kExtentLimit)
+    if (carries_length(first) && length < cellbits::kExtentLimit)
         c->header |= uint64_t{length} << cellbits::kExtentShift;
     return c;
 }
@@ -142,15 +142,15 @@ std::string_view atom_bytes(const Cell* c) {
     if (!is_atom(c)) return {};
     const char* s = atom_chars(c);
     unsigned char first = static_cast<unsigned char>(s[0]);
-    if (first == ' ') return {s, 9};
-    if ((first >= '0' && first <= '9') || first == '[') {
+    if (first == tag_byte(Tag::Real)) return {s, 9};
+    if (carries_length(first)) {
         size_t n = extent_of(c);
         if (n) return {s, n};
         n = std::strlen(s);
         QUIB_CHECK(n >= cellbits::kExtentLimit);
         return {s, n};
     }
-    if (first == '(') return {s, counted_payload_offset(c) + counted_length(c)};
+    if (first == tag_byte(Tag::Text)) return {s, counted_payload_offset(c) + counted_length(c)};
     return {s, std::strlen(s)};
 }
 
@@ -223,7 +223,8 @@ CellRef append_counted_text(Cell* c, bool sole_owner, std::string_view more) {
         result = CellRef(c);
     } else {
         size_t block = block_size(sizeof(Cell) + needed);
-        if (sole_owner && block > kPooledLimit) block = std::max(block, 2 * block_size(sizeof(Cell) + old_offset + old_length + 1));
+        if (sole_owner && block > kPooledLimit)
+            block = std::max(block, 2 * block_size(sizeof(Cell) + old_offset + old_length + 1));
         Cell* grown = static_cast<Cell*>(allocate_block(block));
         grown->header = (uint64_t{cellbits::kAtomBit} << 56) | 1;
         out = atom_chars_mut(grown);
