@@ -154,9 +154,8 @@ bool AliveCheck(ErrorRecord& failure) {
         const CellRef* body = find_definition(n);
         if (!body) {
             std::string shown = DisplayForm(n);
-            failure =
-                Failure(ReportType::Alive, shown, "Alive [" + shown + "] referenced by [" + by + "] but not defined.",
-                        referrer_key);
+            failure = Failure(ReportType::Alive, shown,
+                              "Alive [" + shown + "] referenced by [" + by + "] but not defined.", referrer_key);
             return false;
         }
         for (const std::string& m : ReferenceNames(*body))

@@ -131,7 +131,8 @@ private:
 void ReportLines(Lines& lines, const ErrorRecord& record, const SourceNotes& notes, const ZLines& z) {
     if (IsEmpty(record)) return;
     if (record.Type == ReportType::Match || record.Type == ReportType::Comma)
-        for (const auto& [code, p] : PositionCodes(record.Text)) lines.AddAt(static_cast<size_t>(p), code + " in the report");
+        for (const auto& [code, p] : PositionCodes(record.Text))
+            lines.AddAt(static_cast<size_t>(p), code + " in the report");
     if (record.Definition) {
         const std::string& key = *record.Definition;
         auto start = notes.definition_starts.find(key);
@@ -154,8 +155,7 @@ std::string DiagnosticLines(std::string_view file, std::string_view text, const 
     ReportLines(lines, record, notes, z);
 
     std::vector<std::pair<size_t, std::string>> warnings = notes.warnings;
-    std::stable_sort(warnings.begin(), warnings.end(),
-                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    std::stable_sort(warnings.begin(), warnings.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
     for (const auto& [position, message] : warnings) lines.AddAt(position, "warning: " + message);
 
     const ZAnswerLog& log = z_answers();

@@ -25,8 +25,8 @@ ErrorRecord LoadAndRun(std::string_view text, int64_t argv_address, SourceNotes*
 
 int32_t RunPipeline(std::string_view text, char** argv) {
     SourceNotes notes;
-    ErrorRecord record = LoadAndRun(text, static_cast<int64_t>(reinterpret_cast<intptr_t>(argv)),
-                                    diagnosing() ? &notes : nullptr);
+    ErrorRecord record =
+        LoadAndRun(text, static_cast<int64_t>(reinterpret_cast<intptr_t>(argv)), diagnosing() ? &notes : nullptr);
     int32_t status = INT32_MIN;
     if (IsEmpty(record)) {
         const CellRef* result = find_definition("");

@@ -69,8 +69,8 @@ void NoteCarriageReturns(SourceNotes& notes, std::string_view text) {
     size_t first = text.find('\r');
     if (first == std::string_view::npos) return;
     size_t count = static_cast<size_t>(std::count(text.begin(), text.end(), '\r'));
-    notes.warnings.emplace_back(first, "the file holds " + std::to_string(count) +
-                                           " carriage return" + (count == 1 ? "" : "s") +
+    notes.warnings.emplace_back(first, "the file holds " + std::to_string(count) + " carriage return" +
+                                           (count == 1 ? "" : "s") +
                                            "; each is part of the word before it (save the file with LF line ends)");
 }
 
@@ -94,8 +94,9 @@ void NoteSkippedItem(SourceNotes& notes, std::string_view item, size_t start) {
     if (slash == std::string_view::npos) return;
     std::string_view word = item.substr(0, slash);
     if (LooksLikeMisspeltName(word))
-        Warn(notes, start, "this piece is not a definition: " + std::string(word) +
-                               " holds a digit or a capital, so it is not a name");
+        Warn(notes, start,
+             "this piece is not a definition: " + std::string(word) +
+                 " holds a digit or a capital, so it is not a name");
     else
         Warn(notes, start, "this piece is not a definition but holds a backslash");
 }
@@ -104,7 +105,8 @@ void NoteDefinition(SourceNotes& notes, const std::string& key, size_t start) {
     bool earlier = notes.definition_starts.count(key) != 0;
     notes.definition_starts[key] = RawOffset(notes, start);
     if (key.size() == 1 && key[0] >= 'a' && key[0] <= 'z')
-        Warn(notes, start, "definition " + key + " can never be called: a one-letter lower-case name is always a parameter");
+        Warn(notes, start,
+             "definition " + key + " can never be called: a one-letter lower-case name is always a parameter");
     if (earlier) return;
     if (find_builtin(key))
         Warn(notes, start, "definition " + key + " replaces the builtin " + key);

@@ -19,7 +19,7 @@ void LoadPrelude();
 struct SourceNotes {
     SourceMap origin;  // of the normalised text
     size_t main_start = 0;
-    CellRef main;      // the main expression as parsed
+    CellRef main;                                                  // the main expression as parsed
     std::map<std::string, size_t, std::less<>> definition_starts;  // key -> its last item
     std::vector<std::pair<size_t, std::string>> warnings;          // position, message
 };

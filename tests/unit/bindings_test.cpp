@@ -101,7 +101,10 @@ TEST_F(Bindings, ResultsByArgumentKind) {
         {"free of an address in the lowest page", "free", {atom("8")}, "Z"},
         {"free of the null address", "free", {atom("0")}, "I"},
         {"strtol with an end pointer in the lowest page", "strtol", {text("12"), atom("9"), atom("10")}, "Z"},
-        {"getaddrinfo with a node in the lowest page", "getaddrinfo", {atom("1"), atom("0"), atom("0"), atom("0")}, "Z"},
+        {"getaddrinfo with a node in the lowest page",
+         "getaddrinfo",
+         {atom("1"), atom("0"), atom("0"), atom("0")},
+         "Z"},
         {"memset with a negative count", "memset", {address(buffer), atom("0"), atom("01")}, "Z"},
         {"memcpy with a negative count", "memcpy", {address(buffer), address(buffer), atom("05")}, "Z"},
         {"read with a negative count", "read", {atom("0"), address(buffer), atom("01")}, "Z"},
@@ -243,14 +246,13 @@ TEST_F(Bindings, ArgumentCodes) {
         CellRef value;
         bool accepted;
     } cases[] = {
-        {'N', atom("5"), true},   {'N', atom("K"), true},   {'N', atom("00"), false}, {'N', text("5"), false},
-        {'U', atom("abc"), true}, {'P', atom("0"), true},   {'P', atom("05"), false}, {'P', atom("K"), true},
-        {'A', atom("0"), false},  {'A', atom("8"), false},  {'A', atom("4096"), true}, {'A', atom("01"), true},
+        {'N', atom("5"), true},   {'N', atom("K"), true},     {'N', atom("00"), false},  {'N', text("5"), false},
+        {'U', atom("abc"), true}, {'P', atom("0"), true},     {'P', atom("05"), false},  {'P', atom("K"), true},
+        {'A', atom("0"), false},  {'A', atom("8"), false},    {'A', atom("4096"), true}, {'A', atom("01"), true},
         {'n', atom("0"), true},   {'n', atom("4095"), false}, {'n', atom("4096"), true}, {'n', text("x"), false},
-        {'u', atom("0"), true},   {'u', atom("4095"), false}, {'u', atom("abc"), true}, {'T', atom("7"), false},
-        {'T', atom("0"), true},   {'S', atom("0"), false},
-        {'S', text(""), true},    {'T', atom("[x]"), true}, {'T', atom("x"), false},  {'R', make_real(1), true},
-        {'R', atom("1"), false},
+        {'u', atom("0"), true},   {'u', atom("4095"), false}, {'u', atom("abc"), true},  {'T', atom("7"), false},
+        {'T', atom("0"), true},   {'S', atom("0"), false},    {'S', text(""), true},     {'T', atom("[x]"), true},
+        {'T', atom("x"), false},  {'R', make_real(1), true},  {'R', atom("1"), false},
     };
     for (Case& c : cases) {
         CArg out;

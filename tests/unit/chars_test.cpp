@@ -44,12 +44,9 @@ TEST(NormaliseSpace, SourceMapPointsIntoTheRawText) {
         std::string in, out;
         SourceMap origin;
     } cases[] = {
-        {"  f  x", "f x", {2, 3, 5}},
-        {"a ,\n b", "a,b", {0, 2, 5}},
-        {"f\n \nx", "f\nx", {0, 1, 4}},
-        {"[a \n b] c", "[a b] c", {0, 1, 4, 5, 6, 7, 8}},
-        {"[a \n", "[a", {0, 1}},
-        {" \n ", "", {}},
+        {"  f  x", "f x", {2, 3, 5}},   {"a ,\n b", "a,b", {0, 2, 5}},
+        {"f\n \nx", "f\nx", {0, 1, 4}}, {"[a \n b] c", "[a b] c", {0, 1, 4, 5, 6, 7, 8}},
+        {"[a \n", "[a", {0, 1}},        {" \n ", "", {}},
     };
     for (const Case& c : cases) {
         SourceMap origin;
