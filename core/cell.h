@@ -91,6 +91,11 @@ inline bool atom_is_char(const Cell* c, char ch) {
 Cell* allocate_pair(Cell* left, Cell* right);
 Cell* allocate_atom(const char* bytes, size_t length);
 void release_graph(Cell* c);
+// Blocks come in whole granules; a block's size class is its size in granules.
+constexpr size_t kGranule = 8;
+constexpr size_t rounded_block_size(size_t bytes) { return (bytes + kGranule - 1) & ~(kGranule - 1); }
+// Bytes of the block the allocator gives an atom of this many stored bytes (the NUL not counted).
+constexpr size_t atom_block_bytes(size_t stored) { return rounded_block_size(sizeof(Cell) + stored + 1); }
 
 inline void add_ref(Cell* c) {
     uint64_t h = c->header + 1;

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "core/atoms.h"
+#include "core/chars.h"
 #include "core/tables.h"
 
 namespace {
@@ -23,20 +24,6 @@ inline void write_arity(Cell* c, int n, bool unreduced_flag) {
     uint8_t top = static_cast<uint8_t>((top_byte(c) & kAtomBit) | (n + kArityBias));
     if (unreduced_flag) top |= kUnreducedBit;
     set_top_byte(c, top);
-}
-
-inline bool is_lower_or_underscore(unsigned char b) { return (b >= 'a' && b <= 'z') || b == '_'; }
-
-// Leading lambda nodes of a definition body, stopping at the ceiling.
-int leading_lambdas(const Cell* body) {
-    int count = 0;
-    while (count < kArityCeiling && is_pair(body)) {
-        const Cell* l = left_of(body);
-        if (!is_pair(l) || !atom_is_char(left_of(l), '\\')) break;
-        ++count;
-        body = right_of(body);
-    }
-    return count;
 }
 
 void classify_atom(Cell* c) {
@@ -60,7 +47,7 @@ void classify_atom(Cell* c) {
         return;
     }
     // Only lambda variables may be undefined: the checks reject every other undefined name.
-    QUIB_CHECK(bytes.size() == 1 && first >= 'a' && first <= 'z');
+    QUIB_CHECK(is_lambda_variable(bytes));
     write_arity(c, kArityCeiling, false);
     set_extent(c, uint64_t{1} << (first - 'a'));
 }
@@ -108,19 +95,13 @@ void classify_pair(Cell* c) {
 
 }  // namespace
 
-bool is_classification_name(std::string_view name) {
-    if (name.empty()) return false;
-    unsigned char first = static_cast<unsigned char>(name[0]);
-    if (is_lower_or_underscore(first)) {
-        for (unsigned char b : name)
-            if (!is_lower_or_underscore(b)) return false;
-        return true;
-    }
-    if (name.size() != 1) return false;
-    if ((first >= 1 && first <= 31) || (first >= 'A' && first <= 'Z') || first >= 127) return true;
-    static constexpr std::string_view kOperators = "{,}~!@#$%^&*<>-|+/=\\.`'\":;?";
-    return kOperators.find(static_cast<char>(first)) != std::string_view::npos;
+int leading_lambdas(const Cell* body) {
+    int count = 0;
+    for (; count < kArityCeiling && shape(body) == Shape::Lambda; ++count) body = right_of(body);
+    return count;
 }
+
+bool is_classification_name(std::string_view name) { return is_name_atom(name); }
 
 void classify_new_pair(Cell* c) { classify_pair(c); }
 

@@ -59,6 +59,8 @@ bool is_lazy_head(Cell* c);
 // A lambda node ((\ v) b), a binding node ((({ v) d) r), or anything else.
 enum class Shape : char { Lambda = 'u', Binding = 'i', Other = 'o' };
 Shape shape(const Cell* c);
+// Leading lambda nodes of a definition body, counted up to 11 (more than a definition may have).
+int leading_lambdas(const Cell* body);
 // Whether `name` (an atom's bytes) is a name in the classification sense.
 bool is_classification_name(std::string_view name);
 // Drops caches that depend on the definition table (after a reset).

@@ -19,12 +19,6 @@ bool is_bit_form(const Cell* c, char bit) {
     return is_pair(head) && atom_is_char(left_of(head), 'J') && atom_is_char(right_of(head), bit);
 }
 
-std::string numeral_text(const Cell* c) {
-    if (is_atom(c)) return std::string(atom_bytes(c));
-    std::optional<mpz_class> image = image_of_cell(c);
-    return image ? numeral_of_image(*image) : std::string();
-}
-
 }  // namespace
 
 Kind kind_of(Cell* c) {
@@ -107,9 +101,6 @@ CellRef make_integer(int64_t n) {
     return CellRef::atom("0" + decimal_digits(0 - static_cast<uint64_t>(n)));
 }
 
-// Results meant to be non-negative; a negative one still comes out as a valid numeral.
-CellRef make_decimal(int64_t n) { return make_integer(n); }
-
 CellRef make_real(double d) {
     std::string bytes(9, ' ');
     std::memcpy(&bytes[1], &d, sizeof d);
@@ -122,8 +113,11 @@ double real_of(const Cell* c) {
     return d;
 }
 
-std::string hint_text(const Cell* c) { return numeral_text(c); }
-std::string numb_text(const Cell* c) { return numeral_text(c); }
+std::string numeral_text(const Cell* c) {
+    if (is_atom(c)) return std::string(atom_bytes(c));
+    std::optional<mpz_class> image = image_of_cell(c);
+    return image ? numeral_of_image(*image) : std::string();
+}
 
 BitImage bit_image_of_numeral(std::string_view numeral) {
     std::optional<mpz_class> image = image_of_numeral(numeral);

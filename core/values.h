@@ -20,14 +20,11 @@ uint64_t to_uint64(const Cell* c);
 // The lowest page is never mapped: no address there can be read or written.
 inline bool is_mappable(int64_t address) { return static_cast<uint64_t>(address) >= 4096; }
 CellRef make_integer(int64_t n);
-CellRef make_decimal(int64_t n);
 CellRef make_real(double d);
 double real_of(const Cell* c);
 
-// The canonical numeral text of a hint (bit-list forms spelled as numerals).
-std::string hint_text(const Cell* c);
-// The numeral text of a numb (bit-list forms spelled as numerals).
-std::string numb_text(const Cell* c);
+// The numeral text of a hint or numb (bit-list forms spelled as numerals); "" for no integer.
+std::string numeral_text(const Cell* c);
 
 // Bit images: little-endian bit vectors whose highest set bit is the end marker.
 using BitImage = std::string;

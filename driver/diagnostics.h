@@ -8,5 +8,5 @@
 #include "core/report.h"
 #include "front/loader.h"
 
-std::string DiagnosticLines(std::string_view file, std::string_view text, const SourceNotes& notes,
-                            const ErrorRecord& record);
+std::string diagnostic_lines(std::string_view file, std::string_view text, const SourceNotes& notes,
+                             const ErrorRecord& record);

@@ -31,13 +31,13 @@ std::optional<std::string> ReadProgramFile(const char* path) {
 
 // A "#!" first line is for the shell that starts the script: it becomes spaces up to its line
 // feed, so that every later byte keeps its position.
-void BlankScriptLine(std::string& text) {
+void blank_script_line(std::string& text) {
     if (!text.starts_with("#!")) return;
     std::fill(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(std::min(text.find('\n'), text.size())), ' ');
 }
 
 // Linux keeps 8 bits of the status: the failure word's top bit becomes the byte's top bit.
-int ProcessStatus(int32_t status) {
+int process_status(int32_t status) {
     if (status == INT32_MIN) return 128;
     return status & 0xFF;
 }
@@ -67,8 +67,8 @@ int run(int argc, char** argv) {
         std::string report =
             "Error.\n Type: Start\n Name: \"" + EscapeName(argv[1]) + "\"\nCould not read program file.\n\\/\n";
         std::fwrite(report.data(), 1, report.size(), stderr);
-        return ProcessStatus(INT32_MIN);
+        return process_status(INT32_MIN);
     }
-    BlankScriptLine(*text);
-    return ProcessStatus(RunPipeline(*text, argv));
+    blank_script_line(*text);
+    return process_status(RunPipeline(*text, argv));
 }

@@ -11,11 +11,11 @@
 
 namespace {
 
-void WriteError(const std::string& text) { std::fwrite(text.data(), 1, text.size(), stderr); }
+void write_error(const std::string& text) { std::fwrite(text.data(), 1, text.size(), stderr); }
 
 }  // namespace
 
-ErrorRecord LoadAndRun(std::string_view text, int64_t argv_address, SourceNotes* notes) {
+ErrorRecord load_and_run(std::string_view text, int64_t argv_address, SourceNotes* notes) {
     LoadPrelude();
     ErrorRecord record;
     LoadProgram(record, text, notes);
@@ -26,7 +26,7 @@ ErrorRecord LoadAndRun(std::string_view text, int64_t argv_address, SourceNotes*
 int32_t RunPipeline(std::string_view text, char** argv) {
     SourceNotes notes;
     ErrorRecord record =
-        LoadAndRun(text, static_cast<int64_t>(reinterpret_cast<intptr_t>(argv)), diagnosing() ? &notes : nullptr);
+        load_and_run(text, static_cast<int64_t>(reinterpret_cast<intptr_t>(argv)), diagnosing() ? &notes : nullptr);
     int32_t status = INT32_MIN;
     if (IsEmpty(record)) {
         const CellRef* result = find_definition("");
@@ -34,11 +34,11 @@ int32_t RunPipeline(std::string_view text, char** argv) {
         status = static_cast<int32_t>(static_cast<uint32_t>(to_int64(result->get())));
     } else {
         std::fflush(stdout);
-        WriteError("\x1b[m" + ColourReport(FormatReport(record)));
+        write_error("\x1b[m" + ColourReport(FormatReport(record)));
     }
     if (diagnosing()) {
         std::fflush(stdout);
-        WriteError(DiagnosticLines(argv[1], text, notes, record));
+        write_error(diagnostic_lines(argv[1], text, notes, record));
     }
     return status;
 }

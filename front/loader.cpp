@@ -46,7 +46,7 @@ struct ItemName {
     std::string name;
     bool unshared;
 };
-std::optional<ItemName> ReadItemName(const Cell* tree) {
+std::optional<ItemName> read_item_name(const Cell* tree) {
     if (!is_definition_item(tree)) return std::nullopt;
     Cell* name_part = right_of(left_of(tree));
     if (is_atom(name_part)) return ItemName{std::string(atom_bytes(name_part)), false};
@@ -56,16 +56,16 @@ std::optional<ItemName> ReadItemName(const Cell* tree) {
 }
 
 // An empty last piece starts at the end of the text.
-size_t RawOffset(const SourceNotes& notes, size_t normalised) {
+size_t raw_offset(const SourceNotes& notes, size_t normalised) {
     if (normalised < notes.origin.size()) return notes.origin[normalised];
     return notes.origin.empty() ? 0 : notes.origin.back() + 1;
 }
 
-void Warn(SourceNotes& notes, size_t normalised, std::string message) {
-    notes.warnings.emplace_back(RawOffset(notes, normalised), std::move(message));
+void warn(SourceNotes& notes, size_t normalised, std::string message) {
+    notes.warnings.emplace_back(raw_offset(notes, normalised), std::move(message));
 }
 
-void NoteCarriageReturns(SourceNotes& notes, std::string_view text) {
+void note_carriage_returns(SourceNotes& notes, std::string_view text) {
     size_t first = text.find('\r');
     if (first == std::string_view::npos) return;
     size_t count = static_cast<size_t>(std::count(text.begin(), text.end(), '\r'));
@@ -75,7 +75,7 @@ void NoteCarriageReturns(SourceNotes& notes, std::string_view text) {
 }
 
 // A word of letters, digits and "_" before the piece's first backslash that is no name.
-bool LooksLikeMisspeltName(std::string_view word) {
+bool looks_like_misspelt_name(std::string_view word) {
     if (word.size() < 2 || IsDefinableName(word)) return false;
     bool letter = false, digitOrCapital = false;
     for (unsigned char c : word) {
@@ -89,34 +89,32 @@ bool LooksLikeMisspeltName(std::string_view word) {
     return letter && digitOrCapital;
 }
 
-void NoteSkippedItem(SourceNotes& notes, std::string_view item, size_t start) {
+void note_skipped_item(SourceNotes& notes, std::string_view item, size_t start) {
     size_t slash = item.find('\\');
     if (slash == std::string_view::npos) return;
     std::string_view word = item.substr(0, slash);
-    if (LooksLikeMisspeltName(word))
-        Warn(notes, start,
+    if (looks_like_misspelt_name(word))
+        warn(notes, start,
              "this piece is not a definition: " + std::string(word) +
                  " holds a digit or a capital, so it is not a name");
     else
-        Warn(notes, start, "this piece is not a definition but holds a backslash");
+        warn(notes, start, "this piece is not a definition but holds a backslash");
 }
 
-void NoteDefinition(SourceNotes& notes, const std::string& key, size_t start) {
+void note_definition(SourceNotes& notes, const std::string& key, size_t start) {
     bool earlier = notes.definition_starts.count(key) != 0;
-    notes.definition_starts[key] = RawOffset(notes, start);
+    notes.definition_starts[key] = raw_offset(notes, start);
     if (key.size() == 1 && key[0] >= 'a' && key[0] <= 'z')
-        Warn(notes, start,
+        warn(notes, start,
              "definition " + key + " can never be called: a one-letter lower-case name is always a parameter");
     if (earlier) return;
     if (find_builtin(key))
-        Warn(notes, start, "definition " + key + " replaces the builtin " + key);
+        warn(notes, start, "definition " + key + " replaces the builtin " + key);
     else if (definitions().count(key))
-        Warn(notes, start, "definition " + key + " replaces the Prelude's " + key);
+        warn(notes, start, "definition " + key + " replaces the Prelude's " + key);
 }
 
 }  // namespace
-
-std::string_view PreludeText() { return kPrelude; }
 
 void LoadPrelude() {
     reset_process_state();
@@ -134,13 +132,13 @@ void LoadPrelude() {
 
 void LoadProgram(ErrorRecord& record, std::string_view text, SourceNotes* notes) {
     record = ErrorRecord();
-    if (notes) NoteCarriageReturns(*notes, text);
+    if (notes) note_carriage_returns(*notes, text);
     if (!MatchBrackets(text, record)) return;
     DefinitionTable& table = definitions();
     for (const auto& [name, entry] : builtin_table()) table[name] = placeholder(entry.arity);
 
     std::string t = NormaliseSpace(text, notes ? &notes->origin : nullptr);
-    if (notes) notes->main_start = RawOffset(*notes, 0);
+    if (notes) notes->main_start = raw_offset(*notes, 0);
     SeparatorList items = SplitTopLevel(t, ",");
     table[""] = ParseExpression(FirstSegment(items, t));
     if (notes) notes->main = table[""];
@@ -148,9 +146,9 @@ void LoadProgram(ErrorRecord& record, std::string_view text, SourceNotes* notes)
         size_t start = items.front() + 1;
         std::string item = NextSegment(items, t);
         CellRef tree = ParseExpression(item);
-        std::optional<ItemName> item_name = ReadItemName(tree.get());
+        std::optional<ItemName> item_name = read_item_name(tree.get());
         if (!item_name || !IsDefinableName(item_name->name)) {
-            if (notes) NoteSkippedItem(*notes, item, start);
+            if (notes) note_skipped_item(*notes, item, start);
             continue;
         }
         std::string key = ShortSpelling(item_name->name);
@@ -159,10 +157,10 @@ void LoadProgram(ErrorRecord& record, std::string_view text, SourceNotes* notes)
             record.Type = ReportType::Built;
             record.Text = "Built in function [" + key + "] cannot be re-defined.";
             record.Definition = key;
-            if (notes) notes->definition_starts[key] = RawOffset(*notes, start);
+            if (notes) notes->definition_starts[key] = raw_offset(*notes, start);
             return;
         }
-        if (notes) NoteDefinition(*notes, key, start);
+        if (notes) note_definition(*notes, key, start);
         if (find_builtin(key)) redefined_builtins().insert(key);
         if (item_name->unshared) {
             table[key] = apply(CellRef::atom("I"), tree.right());

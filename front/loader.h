@@ -11,8 +11,6 @@
 #include "core/report.h"
 #include "front/space.h"
 
-// The Prelude text, exactly as loaded.
-std::string_view PreludeText();
 void LoadPrelude();
 
 // What a diagnosing load keeps about the program text; positions are raw-text offsets.

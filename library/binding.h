@@ -106,9 +106,6 @@ inline bool convert_arg(char code, Cell* c, CArg& out) {
     }
 }
 
-// "dec" results are meant to be non-negative; a negative one still has to be a numeral.
-inline CellRef decimal_result(int64_t n) { return n < 0 ? make_integer(n) : make_decimal(n); }
-
 template <ResultCode R, class V>
 CellRef binding_result(V v) {
     if constexpr (R == ResultCode::Real) {
@@ -119,7 +116,8 @@ CellRef binding_result(V v) {
         static_assert(R == ResultCode::Int);
         return make_integer(reinterpret_cast<intptr_t>(v));
     } else if constexpr (R == ResultCode::Dec) {
-        return decimal_result(static_cast<int64_t>(v));
+        // "dec" results are meant to be non-negative; a negative one still comes out a numeral.
+        return make_integer(static_cast<int64_t>(v));
     } else {
         static_assert(R == ResultCode::Int);
         // An unsigned result beyond the signed range keeps its value rather than its bits.

@@ -14,9 +14,9 @@ namespace {
 
 Cell* only_arg(const CellRef& app) { return right_of(app.get()); }
 
-CellRef type_builtin(CellRef app) { return Share(CellRef::atom(type_name(kind_of(only_arg(app))))); }
+CellRef type_builtin(CellRef app) { return share(CellRef::atom(type_name(kind_of(only_arg(app))))); }
 
-CellRef tern_builtin(CellRef app) { return Share(CellRef(only_arg(app))); }
+CellRef tern_builtin(CellRef app) { return share(CellRef(only_arg(app))); }
 
 CellRef leak_builtin(CellRef app) {
     return make_integer(static_cast<int64_t>(reinterpret_cast<uintptr_t>(only_arg(app))));
@@ -55,8 +55,8 @@ CellRef rank_builtin(CellRef app) {
     switch (kind_of(x)) {
         case Kind::Post: return count_numeral(counted_length(x));
         case Kind::Real: return CellRef::atom("8");
-        case Kind::Hint: return count_numeral(hint_text(x).size());
-        case Kind::Numb: return count_numeral(numb_text(x).size());
+        case Kind::Hint:
+        case Kind::Numb: return count_numeral(numeral_text(x).size());
         case Kind::Zits: return count_numeral(data_length(x));
         default: return atom_Z();
     }

@@ -166,9 +166,6 @@ CellRef rows_of(Cell* x) {
     }
 }
 
-// Bytes of the cell's block as the allocator sized it.
-size_t block_bytes(size_t atom_length) { return (sizeof(Cell) + atom_length + 1 + 7) & ~size_t{7}; }
-
 // Shortens an unshared text in place, keeping the fewest length digits; false when the
 // shorter text would fall into a smaller allocation class than the block it lives in.
 bool shorten_in_place(Cell* text) {
@@ -176,7 +173,7 @@ bool shorten_in_place(Cell* text) {
     size_t n = counted_length(text) - 1;
     std::string prefix = counted_prefix(n);
     size_t new_length = prefix.size() + n;
-    if (block_bytes(new_length) != block_bytes(old_length)) return false;
+    if (atom_block_bytes(new_length) != atom_block_bytes(old_length)) return false;
     char* s = atom_chars_mut(text);
     size_t payload = counted_payload_offset(text);
     std::memmove(s + prefix.size(), s + payload, n);
