@@ -18,11 +18,12 @@ namespace {
 constexpr const char* kTraceFile = "/tmp/redv.log";
 constexpr int kMaxParameters = 10;
 
-ErrorRecord make_failure(ReportType type, std::string name, std::string text) {
+ErrorRecord make_failure(ReportType type, std::string name, std::string text, std::string definition) {
     ErrorRecord record;
     record.Type = type;
     record.Name = std::move(name);
     record.Text = std::move(text);
+    record.Definition = std::move(definition);
     return record;
 }
 
@@ -102,7 +103,7 @@ Cell* find_binder_of(Cell* e, std::string_view key) {
 ErrorRecord funky_failure(const std::string& name, Cell* found) {
     std::string text = "Funky key in expression " + display_form(printExpression(CellRef(found)));
     if (!name.empty()) text += " in function " + name;
-    return make_failure(ReportType::Funky, "", text + ".");
+    return make_failure(ReportType::Funky, "", text + ".", name);
 }
 
 // Gives every place of every definition a lambda variable not bound elsewhere in it.
@@ -113,7 +114,7 @@ bool place_check(ErrorRecord& failure) {
         append_trace("First " + name + ": " + printExpression(body) + "\n");
         if (binders.places.size() + binders.letters.size() > 26) {
             failure = make_failure(ReportType::Place, name,
-                                   name.empty() ? "Place error." : "Place error in function " + name + ".");
+                                   name.empty() ? "Place error." : "Place error in function " + name + ".", name);
             return false;
         }
         Renaming renaming;
@@ -146,14 +147,15 @@ bool alive_check(ErrorRecord& failure) {
     while (!referrer.empty()) {
         auto first = referrer.begin();
         std::string n = first->first;
-        std::string by = first->second.empty() ? "TOP" : first->second;
+        std::string referrer_key = first->second;
+        std::string by = referrer_key.empty() ? "TOP" : referrer_key;
         referrer.erase(first);
         reached.insert(n);
         const CellRef* body = find_definition(n);
         if (!body) {
             std::string shown = display_form(n);
             failure = make_failure(ReportType::Alive, shown,
-                                   "Alive [" + shown + "] referenced by [" + by + "] but not defined.");
+                                   "Alive [" + shown + "] referenced by [" + by + "] but not defined.", referrer_key);
             return false;
         }
         for (const std::string& m : reference_names(*body))
@@ -166,7 +168,7 @@ bool alive_check(ErrorRecord& failure) {
 bool arity_check(ErrorRecord& failure) {
     for (auto& [name, body] : definitions()) {
         if (leading_lambdas(body.get()) > kMaxParameters) {
-            failure = make_failure(ReportType::Arity, name, "Arity of function " + name + " may not exceed ten.");
+            failure = make_failure(ReportType::Arity, name, "Arity of function " + name + " may not exceed ten.", name);
             return false;
         }
     }
@@ -195,10 +197,11 @@ bool local_check(ErrorRecord& failure) {
         if (!free) continue;
         char letter = static_cast<char>('a' + __builtin_ctz(free));
         if (name.empty())
-            failure = make_failure(ReportType::Local, "", std::string("Local variable ") + letter + " unbound.");
+            failure = make_failure(ReportType::Local, "", std::string("Local variable ") + letter + " unbound.", name);
         else
-            failure = make_failure(ReportType::Local, name,
-                                   std::string("Local variable ") + letter + " unbound in function [" + name + "].");
+            failure =
+                make_failure(ReportType::Local, name,
+                             std::string("Local variable ") + letter + " unbound in function [" + name + "].", name);
         return false;
     }
     return true;

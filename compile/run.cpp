@@ -30,6 +30,7 @@ void runProgram(ErrorRecord& record, int64_t argv_address) {
     if (has_tag(result.get(), Tag::Cycle)) {
         std::string name(result.bytes().substr(1));
         record.Name = name;
+        record.Definition = name;
         record.Type = ReportType::Cycle;
         record.Text = "Cycle detected on function [" + name + "].";
         return;

@@ -15,6 +15,7 @@ using BuiltinHandler = CellRef (*)(CellRef application);
 struct BuiltinEntry {
     uint8_t arity;
     BuiltinHandler handler;
+    const char* name = "";  // the table's own key, for messages
 };
 
 using BuiltinTable = std::map<std::string, BuiltinEntry, std::less<>>;

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "core/check.h"
@@ -15,6 +16,8 @@ struct ErrorRecord {
     int64_t Position = -1;
     ReportType Type = ReportType::Empty;
     std::string Text;
+    // The definition the error is about ("" for the main expression), when there is one; never printed.
+    std::optional<std::string> Definition;
 };
 
 bool IsEmpty(const ErrorRecord& record);

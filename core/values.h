@@ -17,6 +17,8 @@ bool is_integer_arg(const Cell* c);
 bool is_non_negative(const Cell* c);
 int64_t to_int64(const Cell* c);
 uint64_t to_uint64(const Cell* c);
+// The lowest page is never mapped: no address there can be read or written.
+inline bool is_mappable(int64_t address) { return static_cast<uint64_t>(address) >= 4096; }
 CellRef make_integer(int64_t n);
 CellRef make_real(double d);
 double real_of(const Cell* c);

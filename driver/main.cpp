@@ -1,10 +1,15 @@
 // Entry point: the command line, reading the program file, and the exit status.
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <optional>
 #include <string>
 
 #include "core/report.h"
 #include "driver/pipeline.h"
+#include "library/calls.h"
+#include "platform/crash.h"
 #include "platform/platform.h"
 
 namespace {
@@ -22,6 +27,13 @@ std::optional<std::string> ReadProgramFile(const char* path) {
     if (std::fclose(f) != 0 && !failed) AssertionFailure("quib", __LINE__);
     if (failed) return std::nullopt;
     return text;
+}
+
+// A "#!" first line is for the shell that starts the script: it becomes spaces up to its line
+// feed, so that every later byte keeps its position.
+void blank_script_line(std::string& text) {
+    if (!text.starts_with("#!")) return;
+    std::fill(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(std::min(text.find('\n'), text.size())), ' ');
 }
 
 // Linux keeps 8 bits of the status: the failure word's top bit becomes the byte's top bit.
@@ -42,6 +54,9 @@ int main(int argc, char** argv) {
 }
 
 int run(int argc, char** argv) {
+    install_crash_message(running_builtin);
+    const char* diagnose = std::getenv("QUIB_DIAGNOSE");
+    set_diagnosing(diagnose && *diagnose && std::strcmp(diagnose, "0") != 0);
     if (argc == 0) AssertionFailure("quib", __LINE__);
     if (argc == 1) {
         std::fputs("Error.\n Type: Usage\nUsage: quib file arg0 arg1 arg2 ...\n\\/\n", stderr);
@@ -54,5 +69,6 @@ int run(int argc, char** argv) {
         std::fwrite(report.data(), 1, report.size(), stderr);
         return process_status(INT32_MIN);
     }
+    blank_script_line(*text);
     return process_status(RunPipeline(*text, argv));
 }

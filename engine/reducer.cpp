@@ -18,6 +18,8 @@
 #include "core/convert.h"
 #include "core/tables.h"
 #include "core/values.h"
+#include "library/calls.h"
+#include "library/registry.h"
 
 namespace {
 
@@ -266,7 +268,7 @@ private:
     void call_name(Cell* h, Cell** args, int m) {
         const Head& head = head_of(h);
         if (head.builtin) {
-            expr_ = head.builtin->handler(std::move(expr_));
+            expr_ = invoke_builtin(*head.builtin, std::move(expr_));
             return;
         }
         apply_definition(h, head.definition, args, m);
@@ -295,6 +297,7 @@ private:
 
     void apply_definition(Cell* head_atom, const CellRef* found, Cell** args, int m) {
         QUIB_CHECK(found != nullptr);
+        if (__builtin_expect(diagnosing(), 0)) note_definition_entered(head_atom);
         CellRef body = *found;
         char params[16];
         int j = 0;

@@ -1,6 +1,8 @@
 // Loading the Prelude and a program: main expression under "", definitions under their keys.
 #include "front/loader.h"
 
+#include <algorithm>
+#include <optional>
 #include <string>
 
 #include "core/builtins.h"
@@ -38,6 +40,80 @@ CellRef placeholder(int n) {
     return body;
 }
 
+// A definition item's name and whether it is unshared ("N()\value"); nothing for a piece that
+// is not a definition item.
+struct ItemName {
+    std::string name;
+    bool unshared;
+};
+std::optional<ItemName> read_item_name(const Cell* tree) {
+    if (!is_definition_item(tree)) return std::nullopt;
+    Cell* name_part = right_of(left_of(tree));
+    if (is_atom(name_part)) return ItemName{std::string(atom_bytes(name_part)), false};
+    if (!atom_is_char(right_of(name_part), '}')) return std::nullopt;
+    // "N()\value": an empty call list marks an unshared definition.
+    return ItemName{is_atom(left_of(name_part)) ? std::string(atom_bytes(left_of(name_part))) : "", true};
+}
+
+// An empty last piece starts at the end of the text.
+size_t raw_offset(const SourceNotes& notes, size_t normalised) {
+    if (normalised < notes.origin.size()) return notes.origin[normalised];
+    return notes.origin.empty() ? 0 : notes.origin.back() + 1;
+}
+
+void warn(SourceNotes& notes, size_t normalised, std::string message) {
+    notes.warnings.emplace_back(raw_offset(notes, normalised), std::move(message));
+}
+
+void note_carriage_returns(SourceNotes& notes, std::string_view text) {
+    size_t first = text.find('\r');
+    if (first == std::string_view::npos) return;
+    size_t count = static_cast<size_t>(std::count(text.begin(), text.end(), '\r'));
+    notes.warnings.emplace_back(first, "the file holds " + std::to_string(count) + " carriage return" +
+                                           (count == 1 ? "" : "s") +
+                                           "; each is part of the word before it (save the file with LF line ends)");
+}
+
+// A word of letters, digits and "_" before the piece's first backslash that is no name.
+bool looks_like_misspelt_name(std::string_view word) {
+    if (word.size() < 2 || IsDefinableName(word)) return false;
+    bool letter = false, digitOrCapital = false;
+    for (unsigned char c : word) {
+        bool lower = (c >= 'a' && c <= 'z') || c == '_';
+        bool upper = c >= 'A' && c <= 'Z';
+        bool digit = c >= '0' && c <= '9';
+        if (!lower && !upper && !digit) return false;
+        letter |= lower || upper;
+        digitOrCapital |= upper || digit;
+    }
+    return letter && digitOrCapital;
+}
+
+void note_skipped_item(SourceNotes& notes, std::string_view item, size_t start) {
+    size_t slash = item.find('\\');
+    if (slash == std::string_view::npos) return;
+    std::string_view word = item.substr(0, slash);
+    if (looks_like_misspelt_name(word))
+        warn(notes, start,
+             "this piece is not a definition: " + std::string(word) +
+                 " holds a digit or a capital, so it is not a name");
+    else
+        warn(notes, start, "this piece is not a definition but holds a backslash");
+}
+
+void note_definition(SourceNotes& notes, const std::string& key, size_t start) {
+    bool earlier = notes.definition_starts.count(key) != 0;
+    notes.definition_starts[key] = raw_offset(notes, start);
+    if (key.size() == 1 && key[0] >= 'a' && key[0] <= 'z')
+        warn(notes, start,
+             "definition " + key + " can never be called: a one-letter lower-case name is always a parameter");
+    if (earlier) return;
+    if (find_builtin(key))
+        warn(notes, start, "definition " + key + " replaces the builtin " + key);
+    else if (definitions().count(key))
+        warn(notes, start, "definition " + key + " replaces the Prelude's " + key);
+}
+
 }  // namespace
 
 void LoadPrelude() {
@@ -54,41 +130,39 @@ void LoadPrelude() {
     builtin_table();
 }
 
-void LoadProgram(ErrorRecord& record, std::string_view text) {
+void LoadProgram(ErrorRecord& record, std::string_view text, SourceNotes* notes) {
     record = ErrorRecord();
+    if (notes) note_carriage_returns(*notes, text);
     if (!MatchBrackets(text, record)) return;
     DefinitionTable& table = definitions();
     for (const auto& [name, entry] : builtin_table()) table[name] = placeholder(entry.arity);
 
-    std::string t = NormaliseSpace(text);
+    std::string t = NormaliseSpace(text, notes ? &notes->origin : nullptr);
+    if (notes) notes->main_start = raw_offset(*notes, 0);
     SeparatorList items = SplitTopLevel(t, ",");
     table[""] = ParseExpression(FirstSegment(items, t));
+    if (notes) notes->main = table[""];
     while (!items.empty()) {
         size_t start = items.front() + 1;
-        CellRef tree = ParseExpression(NextSegment(items, t));
-        if (!is_definition_item(tree.get())) continue;
-        Cell* name_part = right_of(left_of(tree.get()));
-        bool unshared = false;
-        std::string name;
-        if (is_atom(name_part)) {
-            name = atom_bytes(name_part);
-        } else if (atom_is_char(right_of(name_part), '}')) {
-            // "N()\value": an empty call list marks an unshared definition.
-            unshared = true;
-            if (is_atom(left_of(name_part))) name = atom_bytes(left_of(name_part));
-        } else {
+        std::string item = NextSegment(items, t);
+        CellRef tree = ParseExpression(item);
+        std::optional<ItemName> item_name = read_item_name(tree.get());
+        if (!item_name || !IsDefinableName(item_name->name)) {
+            if (notes) note_skipped_item(*notes, item, start);
             continue;
         }
-        if (!IsDefinableName(name)) continue;
-        std::string key = ShortSpelling(name);
+        std::string key = ShortSpelling(item_name->name);
         if (key == "\\" || key == "{") {
             record.Position = static_cast<int64_t>(start);
             record.Type = ReportType::Built;
             record.Text = "Built in function [" + key + "] cannot be re-defined.";
+            record.Definition = key;
+            if (notes) notes->definition_starts[key] = raw_offset(*notes, start);
             return;
         }
+        if (notes) note_definition(*notes, key, start);
         if (find_builtin(key)) redefined_builtins().insert(key);
-        if (unshared) {
+        if (item_name->unshared) {
             table[key] = apply(CellRef::atom("I"), tree.right());
             settled()[key] = true;
         } else {

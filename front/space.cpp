@@ -12,9 +12,25 @@ bool run_is_removed(unsigned char p, unsigned char n) {
     return IsSpaceEater(p) || IsSpaceEater(n) || p == '{' || p == '(' || p == '}' || n == '}' || n == ')' || n == '{';
 }
 
+// The normalised text being written, and optionally where each of its bytes came from.
+struct Normalised {
+    std::string& out;
+    SourceMap* origin;
+    size_t base;  // offset of the text being read in the raw text
+
+    void put(char c, size_t at) {
+        out.push_back(c);
+        if (origin) origin->push_back(static_cast<uint32_t>(base + at));
+    }
+    // n spaces standing for the n bytes before `end`
+    void spaces(size_t n, size_t end) {
+        for (size_t k = n; k > 0; --k) put(' ', end - k);
+    }
+};
+
 // Copies the square group starting at text[i]; a line break vanishes with the spaces before it.
 // Returns the index after the group (the end of the text when it is unclosed).
-size_t copy_square_group(std::string_view text, size_t i, std::string& out) {
+size_t copy_square_group(std::string_view text, size_t i, Normalised& out) {
     size_t depth = 0;
     size_t held_spaces = 0;
     for (; i < text.size(); ++i) {
@@ -27,13 +43,13 @@ size_t copy_square_group(std::string_view text, size_t i, std::string& out) {
             held_spaces = 0;
             continue;
         }
-        out.append(held_spaces, ' ');
+        out.spaces(held_spaces, i);
         held_spaces = 0;
-        out.push_back(c);
+        out.put(c, i);
         if (c == '[') ++depth;
         if (c == ']' && --depth == 0) return i + 1;
     }
-    out.append(held_spaces, ' ');
+    out.spaces(held_spaces, i);
     return i;
 }
 
@@ -41,29 +57,30 @@ size_t copy_square_group(std::string_view text, size_t i, std::string& out) {
 
 bool IsSpaceEater(unsigned char c) { return kSpaceEaters.find(static_cast<char>(c)) != std::string_view::npos; }
 
-std::string NormaliseSpace(std::string_view text) {
+std::string NormaliseSpace(std::string_view text, SourceMap* origin) {
     size_t begin = 0, end = text.size();
     while (begin < end && is_whitespace(text[begin])) ++begin;
     while (end > begin && is_whitespace(text[end - 1])) --end;
     std::string_view t = text.substr(begin, end - begin);
-    std::string out;
-    out.reserve(t.size());
+    std::string result;
+    result.reserve(t.size());
+    Normalised out{result, origin, begin};
     size_t i = 0;
     while (i < t.size()) {
         unsigned char c = t[i];
         if (c == '[') {
             i = copy_square_group(t, i, out);
         } else if (!is_whitespace(c)) {
-            out.push_back(static_cast<char>(c));
+            out.put(static_cast<char>(c), i);
             ++i;
         } else {
             // Trimming guarantees a non-whitespace byte on both sides of the run.
             bool has_newline = false;
             size_t j = i;
             for (; is_whitespace(t[j]); ++j) has_newline |= t[j] == '\n';
-            if (!run_is_removed(t[i - 1], t[j])) out.push_back(has_newline ? '\n' : ' ');
+            if (!run_is_removed(t[i - 1], t[j])) out.put(has_newline ? '\n' : ' ', i);
             i = j;
         }
     }
-    return out;
+    return result;
 }

@@ -19,9 +19,13 @@
 //   T  a counted text, an integer or data      -> to_address
 //   R  a real atom                             -> real_of
 //   P  a non-negative integer (counts, sizes)  -> to_int64
-//   A  an integer other than 0 (an address the call dereferences)  -> to_int64
-//   S  as T, but not the integer 0 (a string the call reads)       -> to_address
-// A and S keep a null address away from calls that would crash on it; the answer is "Z".
+//   A  an integer address the call dereferences                    -> to_int64
+//   S  as T, but the call reads the string, so it may not be null   -> to_address
+//   n  as N, an address the call may dereference, or 0 for none     -> to_int64
+//   u  as U, an address the call may dereference, or 0 for none     -> to_int64
+// Addresses in the lowest page are never mapped, and a small integer where an address
+// belongs is the commonest slip: every address code answers "Z" for them (A and S for 0 too)
+// instead of letting the call crash.
 
 // One converted argument. Accessors narrow to the C parameter type as a C call would.
 struct CArg {
@@ -69,14 +73,18 @@ inline bool is_text_arg(Cell* c) {
     return kind == Kind::Post || kind == Kind::Hint || kind == Kind::Zits;
 }
 
+inline bool is_null_or_mappable(int64_t address) { return address == 0 || is_mappable(address); }
+
 // Checks one argument against its code and converts it; false leaves `out` unspecified.
 inline bool convert_arg(char code, Cell* c, CArg& out) {
     switch (code) {
         case 'N':
+        case 'n':
             if (!is_integer_arg(c)) return false;
             out.n = to_int64(c);
-            return true;
+            return code == 'N' || is_null_or_mappable(out.n);
         case 'U': out.n = to_int64(c); return true;
+        case 'u': out.n = to_int64(c); return is_null_or_mappable(out.n);
         case 'P':
             if (!is_count_arg(c)) return false;
             out.n = to_int64(c);
@@ -84,12 +92,12 @@ inline bool convert_arg(char code, Cell* c, CArg& out) {
         case 'A':
             if (!is_integer_arg(c)) return false;
             out.n = to_int64(c);
-            return out.n != 0;
+            return is_mappable(out.n);
         case 'T':
         case 'S':
             if (!is_text_arg(c)) return false;
             out.n = to_address(c);
-            return code == 'T' || out.n != 0;
+            return code == 'T' ? is_null_or_mappable(out.n) : is_mappable(out.n);
         case 'R':
             if (!has_tag(c, Tag::Real)) return false;
             out.r = real_of(c);

@@ -62,16 +62,11 @@ CellRef rank_builtin(CellRef app) {
     }
 }
 
-// Addresses in the lowest page are never mapped: reading or writing there is answered with "Z"
-// instead of ending the process. Any other address is the program's responsibility.
-constexpr uint64_t kFirstMappable = 4096;
-
+// A load takes the magnitude of any integer form; a value that spells no integer reads as 0.
 template <typename T>
 CellRef load(CellRef app) {
-    Cell* x = only_arg(app);
-    if (!is_integer_arg(x)) return atom_Z();
-    uint64_t address = to_uint64(x);
-    if (address < kFirstMappable) return atom_Z();
+    uint64_t address = to_uint64(only_arg(app));
+    if (!is_mappable(static_cast<int64_t>(address))) return atom_Z();
     T value;
     std::memcpy(&value, reinterpret_cast<const void*>(static_cast<uintptr_t>(address)), sizeof value);
     return make_integer(static_cast<int64_t>(value));
@@ -82,8 +77,8 @@ CellRef store(CellRef app) {
     Cell* args[2];
     builtin_args(app.get(), 2, args);
     if (!is_integer_arg(args[0]) || !is_integer_arg(args[1])) return atom_Z();
-    uint64_t address = static_cast<uint64_t>(to_int64(args[0]));
-    if (address < kFirstMappable) return atom_Z();
+    int64_t address = to_int64(args[0]);
+    if (!is_mappable(address)) return atom_Z();
     T value = static_cast<T>(to_int64(args[1]));
     std::memcpy(reinterpret_cast<void*>(static_cast<uintptr_t>(address)), &value, sizeof value);
     return atom_I();

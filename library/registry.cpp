@@ -61,7 +61,8 @@ void fill(BuiltinTable& table) {
         while (!names.empty()) {
             size_t end = names.find(' ');
             std::string_view name = names.substr(0, end);
-            table.emplace(std::string(name), BuiltinEntry{group.arity, answer_Z});
+            auto [it, added] = table.emplace(std::string(name), BuiltinEntry{group.arity, answer_Z});
+            it->second.name = it->first.c_str();
             names = end == std::string_view::npos ? std::string_view{} : names.substr(end + 1);
         }
     }

@@ -6,11 +6,22 @@
 
 #include "core/builtins.h"
 #include "core/cell.h"
+#include "library/calls.h"
 
 struct BuiltinRow {
     const char* name;
     BuiltinHandler handler;
 };
+
+// The one way every engine calls a handler: it marks the builtin as running (for the message
+// on a crash inside it) and, when diagnosing, notes the calls that answered "Z".
+inline CellRef invoke_builtin(const BuiltinEntry& entry, CellRef application) {
+    set_running_builtin(entry.name);
+    CellRef result = __builtin_expect(diagnosing(), 0) ? invoke_noting_z(entry, std::move(application))
+                                                       : entry.handler(std::move(application));
+    set_running_builtin(nullptr);
+    return result;
+}
 
 // Rows contributed by each module (names must be in the table of 223).
 std::span<const BuiltinRow> language_rows();    // type, tern, leak, raws, rank, loads, stores

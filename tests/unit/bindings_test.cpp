@@ -46,6 +46,7 @@ protected:
 };
 
 TEST_F(Bindings, ResultsByArgumentKind) {
+    char buffer[8] = {};
     struct Case {
         const char* what;
         const char* name;
@@ -68,7 +69,8 @@ TEST_F(Bindings, ResultsByArgumentKind) {
         {"isdigit of a numb", "isdigit", {atom("0048")}, "Z"},
         {"isascii of 127", "isascii", {atom("127")}, "K"},
         {"isascii of 128", "isascii", {atom("128")}, "H"},
-        {"isascii of a negative value", "isascii", {atom("01")}, "H"},
+        {"isascii of -1", "isascii", {atom("01")}, "K"},
+        {"isascii of -1000", "isascii", {atom("01000")}, "K"},
         {"toascii of 200", "toascii", {atom("200")}, "72"},
         {"toupper of 'a'", "toupper", {atom("97")}, "65"},
         {"tolower beyond the byte range", "tolower", {atom("1000065")}, "1000065"},
@@ -92,9 +94,20 @@ TEST_F(Bindings, ResultsByArgumentKind) {
         {"ewouldblock", "ewouldblock", {}, "140"},
         {"econnaborted", "econnaborted", {}, "106"},
         {"fclose of the null stream", "fclose", {atom("0")}, "Z"},
-        {"memset with a negative count", "memset", {atom("1"), atom("0"), atom("01")}, "Z"},
-        {"memcpy with a negative count", "memcpy", {atom("1"), atom("1"), atom("05")}, "Z"},
-        {"read with a negative count", "read", {atom("0"), atom("1"), atom("01")}, "Z"},
+        // A small integer where an address belongs: the lowest page is never mapped.
+        {"strlen of an address in the lowest page", "strlen", {atom("4095")}, "Z"},
+        {"puts of an address in the lowest page", "puts", {atom("7")}, "Z"},
+        {"fclose of a stream in the lowest page", "fclose", {atom("5")}, "Z"},
+        {"free of an address in the lowest page", "free", {atom("8")}, "Z"},
+        {"free of the null address", "free", {atom("0")}, "I"},
+        {"strtol with an end pointer in the lowest page", "strtol", {text("12"), atom("9"), atom("10")}, "Z"},
+        {"getaddrinfo with a node in the lowest page",
+         "getaddrinfo",
+         {atom("1"), atom("0"), atom("0"), atom("0")},
+         "Z"},
+        {"memset with a negative count", "memset", {address(buffer), atom("0"), atom("01")}, "Z"},
+        {"memcpy with a negative count", "memcpy", {address(buffer), address(buffer), atom("05")}, "Z"},
+        {"read with a negative count", "read", {atom("0"), address(buffer), atom("01")}, "Z"},
         {"assert of K", "assert", {atom("K")}, "I"},
         {"assert of a numeral", "assert", {atom("1")}, "Z"},
     };
@@ -233,11 +246,13 @@ TEST_F(Bindings, ArgumentCodes) {
         CellRef value;
         bool accepted;
     } cases[] = {
-        {'N', atom("5"), true},   {'N', atom("K"), true},   {'N', atom("00"), false}, {'N', text("5"), false},
-        {'U', atom("abc"), true}, {'P', atom("0"), true},   {'P', atom("05"), false}, {'P', atom("K"), true},
-        {'A', atom("0"), false},  {'A', atom("8"), true},   {'T', atom("0"), true},   {'S', atom("0"), false},
-        {'S', text(""), true},    {'T', atom("[x]"), true}, {'T', atom("x"), false},  {'R', make_real(1), true},
-        {'R', atom("1"), false},
+        {'N', atom("5"), true},   {'N', atom("K"), true},     {'N', atom("00"), false},  {'N', text("5"), false},
+        {'U', atom("abc"), true}, {'P', atom("0"), true},     {'P', atom("05"), false},  {'P', atom("K"), true},
+        {'A', atom("0"), false},  {'A', atom("8"), false},    {'A', atom("4096"), true}, {'A', atom("01"), true},
+        {'n', atom("0"), true},   {'n', atom("4095"), false}, {'n', atom("4096"), true}, {'n', text("x"), false},
+        {'u', atom("0"), true},   {'u', atom("4095"), false}, {'u', atom("abc"), true},  {'T', atom("7"), false},
+        {'T', atom("0"), true},   {'S', atom("0"), false},    {'S', text(""), true},     {'T', atom("[x]"), true},
+        {'T', atom("x"), false},  {'R', make_real(1), true},  {'R', atom("1"), false},
     };
     for (Case& c : cases) {
         CArg out;

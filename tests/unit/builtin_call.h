@@ -15,7 +15,7 @@ inline CellRef call_builtin(const char* name, std::vector<CellRef> args) {
     EXPECT_EQ(entry->arity, args.size()) << name;
     CellRef application = CellRef::atom(name);
     for (CellRef& a : args) application = apply(std::move(application), std::move(a));
-    return entry->handler(std::move(application));
+    return invoke_builtin(*entry, std::move(application));
 }
 
 // The arguments are moved in one by one, so that the handler sees exactly the references

@@ -38,6 +38,23 @@ TEST(NormaliseSpace, LineBreakInSquareGroupTakesTheSpacesBeforeIt) {
     for (const Case& c : cases) EXPECT_EQ(NormaliseSpace(c.in), c.out) << "input: " << c.in;
 }
 
+// Each normalised byte maps back to the raw byte it came from; a collapsed run to its first byte.
+TEST(NormaliseSpace, SourceMapPointsIntoTheRawText) {
+    struct Case {
+        std::string in, out;
+        SourceMap origin;
+    } cases[] = {
+        {"  f  x", "f x", {2, 3, 5}},   {"a ,\n b", "a,b", {0, 2, 5}},
+        {"f\n \nx", "f\nx", {0, 1, 4}}, {"[a \n b] c", "[a b] c", {0, 1, 4, 5, 6, 7, 8}},
+        {"[a \n", "[a", {0, 1}},        {" \n ", "", {}},
+    };
+    for (const Case& c : cases) {
+        SourceMap origin;
+        EXPECT_EQ(NormaliseSpace(c.in, &origin), c.out) << "input: " << c.in;
+        EXPECT_EQ(origin, c.origin) << "input: " << c.in;
+    }
+}
+
 TEST(Chars, SpaceEatersAndOperators) {
     for (unsigned char c : "\n #%&'*+,-./:;<=>?@\\^|"s) EXPECT_TRUE(IsSpaceEater(c)) << int(c);
     for (unsigned char c : "~!\"$`()[]{}aZ_09\t\r"s) EXPECT_FALSE(IsSpaceEater(c)) << int(c);
