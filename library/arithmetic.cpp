@@ -22,17 +22,7 @@ struct Operands {
     Kind kb;
 };
 
-Operands operands(const CellRef& application) {
-    Cell* args[2];
-    builtin_args(application.get(), 2, args);
-    return {args[0], args[1], kind_of(args[0]), kind_of(args[1])};
-}
-
-Cell* operand(const CellRef& application) {
-    Cell* args[1];
-    builtin_args(application.get(), 1, args);
-    return args[0];
-}
+Operands operands(Cell* const* args) { return {args[0], args[1], kind_of(args[0]), kind_of(args[1])}; }
 
 bool is_text_or_list(Kind kind) { return kind == Kind::Post || kind == Kind::Zits; }
 
@@ -189,8 +179,8 @@ bool has_void(const Operands& x) { return x.ka == Kind::Void || x.kb == Kind::Vo
 
 // A text that only this application holds (a freshly computed one, typically) is extended in
 // place, so building a text by repeated appending is linear rather than quadratic.
-CellRef plus(CellRef app) {
-    Operands x = operands(app);
+CellRef plus(CellRef app, Cell* const* args) {
+    Operands x = operands(args);
     if (has_void(x)) return atom_Z();
     if (x.ka == Kind::Post && x.kb == Kind::Post) {
         bool sole =
@@ -201,33 +191,33 @@ CellRef plus(CellRef app) {
     return numeric(x, kPlus);
 }
 
-CellRef dash(CellRef app) {
-    Operands x = operands(app);
+CellRef dash(CellRef, Cell* const* args) {
+    Operands x = operands(args);
     if (has_void(x)) return atom_Z();
     if (is_text_or_list(x.ka) && x.kb == Kind::Hint) return cut_text_or_list(x);
     if (x.ka == Kind::Zits && x.kb == Kind::Zits) return CellRef::pair_of(x.a, x.b);
     return numeric(x, kDash);
 }
 
-CellRef mult(CellRef app) {
-    Operands x = operands(app);
+CellRef mult(CellRef, Cell* const* args) {
+    Operands x = operands(args);
     if (has_void(x)) return atom_Z();
     if (is_text_or_list(x.ka) && x.kb == Kind::Hint) return repeat_text_or_list(x);
     return numeric(x, kMult);
 }
 
-CellRef over(CellRef app) {
-    Operands x = operands(app);
+CellRef over(CellRef, Cell* const* args) {
+    Operands x = operands(args);
     return has_void(x) ? atom_Z() : numeric(x, kOver);
 }
 
-CellRef cent(CellRef app) {
-    Operands x = operands(app);
+CellRef cent(CellRef, Cell* const* args) {
+    Operands x = operands(args);
     return has_void(x) ? atom_Z() : numeric(x, kCent);
 }
 
-CellRef powa(CellRef app) {
-    Operands x = operands(app);
+CellRef powa(CellRef, Cell* const* args) {
+    Operands x = operands(args);
     return has_void(x) ? atom_Z() : numeric(x, kPowa);
 }
 
@@ -267,8 +257,8 @@ Order compare_same_kind(Cell* a, Cell* b, Kind kind) {
 }
 
 // K when a sorts strictly before b (want_less) or not before b (otherwise).
-CellRef ordering(CellRef app, bool want_less) {
-    Operands x = operands(app);
+CellRef ordering(Cell* const* args, bool want_less) {
+    Operands x = operands(args);
     if (has_void(x)) return atom_Z();
     if (x.ka != x.kb) return boolean((x.ka < x.kb) == want_less);
     switch (compare_same_kind(x.a, x.b, x.ka)) {
@@ -281,14 +271,12 @@ CellRef ordering(CellRef app, bool want_less) {
     return atom_Z();
 }
 
-CellRef less(CellRef app) { return ordering(std::move(app), true); }
-CellRef gteq(CellRef app) { return ordering(std::move(app), false); }
+CellRef less(CellRef, Cell* const* args) { return ordering(args, true); }
+CellRef gteq(CellRef, Cell* const* args) { return ordering(args, false); }
 
-CellRef equality(CellRef app, bool want_same) {
-    Cell* args[2];
-    builtin_args(app.get(), 2, args);
+CellRef equality(Cell* const* args, bool want_same) {
     if (args[0] == args[1]) return boolean(want_same);
-    Operands x = operands(app);
+    Operands x = operands(args);
     if (has_void(x)) return atom_Z();
     if (x.ka != x.kb) return boolean(!want_same);
     // Valid numerals spell each value once, so two numeral atoms are equal exactly when their bytes are.
@@ -299,19 +287,15 @@ CellRef equality(CellRef app, bool want_same) {
     return boolean((order == Order::Equal) == want_same);
 }
 
-CellRef same(CellRef app) { return equality(std::move(app), true); }
-CellRef diff(CellRef app) { return equality(std::move(app), false); }
+CellRef same(CellRef, Cell* const* args) { return equality(args, true); }
+CellRef diff(CellRef, Cell* const* args) { return equality(args, false); }
 
-CellRef cmpr(CellRef app) {
-    Cell* args[2];
-    builtin_args(app.get(), 2, args);
-    return make_integer(-compare_cells(args[0], args[1]));
-}
+CellRef cmpr(CellRef, Cell* const* args) { return make_integer(-compare_cells(args[0], args[1])); }
 
 // ---- $ and ~ ----
 
-CellRef buck(CellRef app) {
-    Cell* a = operand(app);
+CellRef buck(CellRef, Cell* const* args) {
+    Cell* a = args[0];
     switch (kind_of(a)) {
         case Kind::Post: {
             std::string_view text = counted_payload(a);
@@ -348,8 +332,8 @@ CellRef negate_hint(Cell* a) {
     return CellRef::atom(std::move(negated));
 }
 
-CellRef wave(CellRef app) {
-    Cell* a = operand(app);
+CellRef wave(CellRef, Cell* const* args) {
+    Cell* a = args[0];
     switch (kind_of(a)) {
         case Kind::Post: {
             std::string_view text = counted_payload(a);
@@ -375,8 +359,8 @@ CellRef real_of_text(std::string_view payload) {
     return end == text.c_str() + text.size() ? make_real(d) : atom_Z();
 }
 
-CellRef real(CellRef app) {
-    Cell* a = operand(app);
+CellRef real(CellRef, Cell* const* args) {
+    Cell* a = args[0];
     Kind kind = kind_of(a);
     if (kind == Kind::Real) return CellRef(a);
     if (kind == Kind::Post) return real_of_text(counted_payload(a));
@@ -385,8 +369,9 @@ CellRef real(CellRef app) {
 }
 
 constexpr BuiltinRow kRows[] = {
-    {"plus", plus}, {"dash", dash}, {"mult", mult}, {"over", over}, {"cent", cent}, {"powa", powa}, {"less", less},
-    {"gteq", gteq}, {"same", same}, {"diff", diff}, {"buck", buck}, {"wave", wave}, {"cmpr", cmpr}, {"real", real},
+    {"plus", {2, plus}}, {"dash", {2, dash}}, {"mult", {2, mult}}, {"over", {2, over}}, {"cent", {2, cent}},
+    {"powa", {2, powa}}, {"less", {2, less}}, {"gteq", {2, gteq}}, {"same", {2, same}}, {"diff", {2, diff}},
+    {"buck", {1, buck}}, {"wave", {1, wave}}, {"cmpr", {2, cmpr}}, {"real", {1, real}},
 };
 
 }  // namespace

@@ -138,11 +138,9 @@ struct ArgCodes {
 // The handler of one binding row. `Call` takes the converted arguments (a[0] is the first)
 // and returns the C result, or nothing for the result code I.
 template <ArgCodes Codes, ResultCode R, auto Call>
-CellRef binding(CellRef application) {
+CellRef binding_handler(CellRef, Cell* const* cells) {
     constexpr int n = Codes.count;
-    Cell* cells[n + 1];
     CArg args[n + 1];
-    builtin_args(application.get(), n, cells);
     for (int i = 0; i < n; ++i)
         if (!convert_arg(Codes.codes[i], cells[i], args[i])) return atom_Z();
     if constexpr (R == ResultCode::I) {
@@ -153,8 +151,14 @@ CellRef binding(CellRef application) {
     }
 }
 
-// A constant of arity 0.
+// A binding row's arity is the number of its argument codes.
+template <ArgCodes Codes, ResultCode R, auto Call>
+constexpr BuiltinImpl binding{Codes.count, binding_handler<Codes, R, Call>};
+
 template <int64_t Value>
-CellRef constant(CellRef) {
+CellRef constant_handler(CellRef, Cell* const*) {
     return make_integer(Value);
 }
+
+template <int64_t Value>
+constexpr BuiltinImpl constant{0, constant_handler<Value>};

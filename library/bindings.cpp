@@ -23,8 +23,8 @@ constexpr int kRandMax = 32767;
 // has no class and no case.
 bool in_char_domain(int c) { return c == EOF || (c >= 0 && c <= UCHAR_MAX); }
 
-CellRef assert_handler(CellRef application) {
-    Cell* flag = right_of(application.get());
+CellRef assert_handler(CellRef, Cell* const* args) {
+    Cell* flag = args[0];
     if (!is_atom(flag)) return atom_Z();
     switch (atom_chars(flag)[0]) {
         case 'K': return atom_I();
@@ -162,7 +162,7 @@ constexpr BuiltinRow kRows[] = {
     {"time", binding<"n", Int, [](Args a) { return win::_time64(a[0].p<int64_t>()); }>},
     // Process, environment, random numbers, errno and the error-number constants
     {"abort", binding<"", I, [](Args) { abort(); }>},
-    {"assert", assert_handler},
+    {"assert", {1, assert_handler}},
     {"exit", binding<"N", I, [](Args a) { exit(a[0].i()); }>},
     {"getenv", binding<"S", Int, [](Args a) { return getenv(a[0].s()); }>},
     {"raise", binding<"N", Int, [](Args a) { return raise(a[0].i()); }>},

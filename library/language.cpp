@@ -12,21 +12,15 @@
 
 namespace {
 
-Cell* only_arg(const CellRef& app) { return right_of(app.get()); }
+CellRef type_builtin(CellRef, Cell* const* args) { return share(CellRef::atom(type_name(kind_of(args[0])))); }
 
-CellRef type_builtin(CellRef app) { return share(CellRef::atom(type_name(kind_of(only_arg(app))))); }
+CellRef tern_builtin(CellRef, Cell* const* args) { return share(CellRef(args[0])); }
 
-CellRef tern_builtin(CellRef app) { return share(CellRef(only_arg(app))); }
-
-CellRef leak_builtin(CellRef app) {
-    return make_integer(static_cast<int64_t>(reinterpret_cast<uintptr_t>(only_arg(app))));
+CellRef leak_builtin(CellRef, Cell* const* args) {
+    return make_integer(static_cast<int64_t>(reinterpret_cast<uintptr_t>(args[0])));
 }
 
-CellRef raws_builtin(CellRef app) {
-    Cell* args[2];
-    builtin_args(app.get(), 2, args);
-    return boolean(args[0] == args[1]);
-}
+CellRef raws_builtin(CellRef, Cell* const* args) { return boolean(args[0] == args[1]); }
 
 // Byte length of a data value: the cached extent where it is known, else the parts' lengths.
 uint64_t data_length(Cell* d) {
@@ -50,8 +44,8 @@ uint64_t data_length(Cell* d) {
 
 CellRef count_numeral(uint64_t n) { return CellRef::atom(decimal_digits(n)); }
 
-CellRef rank_builtin(CellRef app) {
-    Cell* x = only_arg(app);
+CellRef rank_builtin(CellRef, Cell* const* args) {
+    Cell* x = args[0];
     switch (kind_of(x)) {
         case Kind::Post: return count_numeral(counted_length(x));
         case Kind::Real: return CellRef::atom("8");
@@ -64,8 +58,8 @@ CellRef rank_builtin(CellRef app) {
 
 // A load takes the magnitude of any integer form; a value that spells no integer reads as 0.
 template <typename T>
-CellRef load(CellRef app) {
-    uint64_t address = to_uint64(only_arg(app));
+CellRef load(CellRef, Cell* const* args) {
+    uint64_t address = to_uint64(args[0]);
     if (!is_mappable(static_cast<int64_t>(address))) return atom_Z();
     T value;
     std::memcpy(&value, reinterpret_cast<const void*>(static_cast<uintptr_t>(address)), sizeof value);
@@ -73,9 +67,7 @@ CellRef load(CellRef app) {
 }
 
 template <typename T>
-CellRef store(CellRef app) {
-    Cell* args[2];
-    builtin_args(app.get(), 2, args);
+CellRef store(CellRef, Cell* const* args) {
     if (!is_integer_arg(args[0]) || !is_integer_arg(args[1])) return atom_Z();
     int64_t address = to_int64(args[0]);
     if (!is_mappable(address)) return atom_Z();
@@ -85,11 +77,12 @@ CellRef store(CellRef app) {
 }
 
 constexpr BuiltinRow kRows[] = {
-    {"type", type_builtin},   {"tern", tern_builtin},    {"leak", leak_builtin},    {"raws", raws_builtin},
-    {"rank", rank_builtin},   {"getu", load<uint32_t>},  {"gets", load<int32_t>},   {"gett", load<uint16_t>},
-    {"getv", load<int16_t>},  {"getw", load<int64_t>},   {"getz", load<int64_t>},   {"getx", load<uint8_t>},
-    {"gety", load<int8_t>},   {"setu", store<uint32_t>}, {"sett", store<uint16_t>}, {"setw", store<uint64_t>},
-    {"setx", store<uint8_t>},
+    {"type", {1, type_builtin}},    {"tern", {1, tern_builtin}},    {"leak", {1, leak_builtin}},
+    {"raws", {2, raws_builtin}},    {"rank", {1, rank_builtin}},    {"getu", {1, load<uint32_t>}},
+    {"gets", {1, load<int32_t>}},   {"gett", {1, load<uint16_t>}},  {"getv", {1, load<int16_t>}},
+    {"getw", {1, load<int64_t>}},   {"getz", {1, load<int64_t>}},   {"getx", {1, load<uint8_t>}},
+    {"gety", {1, load<int8_t>}},    {"setu", {2, store<uint32_t>}}, {"sett", {2, store<uint16_t>}},
+    {"setw", {2, store<uint64_t>}}, {"setx", {2, store<uint8_t>}},
 };
 
 }  // namespace

@@ -1,47 +1,18 @@
-// The builtin table: every name with its arity; handlers come from the modules' rows.
+// The builtin table, filled from the modules' rows.
 #include "library/registry.h"
-
-#include <array>
 
 #include "core/atoms.h"
 
 namespace {
 
-struct NamesOfArity {
-    uint8_t arity;
-    const char* names;  // space-separated
-};
+CellRef answer_Z(CellRef, Cell* const*) { return atom_Z(); }
 
-// The 223 builtins by arity.
-constexpr NamesOfArity kNames[] = {
-    {0,
-     "abort addrinfo af_unspec ai_passive dirent eacces ebadf econnaborted efault eintr einval eio "
-     "emfile enfile enodev enomem enotsock enxio eopnotsupp eoverflow errno ewouldblock getchar rand "
-     "rand_max sock_stream stderr stdout time_t tmpfile"},
-    {1,
-     "abs acos asctime asin assert atan atof atoi atol buck ceil clearerr closedir closesocket cos "
-     "cosh ctime erf erfc exit exp fabs fclose feof ferror fflush fgetc fileno floor free "
-     "freeaddrinfo ftell gai_strerror getc getenv gets gett getu getv getw getx gety getz gmtime "
-     "htonl htons init isalnum isalpha isascii isblank isdigit isgraph islower isprint ispunct "
-     "isspace isupper labs leaf leak left lisp localtime log lord lots malloc mktime ntohl ntohs "
-     "opendir perror putchar puts raise rank readdir real remove rewind rght rows sin sinh sqrt "
-     "srand strdup strerror strlen system tail tan tanh tern time tmpnam toascii tolower toupper "
-     "type wave"},
-    {2,
-     "bzero calloc cats cent cmpr copy dash diff difftime fd_set fdopen fgetpos fmod fopen fputc "
-     "fputs frexp fsetpos gethostname gteq hypot ldexp less listen look modf mult nextafter over "
-     "plus pow powa putc raws realloc rename same setbuf sett setu setw setx shutdown strcasecmp "
-     "strcat strchr strcmp strcpy strnlen strpbrk strrchr strspn strstr strtod strtok ungetc"},
-    {3,
-     "accept bind connect cork fgets fseek getpeername inet_pton into memchr memcmp memcpy memmove "
-     "memset read socket strncasecmp strncat strncmp strncpy strtok_r strtol strtoul write"},
-    {4, "fread fwrite getaddrinfo inet_ntop recv send strftime"},
-    {5, "setsockopt"},
-    {6, "recvfrom sendto"},
-    {7, "getnameinfo"},
+// Names kept for the language that nothing implements yet: they answer "Z".
+constexpr BuiltinRow kReservedRows[] = {
+    {"cats", {2, answer_Z}}, {"copy", {2, answer_Z}}, {"cork", {3, answer_Z}}, {"into", {3, answer_Z}},
+    {"leaf", {1, answer_Z}}, {"left", {1, answer_Z}}, {"look", {2, answer_Z}}, {"lord", {1, answer_Z}},
+    {"lots", {1, answer_Z}}, {"rght", {1, answer_Z}},
 };
-
-CellRef answer_Z(CellRef) { return atom_Z(); }
 
 // Whether a row's handler is left out, so that its name answers "Z". A fuzzing build keeps
 // programs away from the outside world and raw memory: the C runtime, socket and directory
@@ -56,22 +27,14 @@ bool withheld([[maybe_unused]] std::span<const BuiltinRow> rows, [[maybe_unused]
 }
 
 void fill(BuiltinTable& table) {
-    for (const NamesOfArity& group : kNames) {
-        std::string_view names = group.names;
-        while (!names.empty()) {
-            size_t end = names.find(' ');
-            std::string_view name = names.substr(0, end);
-            auto [it, added] = table.emplace(std::string(name), BuiltinEntry{group.arity, answer_Z});
-            it->second.name = it->first.c_str();
-            names = end == std::string_view::npos ? std::string_view{} : names.substr(end + 1);
-        }
-    }
-    for (auto rows : {language_rows(), arithmetic_rows(), binding_rows(), socket_rows(), text_rows()}) {
+    for (auto rows : {language_rows(), arithmetic_rows(), binding_rows(), socket_rows(), text_rows(),
+                      std::span<const BuiltinRow>(kReservedRows)}) {
         for (const BuiltinRow& row : rows) {
-            if (withheld(rows, row.name)) continue;
-            auto it = table.find(std::string_view(row.name));
-            QUIB_CHECK(it != table.end());
-            it->second.handler = row.handler;
+            QUIB_CHECK(row.impl.arity <= kMaxBuiltinArity);
+            BuiltinHandler handler = withheld(rows, row.name) ? answer_Z : row.impl.handler;
+            auto [it, added] = table.emplace(row.name, BuiltinEntry{row.impl.arity, handler});
+            QUIB_CHECK(added);
+            it->second.name = it->first.c_str();
         }
     }
 }

@@ -1,5 +1,5 @@
-// The library's side of the builtin table: each module contributes rows of (name, handler);
-// names without a row answer "Z".
+// The library's side of the builtin table: each module contributes rows of
+// (name, arity, handler), the only place a builtin's arity is written.
 #pragma once
 
 #include <span>
@@ -8,22 +8,30 @@
 #include "core/cell.h"
 #include "library/calls.h"
 
-struct BuiltinRow {
-    const char* name;
+struct BuiltinImpl {
+    uint8_t arity;
     BuiltinHandler handler;
 };
 
-// The one way every engine calls a handler: it marks the builtin as running (for the message
-// on a crash inside it) and, when diagnosing, notes the calls that answered "Z".
+struct BuiltinRow {
+    const char* name;
+    BuiltinImpl impl;
+};
+
+// The one way every engine calls a handler: it hands over the arguments unpacked, marks the
+// builtin as running (for the message on a crash inside it) and, when diagnosing, notes the
+// calls that answered "Z".
 inline CellRef invoke_builtin(const BuiltinEntry& entry, CellRef application) {
+    Cell* args[kMaxBuiltinArity];
+    builtin_args(application.get(), entry.arity, args);
     set_running_builtin(entry.name);
-    CellRef result = __builtin_expect(diagnosing(), 0) ? invoke_noting_z(entry, std::move(application))
-                                                       : entry.handler(std::move(application));
+    CellRef result = __builtin_expect(diagnosing(), 0) ? invoke_noting_z(entry, std::move(application), args)
+                                                       : entry.handler(std::move(application), args);
     set_running_builtin(nullptr);
     return result;
 }
 
-// Rows contributed by each module (names must be in the table of 223).
+// Rows contributed by each module; together they name the 223 builtins, each once.
 std::span<const BuiltinRow> language_rows();    // type, tern, leak, raws, rank, loads, stores
 std::span<const BuiltinRow> arithmetic_rows();  // plus ... wave, cmpr, real
 std::span<const BuiltinRow> binding_rows();     // the C runtime bindings and constants

@@ -13,12 +13,6 @@
 
 namespace {
 
-Cell* only_argument(const CellRef& app) {
-    Cell* arg[1];
-    builtin_args(app.get(), 1, arg);
-    return arg[0];
-}
-
 // A list literal at least this long gets no extent and is read up to its first NUL,
 // so one that holds a NUL cannot be stored faithfully.
 bool literal_fits(std::string_view literal) {
@@ -182,16 +176,16 @@ bool shorten_in_place(Cell* text) {
     return true;
 }
 
-CellRef init_handler(CellRef app) { return init_of(only_argument(app)); }
-CellRef rows_handler(CellRef app) { return rows_of(only_argument(app)); }
+CellRef init_handler(CellRef, Cell* const* args) { return init_of(args[0]); }
+CellRef rows_handler(CellRef, Cell* const* args) { return rows_of(args[0]); }
 
-CellRef lisp_handler(CellRef app) {
-    std::string printed = printExpression(CellRef(only_argument(app)));
+CellRef lisp_handler(CellRef, Cell* const* args) {
+    std::string printed = printExpression(CellRef(args[0]));
     return literal_or_Z(printed);
 }
 
-CellRef tail_handler(CellRef app) {
-    Cell* x = only_argument(app);
+CellRef tail_handler(CellRef app, Cell* const* args) {
+    Cell* x = args[0];
     if (kind_of(x) != Kind::Post) return atom_Z();
     size_t n = counted_length(x);
     if (n == 0) return atom_Z();
@@ -202,10 +196,10 @@ CellRef tail_handler(CellRef app) {
 }
 
 constexpr BuiltinRow kRows[] = {
-    {"init", init_handler},
-    {"lisp", lisp_handler},
-    {"rows", rows_handler},
-    {"tail", tail_handler},
+    {"init", {1, init_handler}},
+    {"lisp", {1, lisp_handler}},
+    {"rows", {1, rows_handler}},
+    {"tail", {1, tail_handler}},
 };
 
 }  // namespace
