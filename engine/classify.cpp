@@ -177,7 +177,11 @@ bool is_lazy_head(Cell* c) {
         c = left_of(c);
         classify(c);
     }
-    switch (tag_of(c)) {
+    return is_lazy_tag(tag_of(c));
+}
+
+bool is_lazy_tag(unsigned char tag) {
+    switch (tag) {
         case '&': case 'A': case 'B': case 'C': case 'D': case 'E': case 'F': case 'H': case 'I':
         case 'J': case 'K': case 'L': case 'N': case 'Q': case 'R': case 'T': case 'U': case 'V':
         case 'X': case 'Z': case '|':

@@ -50,6 +50,8 @@ inline uint32_t free_variables(Cell* c) {
     return extent_of(c);
 }
 bool is_lazy_head(Cell* c);
+// Whether a head atom with this first byte is contracted without evaluating its arguments.
+bool is_lazy_tag(unsigned char tag);
 // 'u' lambda node ((\ v) b), 'i' binding node ((({ v) d) r), 'o' anything else.
 char shape(const Cell* c);
 // Whether `name` (an atom's bytes) is a name in the classification sense.

@@ -361,7 +361,7 @@ private:
             if (t != '[') {
                 const Head& head = head_of(h);
                 if (head.builtin) {
-                    expr_ = head.builtin->handler(std::move(expr_));
+                    expr_ = invoke_builtin(*head.builtin, std::move(expr_));
                     return;
                 }
                 apply_definition(h, head.definition, args, m);

@@ -1,0 +1,263 @@
+// Compiling definition bodies for the fast tier. A node is compiled only where the reducer's
+// rules are known to come to the same thing; everything else stays a Generic node, which the
+// exact reducer runs from the very graph it would hold there.
+#include <algorithm>
+#include <cstring>
+#include <limits>
+#include <optional>
+
+#include "engine/classify.h"
+#include "engine/fast_nodes.h"
+#include "engine/tables.h"
+
+namespace fast {
+
+namespace {
+
+constexpr int kCompileDepth = 200;  // deeper subterms stay Generic: compiling must not recurse far
+constexpr int kMaxParams = 10;      // below the classification ceiling of 11
+constexpr int kMaxSpine = 16;       // the reducer rebuilds alias spines up to this depth
+constexpr int kMaxFrame = 200;
+
+bool is_variable_atom(const Cell* c) {
+    return is_atom(c) && atom_chars(c)[0] >= 'a' && atom_chars(c)[0] <= 'z' && atom_chars(c)[1] == 0;
+}
+
+// Leading lambda nodes of a body; -1 when a parameter is not a single letter.
+int parameter_count(Cell* body, Cell** inner) {
+    int count = 0;
+    while (shape(body) == 'u') {
+        if (!is_variable_atom(right_of(left_of(body)))) return -1;
+        ++count;
+        body = right_of(body);
+    }
+    *inner = body;
+    return count;
+}
+
+// The definition of a letter is ((\ p) ((\ q) p)) (wanting two, answering the first), and so on.
+bool defined_as(const char* name, int params, const char* answer_letter_or_atom) {
+    if (find_builtin(name)) return false;
+    const CellRef* def = find_definition(name);
+    if (!def) return false;
+    Cell* inner = nullptr;
+    if (parameter_count(def->get(), &inner) != params || !is_atom(inner)) return false;
+    return atom_bytes(inner) == answer_letter_or_atom;
+}
+
+bool first_of_two(const char* name) {
+    const CellRef* def = find_definition(name);
+    if (!def || find_builtin(name)) return false;
+    Cell* inner = nullptr;
+    if (parameter_count(def->get(), &inner) != 2) return false;
+    Cell* first = right_of(left_of(def->get()));
+    Cell* second = right_of(left_of(right_of(def->get())));
+    return atom_bytes(inner) == atom_bytes(first) && atom_bytes(first) != atom_bytes(second);
+}
+
+bool identity(const char* name) {
+    const CellRef* def = find_definition(name);
+    if (!def || find_builtin(name)) return false;
+    Cell* inner = nullptr;
+    if (parameter_count(def->get(), &inner) != 1) return false;
+    return atom_bytes(inner) == atom_bytes(right_of(left_of(def->get())));
+}
+
+WordOp word_op_of(std::string_view name) {
+    static constexpr std::pair<std::string_view, WordOp> kOps[] = {
+        {"plus", WordOp::Plus}, {"dash", WordOp::Dash}, {"mult", WordOp::Mult}, {"less", WordOp::Less},
+        {"gteq", WordOp::Gteq}, {"same", WordOp::Same}, {"diff", WordOp::Diff},
+    };
+    for (auto [n, op] : kOps)
+        if (n == name) return op;
+    return WordOp::None;
+}
+
+// A head as the reducer calls it: a builtin, or a definition with parameters, named directly or
+// through a parameterless definition whose settled value is such a name (an operator).
+struct Head {
+    Cell* atom = nullptr;
+    const BuiltinEntry* builtin = nullptr;
+    const CellRef* definition = nullptr;
+    int params = 0;
+};
+
+std::optional<Head> resolve_head(Cell* h, int args) {
+    for (int hop = 0; hop < 2; ++hop) {
+        if (!is_atom(h)) return std::nullopt;
+        std::string_view name = atom_bytes(h);
+        unsigned char t = tag_of(h);
+        if (!is_classification_name(name) || t == '{' || t == '\\' || is_lazy_tag(t)) return std::nullopt;
+        const BuiltinEntry* builtin = program_redefined_builtin(name) ? nullptr : find_builtin(name);
+        if (builtin) {
+            if (arity(h) != builtin->arity) return std::nullopt;
+            return Head{h, builtin, nullptr, builtin->arity};
+        }
+        const CellRef* def = find_definition(name);
+        if (!def) return std::nullopt;
+        Cell* inner = nullptr;
+        int params = parameter_count(def->get(), &inner);
+        if (params > 0) {
+            if (params > kMaxParams || arity(h) != params) return std::nullopt;
+            return Head{h, nullptr, def, params};
+        }
+        // The reducer rebuilds an over-applied spine around a settled alias in one step.
+        Cell* value = def->get();
+        if (params < 0 || hop > 0 || args > kMaxSpine || !is_atom(value) || !is_normal_form(value))
+            return std::nullopt;
+        h = value;
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
+// Canonical numerals are the only ones whose value alone tells every builtin's answer.
+std::optional<int64_t> canonical_word(const Cell* c) {
+    if (!is_atom(c)) return std::nullopt;
+    const char* s = atom_chars(c);
+    if (s[0] < '0' || s[0] > '9') return std::nullopt;
+    if (s[0] == '0' && s[1] == 0) return 0;
+    bool negative = s[0] == '0';
+    const char* d = negative ? s + 1 : s;
+    if (*d < '1' || *d > '9') return std::nullopt;
+    uint64_t v = 0;
+    int n = 0;
+    for (; d[n]; ++n) {
+        if (d[n] < '0' || d[n] > '9' || n >= 19) return std::nullopt;
+        uint64_t digit = static_cast<uint64_t>(d[n] - '0');
+        if (__builtin_mul_overflow(v, 10, &v) || __builtin_add_overflow(v, digit, &v)) return std::nullopt;
+    }
+    constexpr uint64_t kMax = std::numeric_limits<int64_t>::max();
+    if (!negative) return v <= kMax ? std::optional<int64_t>(static_cast<int64_t>(v)) : std::nullopt;
+    if (v > kMax + 1) return std::nullopt;
+    return static_cast<int64_t>(0 - v);
+}
+
+Value value_of(CellRef c) {
+    classify(c.get());
+    Value v;
+    if (std::optional<int64_t> w = canonical_word(c.get())) {
+        v.word = *w;
+        v.is_word = true;
+    }
+    v.cell = std::move(c);
+    return v;
+}
+
+Compiler::Compiler() {
+    select_ready_ = first_of_two("K") && defined_as("H", 1, "I") && identity("I");
+    Cell* inner = nullptr;
+    const CellRef* brace = find_definition("{");
+    bind_ready_ = brace && !find_builtin("{") && parameter_count(brace->get(), &inner) == 3;
+}
+
+Code* Compiler::main_code(const CellRef& main) {
+    Cell* inner = nullptr;
+    const CellRef* lambda = find_definition("\\");
+    if (!identity("I") || !lambda || parameter_count(lambda->get(), &inner) != 3) return nullptr;
+    if (parameter_count(main.get(), &inner) != 1) return nullptr;
+    main_ = Code{main, 1, 1, nullptr};
+    prepare(main_);
+    return &main_;
+}
+
+Code* Compiler::code_of(std::string_view name, const CellRef& body, int params) {
+    auto it = codes_.find(name);
+    if (it == codes_.end()) it = codes_.emplace(std::string(name), Code{body, params, params, nullptr}).first;
+    return &it->second;
+}
+
+void Compiler::prepare(Code& code) {
+    if (code.entry) return;
+    std::memset(scope_, -1, sizeof scope_);
+    Cell* body = code.body.get();
+    for (int i = 0; i < code.params; ++i) {
+        scope_[atom_chars(right_of(left_of(body)))[0] - 'a'] = static_cast<int8_t>(i);
+        body = right_of(body);
+    }
+    code.frame_size = code.params;
+    code.entry = compile(body, 0, code);
+}
+
+Node* Compiler::make(NodeKind kind, Cell* c) {
+    Node& n = nodes_.emplace_back();
+    n.kind = kind;
+    n.tmpl = c;
+    uint32_t vars = free_variables(c);
+    for (int i = 0; i < 26; ++i)
+        if ((vars >> i) & 1 && scope_[i] >= 0) n.free.emplace_back(static_cast<char>('a' + i), scope_[i]);
+    return &n;
+}
+
+Node* Compiler::compile(Cell* c, int depth, Code& code) {
+    classify(c);
+    if (depth > kCompileDepth) return make(NodeKind::Generic, c);
+    if (free_variables(c) == 0 && is_normal_form(c)) {
+        Node* n = make(NodeKind::Lit, c);
+        n->lit = value_of(CellRef(c));
+        return n;
+    }
+    if (is_atom(c)) {
+        if (is_variable_atom(c) && scope_[atom_chars(c)[0] - 'a'] >= 0) {
+            Node* n = make(NodeKind::Var, c);
+            n->slot = static_cast<uint8_t>(scope_[atom_chars(c)[0] - 'a']);
+            return n;
+        }
+        return make(NodeKind::Generic, c);
+    }
+    if (shape(c) == 'i') return compile_bind(c, depth, code);
+    return compile_spine(c, depth, code);
+}
+
+Node* Compiler::compile_bind(Cell* c, int depth, Code& code) {
+    Cell* variable = right_of(left_of(left_of(c)));
+    if (!bind_ready_ || !is_variable_atom(variable) || code.frame_size >= kMaxFrame)
+        return make(NodeKind::Generic, c);
+    Node* n = make(NodeKind::Bind, c);
+    Node* bound = compile(right_of(left_of(c)), depth + 1, code);
+    int letter = atom_chars(variable)[0] - 'a';
+    int8_t outer = scope_[letter];
+    n->slot = static_cast<uint8_t>(code.frame_size++);
+    scope_[letter] = static_cast<int8_t>(n->slot);
+    Node* body = compile(right_of(c), depth + 1, code);
+    scope_[letter] = outer;
+    n->parts = {bound, body};
+    return n;
+}
+
+Node* Compiler::compile_spine(Cell* c, int depth, Code& code) {
+    std::vector<Cell*> spine;  // spine[i]: the application holding i + 1 arguments
+    Cell* h = c;
+    while (is_pair(h) && !is_data(h) && spine.size() <= static_cast<size_t>(kMaxSpine)) {
+        spine.push_back(h);
+        h = left_of(h);
+    }
+    int m = static_cast<int>(spine.size());
+    std::reverse(spine.begin(), spine.end());
+    std::optional<Head> head = is_pair(h) ? std::nullopt : resolve_head(h, m);
+    if (!head) return make(NodeKind::Generic, c);
+    auto compile_args = [&](Node* n, int count) {
+        for (int i = 0; i < count; ++i) n->parts.push_back(compile(right_of(spine[i]), depth + 1, code));
+    };
+    if (head->definition) {
+        if (m != head->params) return make(NodeKind::Generic, c);
+        Node* n = make(NodeKind::Call, c);
+        compile_args(n, m);
+        n->callee = code_of(atom_bytes(head->atom), *head->definition, head->params);
+        return n;
+    }
+    int k = head->params;
+    if (k == 0 || (m != k && !(m == k + 2 && select_ready_))) return make(NodeKind::Generic, c);
+    Node* test = make(NodeKind::Prim, spine[k - 1]);
+    test->builtin = head->builtin;
+    test->head = head->atom;
+    test->op = word_op_of(atom_bytes(head->atom));
+    compile_args(test, k);
+    if (m == k) return test;
+    Node* n = make(NodeKind::Select, c);
+    n->parts = {test, compile(right_of(spine[k]), depth + 1, code), compile(right_of(spine[k + 1]), depth + 1, code)};
+    return n;
+}
+
+}  // namespace fast
