@@ -12,6 +12,8 @@
 bool reaches_cell_observer();
 
 enum class Engine { Exact, Fast };
+// The engine the gate gives the loaded, checked program.
+Engine gate_choice();
 // QUIB_ENGINE=exact or fast, read once; fast still leaves the programs the gate keeps to the
 // exact reducer. Any other value, or none, is the default.
 Engine choose_engine();

@@ -61,13 +61,14 @@ bool reaches_cell_observer() {
     return false;
 }
 
+Engine gate_choice() { return reaches_cell_observer() ? Engine::Exact : Engine::Fast; }
+
 Engine choose_engine() {
 #ifdef QUIB_FUZZING
     return Engine::Exact;  // the fuzzing build's step budget lives in the exact reducer
 #else
     static const Request request = requested_engine();
     bool gate = request == Request::Fast || (request == Request::Default && kGateIsDefault);
-    if (!gate) return Engine::Exact;
-    return reaches_cell_observer() ? Engine::Exact : Engine::Fast;
+    return gate ? gate_choice() : Engine::Exact;
 #endif
 }
