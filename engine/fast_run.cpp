@@ -164,11 +164,20 @@ private:
 
     Value handover(const Node* n, size_t base) { return fast::value_of(reduce(instantiate(n, base))); }
 
-    // Evaluates a builtin call's arguments first to last; true when both are words.
-    bool arguments(const Node* n, size_t base, Value* args) {
-        size_t count = n->parts.size();
-        for (size_t i = 0; i < count; ++i) args[i] = exec(n->parts[i], base, false);
-        return count == 2 && args[0].is_word && args[1].is_word;
+    // Variables and literals need no evaluation of their own; builtin calls nest no deeper than
+    // the compiled body, so only calls need the stack check of exec.
+    Value argument(const Node* n, size_t base) {
+        switch (n->kind) {
+            case NodeKind::Var: return slots_[base + n->slot];
+            case NodeKind::Lit: return n->lit;
+            case NodeKind::Prim: return prim(n, base);
+            default: return exec(n, base, false);
+        }
+    }
+
+    // Evaluates a builtin call's arguments first to last.
+    void arguments(const Node* n, size_t base, Value* args) {
+        for (size_t i = 0; i < n->parts.size(); ++i) args[i] = argument(n->parts[i], base);
     }
 
     // The reducer's redex, which the handler consumes: only it may hold the arguments now, so
@@ -183,9 +192,18 @@ private:
     }
 
     Value prim(const Node* n, size_t base) {
-        Value args[kMaxBuiltinArity];
         Value out;
-        if (arguments(n, base, args) && word_answer(n->op, args[0].word, args[1].word, out)) return out;
+        if (n->parts.size() == 2) {  // the arithmetic and comparisons: no room for seven
+            Value args[2] = {argument(n->parts[0], base), argument(n->parts[1], base)};
+            if (args[0].is_word && args[1].is_word && word_answer(n->op, args[0].word, args[1].word, out)) return out;
+            return answer(n, args);
+        }
+        Value args[kMaxBuiltinArity];
+        arguments(n, base, args);
+        return answer(n, args);
+    }
+
+    Value answer(const Node* n, Value* args) {
         CellRef r = call_builtin(n, args);
         if (!is_normal_form(r.get())) r = reduce(std::move(r));
         return fast::value_of(std::move(r));
@@ -195,12 +213,17 @@ private:
     // being the reducer's for the answer applied to both branches.
     const Node* select(const Node* n, size_t base, Value& result) {
         const Node* test = n->parts[0];
-        Value args[kMaxBuiltinArity];
-        if (arguments(test, base, args)) {
-            int answer = word_test(test->op, args[0].word, args[1].word);
-            if (answer >= 0) return answer ? n->parts[1] : n->parts[2];
+        CellRef r;
+        if (test->parts.size() == 2) {
+            Value args[2] = {argument(test->parts[0], base), argument(test->parts[1], base)};
+            int choice = args[0].is_word && args[1].is_word ? word_test(test->op, args[0].word, args[1].word) : -1;
+            if (choice >= 0) return choice ? n->parts[1] : n->parts[2];
+            r = call_builtin(test, args);
+        } else {
+            Value args[kMaxBuiltinArity];
+            arguments(test, base, args);
+            r = call_builtin(test, args);
         }
-        CellRef r = call_builtin(test, args);
         if (atom_is_char(r.get(), 'K')) return n->parts[1];
         if (atom_is_char(r.get(), 'H')) return n->parts[2];
         result = fast::value_of(reduce(apply2(std::move(r), instantiate(n->parts[1], base), instantiate(n->parts[2], base))));
@@ -220,7 +243,7 @@ private:
                 case NodeKind::Prim: result = prim(n, base); break;
                 case NodeKind::Generic: result = handover(n, base); break;
                 case NodeKind::Bind: {
-                    Value bound = exec(n->parts[0], base, false);
+                    Value bound = argument(n->parts[0], base);
                     slots_[base + n->slot] = std::move(bound);
                     n = n->parts[1];
                     continue;
@@ -232,7 +255,7 @@ private:
                 case NodeKind::Call: {
                     size_t top = slots_.size();
                     for (const Node* arg : n->parts) {
-                        Value v = exec(arg, base, false);
+                        Value v = argument(arg, base);
                         slots_.push_back(std::move(v));
                     }
                     Code& code = *n->callee;
