@@ -5,6 +5,7 @@
 #include <pthread.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 
@@ -40,9 +41,16 @@ bool is_cycle_mark(const Cell* c) {
     return it != settled().end() && !it->second;
 }
 
+// Programs read errno: nothing the tier does for itself may change it.
+struct ErrnoKept {
+    int saved = errno;
+    ~ErrnoKept() { errno = saved; }
+};
+
 // Native stack the tier may use before it hands deeper work to the reducer, whose stack is on
 // the heap: half of what this thread has left, and never more than the budget.
 size_t stack_budget() {
+    ErrnoKept kept;  // the main thread's attributes are read from a file, which may set errno
     pthread_attr_t attr;
     void* low = nullptr;
     size_t size = 0;
@@ -53,12 +61,6 @@ size_t stack_budget() {
     uintptr_t bottom = reinterpret_cast<uintptr_t>(low);
     if (failed || here <= bottom || here - bottom > size) return kFallbackStackBudget;
     return std::min<size_t>(kStackBudget, (here - bottom) / 2);
-}
-
-CellRef classified_pair(CellRef l, CellRef r) {
-    CellRef p = CellRef::pair(std::move(l), std::move(r));
-    classify_new_pair(p.get());
-    return p;
 }
 
 const CellRef& cell_of(Value& v) {

@@ -31,13 +31,6 @@ struct Frame {
 // The machine's own atoms are the shared combinator letters.
 CellRef atom(const char* s) { return s[1] == 0 ? letter_atom(s[0]) : CellRef::atom(s); }
 
-// A new pair whose parts are classified, classified at once so that no later walk is needed.
-CellRef classified_pair(CellRef l, CellRef r) {
-    CellRef p = CellRef::pair(std::move(l), std::move(r));
-    classify_new_pair(p.get());
-    return p;
-}
-
 bool is_numeral_tag(unsigned char t) { return t >= '0' && t <= '9'; }
 // Atoms that may name a definition: not numerals, literals, texts, reals, marks or the binders.
 bool is_name_tag(unsigned char t) {
