@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "engine/cell.h"
+#include "core/cell.h"
 
 // Whether the program, from its main expression through the definition table, reaches a
 // builtin that sees cells themselves (addresses and counts, identity, canonical sharing).

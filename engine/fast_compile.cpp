@@ -6,9 +6,9 @@
 #include <limits>
 #include <optional>
 
-#include "engine/classify.h"
+#include "core/classify.h"
+#include "core/tables.h"
 #include "engine/fast_nodes.h"
-#include "engine/tables.h"
 
 namespace fast {
 
@@ -103,8 +103,7 @@ std::optional<Head> resolve_head(Cell* h, int args) {
         }
         // The reducer rebuilds an over-applied spine around a settled alias in one step.
         Cell* value = def->get();
-        if (params < 0 || hop > 0 || args > kMaxSpine || !is_atom(value) || !is_normal_form(value))
-            return std::nullopt;
+        if (params < 0 || hop > 0 || args > kMaxSpine || !is_atom(value) || !is_normal_form(value)) return std::nullopt;
         h = value;
     }
     return std::nullopt;
@@ -212,8 +211,7 @@ Node* Compiler::compile(Cell* c, int depth, Code& code) {
 
 Node* Compiler::compile_bind(Cell* c, int depth, Code& code) {
     Cell* variable = right_of(left_of(left_of(c)));
-    if (!bind_ready_ || !is_variable_atom(variable) || code.frame_size >= kMaxFrame)
-        return make(NodeKind::Generic, c);
+    if (!bind_ready_ || !is_variable_atom(variable) || code.frame_size >= kMaxFrame) return make(NodeKind::Generic, c);
     Node* n = make(NodeKind::Bind, c);
     Node* bound = compile(right_of(left_of(c)), depth + 1, code);
     int letter = atom_chars(variable)[0] - 'a';

@@ -5,8 +5,8 @@
 #include <unordered_set>
 #include <vector>
 
+#include "core/tables.h"
 #include "engine/fast.h"
-#include "engine/tables.h"
 
 namespace {
 

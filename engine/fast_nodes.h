@@ -11,8 +11,8 @@
 #include <utility>
 #include <vector>
 
-#include "engine/cell.h"
-#include "library/registry.h"
+#include "core/builtins.h"
+#include "core/cell.h"
 
 namespace fast {
 

@@ -9,12 +9,13 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "engine/classify.h"
+#include "core/classify.h"
+#include "core/tables.h"
+#include "core/values.h"
 #include "engine/fast.h"
 #include "engine/fast_nodes.h"
 #include "engine/reducer.h"
-#include "engine/tables.h"
-#include "library/values.h"
+#include "library/registry.h"
 
 namespace {
 
@@ -228,7 +229,8 @@ private:
         }
         if (atom_is_char(r.get(), 'K')) return n->parts[1];
         if (atom_is_char(r.get(), 'H')) return n->parts[2];
-        result = fast::value_of(reduce(apply2(std::move(r), instantiate(n->parts[1], base), instantiate(n->parts[2], base))));
+        result = fast::value_of(
+            reduce(apply2(std::move(r), instantiate(n->parts[1], base), instantiate(n->parts[2], base))));
         return nullptr;
     }
 

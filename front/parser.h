@@ -3,6 +3,6 @@
 
 #include <string_view>
 
-#include "engine/cell.h"
+#include "core/cell.h"
 
 CellRef ParseExpression(std::string_view text);

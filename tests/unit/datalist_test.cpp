@@ -1,12 +1,13 @@
 // Data lists: last-element scanning, front and last of both representations, flattening.
-#include <gtest/gtest.h>
+#include "core/datalist.h"
 
 #include <chrono>
 
-#include "engine/tables.h"
-#include "front/chars.h"
+#include <gtest/gtest.h>
+
+#include "core/chars.h"
+#include "core/tables.h"
 #include "front/loader.h"
-#include "library/datalist.h"
 
 namespace {
 

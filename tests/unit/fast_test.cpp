@@ -1,13 +1,14 @@
 // The fast tier against the exact reducer on whole programs, and the gate between them.
+#include "engine/fast.h"
+
 #include <gtest/gtest.h>
 
 #include "compile/checks.h"
-#include "compile/printer.h"
-#include "engine/fast.h"
+#include "core/printer.h"
+#include "core/tables.h"
+#include "core/values.h"
 #include "engine/reducer.h"
-#include "engine/tables.h"
 #include "front/loader.h"
-#include "library/values.h"
 
 namespace {
 

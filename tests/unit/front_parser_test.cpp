@@ -1,8 +1,8 @@
 // Parse trees of the ten precedence levels, unary positions, pieces, literals, holes and deep nesting.
-#include <gtest/gtest.h>
-
 #include <chrono>
 #include <string>
+
+#include <gtest/gtest.h>
 
 #include "front/parser.h"
 #include "tests/unit/tree_notation.h"
