@@ -177,6 +177,44 @@ void Compiler::prepare(Code& code) {
     }
     code.frame_size = code.params;
     code.entry = compile(body, 0, code);
+    std::bitset<256> read_later;
+    mark_last_reads(code.entry, read_later);
+}
+
+// Walks the body backwards in evaluation order. A value read for the last time is moved out of
+// its slot, so that a builtin may find itself the only holder and work in place, as it would
+// under the reducer, where the other occurrences are gone by then.
+void Compiler::mark_last_reads(Node* n, std::bitset<256>& read_later) {
+    switch (n->kind) {
+        case NodeKind::Var:
+            n->last = !read_later[n->slot];
+            read_later.set(n->slot);
+            break;
+        case NodeKind::Lit: break;
+        case NodeKind::Generic:
+            for (auto [letter, slot] : n->free) read_later.set(slot);
+            break;
+        case NodeKind::Prim:
+        case NodeKind::Call:
+            for (size_t i = n->parts.size(); i-- > 0;) mark_last_reads(n->parts[i], read_later);
+            break;
+        case NodeKind::Select: {
+            std::bitset<256> then_reads = read_later;
+            mark_last_reads(n->parts[1], then_reads);
+            mark_last_reads(n->parts[2], read_later);
+            read_later |= then_reads;
+            // When the test answers neither K nor H, both branches are instantiated after it.
+            for (const Node* branch : {n->parts[1], n->parts[2]})
+                for (auto [letter, slot] : branch->free) read_later.set(slot);
+            mark_last_reads(n->parts[0], read_later);
+            break;
+        }
+        case NodeKind::Bind:
+            mark_last_reads(n->parts[1], read_later);
+            read_later.reset(n->slot);
+            mark_last_reads(n->parts[0], read_later);
+            break;
+    }
 }
 
 Node* Compiler::make(NodeKind kind, Cell* c) {

@@ -2,6 +2,7 @@
 // over a frame of slots (parameters, then bound names), and the compiler that makes it.
 #pragma once
 
+#include <bitset>
 #include <cstdint>
 #include <deque>
 #include <map>
@@ -57,6 +58,7 @@ struct Node {
     NodeKind kind = NodeKind::Generic;
     WordOp op = WordOp::None;
     uint8_t slot = 0;                            // Var: read; Bind: written
+    bool last = false;                           // Var: no later read of the slot in this frame
     Cell* tmpl = nullptr;                        // the subterm of the body this node stands for
     std::vector<std::pair<char, uint8_t>> free;  // variables of tmpl held in the frame, by slot
     Value lit;                                   // Lit
@@ -86,6 +88,7 @@ private:
     Node* compile(Cell* c, int depth, Code& code);
     Node* compile_spine(Cell* c, int depth, Code& code);
     Node* compile_bind(Cell* c, int depth, Code& code);
+    void mark_last_reads(Node* n, std::bitset<256>& read_later);
     Node* make(NodeKind kind, Cell* c);
     Code* code_of(std::string_view name, const CellRef& body, int params);
 

@@ -167,11 +167,16 @@ private:
 
     Value handover(const Node* n, size_t base) { return fast::value_of(reduce(instantiate(n, base))); }
 
+    Value read(const Node* n, size_t base) {
+        Value& slot = slots_[base + n->slot];
+        return n->last ? std::move(slot) : slot;
+    }
+
     // Variables and literals need no evaluation of their own; builtin calls nest no deeper than
     // the compiled body, so only calls need the stack check of exec.
     Value argument(const Node* n, size_t base) {
         switch (n->kind) {
-            case NodeKind::Var: return slots_[base + n->slot];
+            case NodeKind::Var: return read(n, base);
             case NodeKind::Lit: return n->lit;
             case NodeKind::Prim: return prim(n, base);
             default: return exec(n, base, false);
@@ -242,7 +247,7 @@ private:
         Value result;
         for (;;) {
             switch (n->kind) {
-                case NodeKind::Var: result = slots_[base + n->slot]; break;
+                case NodeKind::Var: result = read(n, base); break;
                 case NodeKind::Lit: result = n->lit; break;
                 case NodeKind::Prim: result = prim(n, base); break;
                 case NodeKind::Generic: result = handover(n, base); break;

@@ -86,6 +86,10 @@ TEST(FastTier, AgreesWithTheReducer) {
         "a\\fa 3\n,fa\\n\\ha n\n,ha\\(x\\x+1)",
         "a\\fa 1 2 3\n,fa\\x\\K",
         "a\\twice(x\\x*3)5\n,twice\\f\\x\\f(f x)",
+        // values read for the last time leave their slot; values read again stay
+        "a\\fa(init[a],40)\n,fa\\s\\n\\(n<1)(rank s)(fa(s+init[bc])(n-1))",
+        "a\\fa(init[a],40)\n,fa\\s\\n\\(n<1)(rank s)(x{s+init[bc]}fa(x,n-1)+rank(s+s))",
+        "a\\fa(init[a],3)\n,fa\\s\\n\\(n<1)(rank s)((s<init[b])(fa(s+s)(n-1))(y\\s))",
         // a cycle demanded from inside compiled calls
         "a\\fa 5\n,fa\\n\\(n<1)(0+loop)(n+fa(n-1))\n,loop\\1+loop",
     };
