@@ -35,32 +35,19 @@ int parameter_count(Cell* body, Cell** inner) {
     return count;
 }
 
-// The definition of a letter is ((\ p) ((\ q) p)) (wanting two, answering the first), and so on.
-bool defined_as(const char* name, int params, const char* answer_letter_or_atom) {
-    if (find_builtin(name)) return false;
+// Whether a letter still has the Prelude's meaning: `params` parameters, answering the parameter
+// numbered `answer` (counted from 0) or, when `answer_atom` is given, that atom.
+bool keeps_prelude_shape(const char* name, int params, int answer, const char* answer_atom = nullptr) {
     const CellRef* def = find_definition(name);
-    if (!def) return false;
     Cell* inner = nullptr;
-    if (parameter_count(def->get(), &inner) != params || !is_atom(inner)) return false;
-    return atom_bytes(inner) == answer_letter_or_atom;
-}
-
-bool first_of_two(const char* name) {
-    const CellRef* def = find_definition(name);
-    if (!def || find_builtin(name)) return false;
-    Cell* inner = nullptr;
-    if (parameter_count(def->get(), &inner) != 2) return false;
-    Cell* first = right_of(left_of(def->get()));
-    Cell* second = right_of(left_of(right_of(def->get())));
-    return atom_bytes(inner) == atom_bytes(first) && atom_bytes(first) != atom_bytes(second);
-}
-
-bool identity(const char* name) {
-    const CellRef* def = find_definition(name);
-    if (!def || find_builtin(name)) return false;
-    Cell* inner = nullptr;
-    if (parameter_count(def->get(), &inner) != 1) return false;
-    return atom_bytes(inner) == atom_bytes(right_of(left_of(def->get())));
+    if (!def || find_builtin(name) || parameter_count(def->get(), &inner) != params || !is_atom(inner)) return false;
+    if (answer_atom) return atom_bytes(inner) == answer_atom;
+    Cell* lambda = def->get();
+    std::string_view letters[kMaxParams];
+    for (int i = 0; i < params; ++i, lambda = right_of(lambda)) letters[i] = atom_bytes(right_of(left_of(lambda)));
+    for (int i = answer + 1; i < params; ++i)
+        if (letters[i] == letters[answer]) return false;  // shadowed by a later parameter
+    return atom_bytes(inner) == letters[answer];
 }
 
 WordOp word_op_of(std::string_view name) {
@@ -145,7 +132,8 @@ Value value_of(CellRef c) {
 }
 
 Compiler::Compiler() {
-    select_ready_ = first_of_two("K") && defined_as("H", 1, "I") && identity("I");
+    select_ready_ =
+        keeps_prelude_shape("K", 2, 0) && keeps_prelude_shape("H", 1, 0, "I") && keeps_prelude_shape("I", 1, 0);
     Cell* inner = nullptr;
     const CellRef* brace = find_definition("{");
     bind_ready_ = brace && !find_builtin("{") && parameter_count(brace->get(), &inner) == 3;
@@ -154,7 +142,7 @@ Compiler::Compiler() {
 Code* Compiler::main_code(const CellRef& main) {
     Cell* inner = nullptr;
     const CellRef* lambda = find_definition("\\");
-    if (!identity("I") || !lambda || parameter_count(lambda->get(), &inner) != 3) return nullptr;
+    if (!keeps_prelude_shape("I", 1, 0) || !lambda || parameter_count(lambda->get(), &inner) != 3) return nullptr;
     if (parameter_count(main.get(), &inner) != 1) return nullptr;
     main_ = Code{main, 1, 1, nullptr};
     prepare(main_);
@@ -284,7 +272,8 @@ Node* Compiler::compile_spine(Cell* c, int depth, Code& code) {
         return n;
     }
     int k = head->params;
-    if (k == 0 || (m != k && !(m == k + 2 && select_ready_))) return make(NodeKind::Generic, c);
+    if (k == 0 || k > static_cast<int>(kMaxBuiltinArity) || (m != k && !(m == k + 2 && select_ready_)))
+        return make(NodeKind::Generic, c);
     Node* test = make(NodeKind::Prim, spine[k - 1]);
     test->builtin = head->builtin;
     test->head = head->atom;

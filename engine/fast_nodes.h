@@ -54,6 +54,9 @@ enum class WordOp : uint8_t { None, Plus, Dash, Mult, Less, Gteq, Same, Diff };
 
 struct Code;
 
+// Builtin calls with more arguments stay Generic.
+constexpr size_t kMaxBuiltinArity = 8;
+
 struct Node {
     NodeKind kind = NodeKind::Generic;
     WordOp op = WordOp::None;

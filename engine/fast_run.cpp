@@ -27,7 +27,6 @@ using fast::WordOp;
 
 FastCounters counters;
 
-constexpr size_t kMaxBuiltinArity = 8;
 constexpr size_t kStackBudget = size_t{64} << 20;
 constexpr size_t kFallbackStackBudget = size_t{1} << 20;
 
@@ -206,7 +205,7 @@ private:
             if (args[0].is_word && args[1].is_word && word_answer(n->op, args[0].word, args[1].word, out)) return out;
             return answer(n, args);
         }
-        Value args[kMaxBuiltinArity];
+        Value args[fast::kMaxBuiltinArity];
         arguments(n, base, args);
         return answer(n, args);
     }
@@ -228,7 +227,7 @@ private:
             if (choice >= 0) return choice ? n->parts[1] : n->parts[2];
             r = call_builtin(test, args);
         } else {
-            Value args[kMaxBuiltinArity];
+            Value args[fast::kMaxBuiltinArity];
             arguments(test, base, args);
             r = call_builtin(test, args);
         }

@@ -66,6 +66,8 @@ TEST(FastTier, AgreesWithTheReducer) {
         "a\\fa 3\n,fa\\n\\(n<(x\\x)) 1 2",
         "a\\fa 3\n,fa\\n\\(n<2) 1 2\n,K\\a\\b\\b",
         "a\\fa 3\n,fa\\n\\(n<2) 1 2\n,H\\a\\K",
+        "a\\fa 3\n,fa\\n\\(n<2) 1 2\n,I\\a\\a+1",
+        "a\\fa 3\n,fa\\n\\(n<2) 1 2\n,K\\a\\a\\a",
         "a\\fa 3 4\n,fa\\x\\y\\x+y\n,[+]\\x\\y\\x*y",
         "a\\fa 3 4\n,fa\\x\\y\\plus x y\n,plus\\x\\y\\x-y",
         "a\\fa 3\n,fa\\n\\(n<2) 1 2\n,[<]\\gteq",
