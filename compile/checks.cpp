@@ -18,9 +18,9 @@ namespace {
 constexpr const char* kTraceFile = "/tmp/redv.log";
 constexpr int kMaxParameters = 10;
 
-ErrorRecord Failure(std::string type, std::string name, std::string text) {
+ErrorRecord Failure(ReportType type, std::string name, std::string text) {
     ErrorRecord record;
-    record.Type = std::move(type);
+    record.Type = type;
     record.Name = std::move(name);
     record.Text = std::move(text);
     return record;
@@ -92,7 +92,7 @@ Cell* FindBinderOf(Cell* e, std::string_view key) {
         if (is_atom(c)) continue;
         Cell* f = left_of(c);
         Cell* x = right_of(c);
-        if (is_atom(f) && (tag_of(f) == '\\' || tag_of(f) == '{') && atom_is(x, key)) return c;
+        if (is_binder_tag(tag_of(f)) && atom_is(x, key)) return c;
         pending.push_back(x);
         pending.push_back(f);
     }
@@ -102,7 +102,7 @@ Cell* FindBinderOf(Cell* e, std::string_view key) {
 ErrorRecord FunkyFailure(const std::string& name, Cell* found) {
     std::string text = "Funky key in expression " + DisplayForm(printExpression(CellRef(found)));
     if (!name.empty()) text += " in function " + name;
-    return Failure("Funky", "", text + ".");
+    return Failure(ReportType::Funky, "", text + ".");
 }
 
 // Gives every place of every definition a lambda variable not bound elsewhere in it.
@@ -112,7 +112,8 @@ bool PlaceCheck(ErrorRecord& failure) {
         if (binders.places.empty()) continue;
         AppendTrace("First " + name + ": " + printExpression(body) + "\n");
         if (binders.places.size() + binders.letters.size() > 26) {
-            failure = Failure("Place", name, name.empty() ? "Place error." : "Place error in function " + name + ".");
+            failure = Failure(ReportType::Place, name,
+                              name.empty() ? "Place error." : "Place error in function " + name + ".");
             return false;
         }
         Renaming renaming;
@@ -151,7 +152,8 @@ bool AliveCheck(ErrorRecord& failure) {
         const CellRef* body = find_definition(n);
         if (!body) {
             std::string shown = DisplayForm(n);
-            failure = Failure("Alive", shown, "Alive [" + shown + "] referenced by [" + by + "] but not defined.");
+            failure =
+                Failure(ReportType::Alive, shown, "Alive [" + shown + "] referenced by [" + by + "] but not defined.");
             return false;
         }
         for (const std::string& m : ReferenceNames(*body))
@@ -161,20 +163,10 @@ bool AliveCheck(ErrorRecord& failure) {
     return true;
 }
 
-int LeadingLambdas(const Cell* body) {
-    int count = 0;
-    while (count <= kMaxParameters && is_pair(body) && is_pair(left_of(body)) &&
-           atom_is_char(left_of(left_of(body)), '\\')) {
-        ++count;
-        body = right_of(body);
-    }
-    return count;
-}
-
 bool ArityCheck(ErrorRecord& failure) {
     for (auto& [name, body] : definitions()) {
-        if (LeadingLambdas(body.get()) > kMaxParameters) {
-            failure = Failure("Arity", name, "Arity of function " + name + " may not exceed ten.");
+        if (leading_lambdas(body.get()) > kMaxParameters) {
+            failure = Failure(ReportType::Arity, name, "Arity of function " + name + " may not exceed ten.");
             return false;
         }
     }
@@ -203,9 +195,9 @@ bool LocalCheck(ErrorRecord& failure) {
         if (!free) continue;
         char letter = static_cast<char>('a' + __builtin_ctz(free));
         if (name.empty())
-            failure = Failure("Local", "", std::string("Local variable ") + letter + " unbound.");
+            failure = Failure(ReportType::Local, "", std::string("Local variable ") + letter + " unbound.");
         else
-            failure = Failure("Local", name,
+            failure = Failure(ReportType::Local, name,
                               std::string("Local variable ") + letter + " unbound in function [" + name + "].");
         return false;
     }

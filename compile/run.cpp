@@ -31,10 +31,10 @@ void runProgram(ErrorRecord& record, int64_t argv_address) {
                          ? fast_evaluate(*main, std::move(argument))
                          : evaluate(apply(CellRef::atom("I"), apply(*main, std::move(argument))));
     QUIB_CHECK(result);
-    if (result.is_atom() && result.tag() == ')') {
+    if (has_tag(result.get(), Tag::Cycle)) {
         std::string name(result.bytes().substr(1));
         record.Name = name;
-        record.Type = "Cycle";
+        record.Type = ReportType::Cycle;
         record.Text = "Cycle detected on function [" + name + "].";
         return;
     }
@@ -44,6 +44,6 @@ void runProgram(ErrorRecord& record, int64_t argv_address) {
     }
     std::string printed = printResult(result);
     record.Name = Shortened(printed);
-    record.Type = "Range";
+    record.Type = ReportType::Range;
     record.Text = "The program must return an integer. Instead we encountered:\n" + printed;
 }

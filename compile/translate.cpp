@@ -80,10 +80,6 @@ void VisitCells(Cell* root, Visit visit) {
     }
 }
 
-bool IsLambdaVariable(std::string_view text) { return text.size() == 1 && text[0] >= 'a' && text[0] <= 'z'; }
-
-bool IsBinderMark(unsigned char tag) { return tag == '\\' || tag == '{'; }
-
 // One C type: its size and the fields placed into it, in order.
 struct LayoutField {
     const char* name;
@@ -120,27 +116,6 @@ std::string Descriptor(const LayoutType& type) {
     std::string text = "[" + std::string(type.name);
     for (const Chunk& chunk : chunks) text += "[" + chunk.name + "[" + std::to_string(chunk.size) + "]]";
     return text + "]";
-}
-
-// Walks a name list's elements in order.
-template <class Visit>
-void ForEachListed(const Cell* list, Visit visit) {
-    while (is_pair(list)) {
-        visit(left_of(list));
-        list = right_of(list);
-    }
-}
-
-std::vector<CellRef> ListElements(const CellRef& list) {
-    std::vector<CellRef> out;
-    ForEachListed(list.get(), [&](Cell* x) { out.emplace_back(x); });
-    return out;
-}
-
-CellRef ListOf(const std::vector<CellRef>& elements) {
-    CellRef list = CellRef::atom("()");
-    for (auto it = elements.rbegin(); it != elements.rend(); ++it) list = CellRef::pair(*it, std::move(list));
-    return list;
 }
 
 }  // namespace
@@ -217,17 +192,13 @@ Binders CollectBinders(const CellRef& body) {
         if (is_atom(c)) return false;
         Cell* f = left_of(c);
         Cell* x = right_of(c);
-        if (!is_atom(f) || !IsBinderMark(tag_of(f)) || !is_atom(x)) return true;
+        if (!is_atom(f) || !is_binder_tag(tag_of(f)) || !is_atom(x)) return true;
         std::string_view key = atom_bytes(x);
         (IsLambdaVariable(key) ? found.letters : found.places).emplace(key);
         return false;
     });
     return found;
 }
-
-CellRef Places(const CellRef& body) { return NameList(CollectBinders(body).places); }
-
-CellRef BoundLetters(const CellRef& body) { return NameList(CollectBinders(body).letters); }
 
 CellRef RenameAll(const CellRef& body, const Renaming& renaming) {
     return RebuildBottomUp(
@@ -239,19 +210,8 @@ CellRef RenameAll(const CellRef& body, const Renaming& renaming) {
         Rejoin);
 }
 
-CellRef Rename(const CellRef& body, const CellRef& replacement, std::string_view name) {
-    Renaming renaming;
-    renaming.emplace(std::string(name), replacement);
-    return RenameAll(body, renaming);
-}
-
 bool IsReferenceName(std::string_view text) {
-    if (text.empty()) return false;
-    unsigned char first = static_cast<unsigned char>(text[0]);
-    if (IsBinderMark(first) || IsLambdaVariable(text)) return false;
-    if (IsLowerName(text)) return true;
-    if (text.size() != 1) return false;
-    return (first >= 'A' && first <= 'Z') || IsOperatorChar(first) || (first >= 1 && first <= 31) || first >= 127;
+    return IsNameAtom(text) && !is_binder_tag(static_cast<unsigned char>(text[0])) && !IsLambdaVariable(text);
 }
 
 NameSet ReferenceNames(const CellRef& body) {
@@ -263,47 +223,4 @@ NameSet ReferenceNames(const CellRef& body) {
         return true;
     });
     return names;
-}
-
-CellRef References(const CellRef& body) { return NameList(ReferenceNames(body)); }
-
-CellRef NameList(const NameSet& names) {
-    CellRef list = CellRef::atom("()");
-    for (auto it = names.rbegin(); it != names.rend(); ++it) list = CellRef::pair(CellRef::atom(*it), std::move(list));
-    return list;
-}
-
-CellRef ListSingleton(const CellRef& x) { return CellRef::pair(x, CellRef::atom("()")); }
-
-CellRef ListMerge(const CellRef& a, const CellRef& b) {
-    std::vector<CellRef> xs = ListElements(a), ys = ListElements(b), merged;
-    size_t i = 0, j = 0;
-    while (i < xs.size() || j < ys.size()) {
-        if (j == ys.size() || (i < xs.size() && xs[i].bytes() < ys[j].bytes())) {
-            merged.push_back(xs[i++]);
-        } else if (i == xs.size() || ys[j].bytes() < xs[i].bytes()) {
-            merged.push_back(ys[j++]);
-        } else {
-            merged.push_back(xs[i++]);
-            ++j;
-        }
-    }
-    return ListOf(merged);
-}
-
-bool ListMember(const CellRef& list, std::string_view atom) {
-    bool found = false;
-    ForEachListed(list.get(), [&](Cell* x) { found = found || atom_bytes(x) == atom; });
-    return found;
-}
-
-size_t ListCount(const CellRef& list) {
-    size_t count = 0;
-    ForEachListed(list.get(), [&](Cell*) { ++count; });
-    return count;
-}
-
-CellRef ListInsert(const CellRef& list, const CellRef& x) {
-    if (ListMember(list, x.bytes())) return list;
-    return ListMerge(list, ListSingleton(x));
 }

@@ -9,9 +9,18 @@ namespace {
 
 constexpr std::string_view kOperatorChars = "{,}~!@#$%^&*<>-|+/=\\.`'\":;?";
 
+}  // namespace
+
 bool IsSingleByteName(unsigned char c) { return (c >= 'A' && c <= 'Z') || (c >= 1 && c <= 31) || c >= 127; }
 
-}  // namespace
+bool IsLambdaVariable(std::string_view name) { return name.size() == 1 && name[0] >= 'a' && name[0] <= 'z'; }
+
+bool IsNameAtom(std::string_view bytes) {
+    if (IsLowerName(bytes)) return true;
+    if (bytes.size() != 1) return false;
+    unsigned char c = static_cast<unsigned char>(bytes[0]);
+    return IsSingleByteName(c) || IsOperatorChar(c);
+}
 
 bool IsOperatorChar(unsigned char c) { return kOperatorChars.find(static_cast<char>(c)) != std::string_view::npos; }
 

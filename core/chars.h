@@ -16,5 +16,12 @@ const std::map<std::string, std::string, std::less<>>& CharacterTable();
 const std::string* CharacterTableFind(std::string_view key);
 // Lower-case name: non-empty, only 'a'..'z' and '_'.
 bool IsLowerName(std::string_view name);
+// A lambda variable: one letter 'a'..'z'.
+bool IsLambdaVariable(std::string_view name);
+// A capital, a control byte or a byte above 126: names of one byte that need no brackets.
+bool IsSingleByteName(unsigned char c);
+// Whether an atom with these bytes names a definition or a lambda variable: a lower-case name,
+// a single-byte name or a bare operator character.
+bool IsNameAtom(std::string_view bytes);
 // One of the 27 operator characters "{,}~!@#$%^&*<>-|+/=\.`'\":;?".
 bool IsOperatorChar(unsigned char c);

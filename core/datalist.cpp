@@ -18,7 +18,7 @@ namespace {
 bool is_bracket(char ch) { return ch == '[' || ch == ']'; }
 
 // An atom is data exactly when it is a list literal; pairs carry the classification's marker.
-bool is_data_value(Cell* d) { return is_atom(d) ? tag_of(d) == '[' : is_data(d); }
+bool is_data_value(Cell* d) { return is_atom(d) ? has_tag(d, Tag::List) : is_data(d); }
 
 // Shortest and longest tree code the character table holds.
 std::pair<size_t, size_t> tree_code_lengths() {

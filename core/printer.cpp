@@ -35,9 +35,9 @@ Outline OutlineOf(std::string_view text) {
 }
 
 bool PrintsAsEmptyPair(unsigned char tag, Mode mode) {
-    if (tag == 0 || tag == ')' || tag == ']') return true;
+    if (tag == 0 || is_mark_tag(tag)) return true;
     if (mode == Mode::Expression) return false;
-    return tag == '(' || tag == ' ' || tag < 32 || tag == 127;
+    return tag == tag_byte(Tag::Text) || tag == tag_byte(Tag::Real) || tag < 32 || tag == 127;
 }
 
 // The list literal as the result printer writes it: each byte's signed value, control and
@@ -88,8 +88,8 @@ void AppendCountedText(std::string& out, const Cell* c, size_t limit) {
 // Atoms written as their own bytes; everything else has a short fixed outline.
 bool PrintsAsItself(unsigned char tag, Mode mode) {
     if (PrintsAsEmptyPair(tag, mode)) return false;
-    if (mode == Mode::Expression) return tag != ' ' && tag != '(';
-    return tag != '[';
+    if (mode == Mode::Expression) return tag != tag_byte(Tag::Real) && tag != tag_byte(Tag::Text);
+    return tag != tag_byte(Tag::List);
 }
 
 Outline AtomOutline(const Cell* c, Mode mode) {
@@ -97,7 +97,7 @@ Outline AtomOutline(const Cell* c, Mode mode) {
     if (PrintsAsEmptyPair(tag, mode)) return OutlineOf("()");
     if (PrintsAsItself(tag, mode)) return OutlineOf(atom_bytes(c));
     if (mode == Mode::Result) return OutlineOf(ResultListLiteral(c));
-    if (tag == ' ') return OutlineOf(RealText(c));
+    if (tag == tag_byte(Tag::Real)) return OutlineOf(RealText(c));
     return OutlineOf("init[]");  // same first, second and last bytes as any escaped text
 }
 
@@ -155,7 +155,7 @@ private:
             out_.append(bytes.substr(0, std::min(bytes.size(), kPrintLimit + 1)));
         } else if (mode_ == Mode::Result) {
             out_ += ResultListLiteral(c);
-        } else if (tag == ' ') {
+        } else if (tag == tag_byte(Tag::Real)) {
             out_ += RealText(c);
         } else {
             AppendCountedText(out_, c, kPrintLimit);

@@ -6,6 +6,7 @@
 #include <limits>
 #include <optional>
 
+#include "core/chars.h"
 #include "core/classify.h"
 #include "core/tables.h"
 #include "engine/fast_nodes.h"
@@ -19,14 +20,12 @@ constexpr int kMaxParams = 10;      // below the classification ceiling of 11
 constexpr int kMaxSpine = 16;       // the reducer rebuilds alias spines up to this depth
 constexpr int kMaxFrame = 200;
 
-bool is_variable_atom(const Cell* c) {
-    return is_atom(c) && atom_chars(c)[0] >= 'a' && atom_chars(c)[0] <= 'z' && atom_chars(c)[1] == 0;
-}
+bool is_variable_atom(const Cell* c) { return is_atom(c) && IsLambdaVariable(atom_bytes(c)); }
 
 // Leading lambda nodes of a body; -1 when a parameter is not a single letter.
 int parameter_count(Cell* body, Cell** inner) {
     int count = 0;
-    while (shape(body) == 'u') {
+    while (shape(body) == Shape::Lambda) {
         if (!is_variable_atom(right_of(left_of(body)))) return -1;
         ++count;
         body = right_of(body);
@@ -231,7 +230,7 @@ Node* Compiler::compile(Cell* c, int depth, Code& code) {
         }
         return make(NodeKind::Generic, c);
     }
-    if (shape(c) == 'i') return compile_bind(c, depth, code);
+    if (shape(c) == Shape::Binding) return compile_bind(c, depth, code);
     return compile_spine(c, depth, code);
 }
 

@@ -17,8 +17,9 @@ struct ErrnoPair {
 
 // Linux numbers these differently; each pair is swapped, so the mapping stays one-to-one.
 constexpr ErrnoPair kMovedErrors[] = {
-    {EAGAIN, 140},  // EWOULDBLOCK
-    {EOVERFLOW, 132}, {ENOTSOCK, 128}, {EOPNOTSUPP, 130}, {ECONNABORTED, 106},
+    {EAGAIN, table_errno_value::ewouldblock},        {EOVERFLOW, table_errno_value::eoverflow},
+    {ENOTSOCK, table_errno_value::enotsock},         {EOPNOTSUPP, table_errno_value::eopnotsupp},
+    {ECONNABORTED, table_errno_value::econnaborted},
 };
 
 struct tm host_tm(const void* windows_tm) {

@@ -1,4 +1,4 @@
-// Translation passes, name lists and the sharing set.
+// Translation passes, binder and reference collection, and the sharing set.
 #include <gtest/gtest.h>
 
 #include "compile/translate.h"
@@ -13,10 +13,6 @@ CellRef P(CellRef f, CellRef x) { return apply(std::move(f), std::move(x)); }
 CellRef Lambda(std::string_view v, CellRef body) { return P(P(A("\\"), A(v)), std::move(body)); }
 CellRef Wing(CellRef key, CellRef value, CellRef body) {
     return P(P(P(A("{"), std::move(key)), std::move(value)), std::move(body));
-}
-CellRef List(std::initializer_list<const char*> names) {
-    NameSet set(names.begin(), names.end());
-    return NameList(set);
 }
 
 TEST(Translate, LayoutText) {
@@ -61,33 +57,21 @@ TEST(Translate, BindersPlacesAndReferences) {
     CellRef body = Lambda(
         "acc",
         Lambda("a", Wing(A("acc"), A("12"), Wing(A("_"), A("b"), P(P(A("plus"), A("acc")), P(A("Kx"), A("[q]")))))));
-    EXPECT_EQ(TreeNotation(Places(body)), "(_ (acc ()))");
-    EXPECT_EQ(TreeNotation(BoundLetters(body)), "(a ())");
-    EXPECT_EQ(TreeNotation(References(body)), "(_ (acc (plus ())))");
+    Binders binders = CollectBinders(body);
+    EXPECT_EQ(binders.places, (NameSet{"_", "acc"}));
+    EXPECT_EQ(binders.letters, NameSet{"a"});
+    EXPECT_EQ(ReferenceNames(body), (NameSet{"_", "acc", "plus"}));
     CellRef odd = P(P(A("\x01"), A("K")), P(A("+"), P(A("\xff"), A("a"))));
-    EXPECT_EQ(TreeNotation(References(odd)), "(\x01 (+ (K (\xff ()))))");
+    EXPECT_EQ(ReferenceNames(odd), (NameSet{"\x01", "+", "K", "\xff"}));  // bytewise: \xff sorts last
 }
 
 TEST(Translate, RenameIgnoresScopes) {
     CellRef body = Lambda("acc", P(P(A("plus"), A("acc")), Lambda("acc", A("acc"))));
-    EXPECT_EQ(TreeNotation(Rename(body, A("c"), "acc")), "((\\ c) ((plus c) ((\\ c) c)))");
+    EXPECT_EQ(TreeNotation(RenameAll(body, Renaming{{"acc", A("c")}})), "((\\ c) ((plus c) ((\\ c) c)))");
     Renaming both{{"[+]", A("a")}, {"+", A("a")}, {"zz", A("b")}};
     EXPECT_EQ(TreeNotation(RenameAll(P(P(A("+"), A("zz")), A("[+]")), both)), "((a b) a)");
     CellRef untouched = P(A("f"), A("g"));
-    EXPECT_TRUE(Rename(untouched, A("c"), "acc").same(untouched));
-}
-
-TEST(Translate, NameLists) {
-    EXPECT_EQ(TreeNotation(ListSingleton(A("x"))), "(x ())");
-    EXPECT_EQ(TreeNotation(ListMerge(List({"a", "c"}), List({"b", "c", "d"}))), "(a (b (c (d ()))))");
-    EXPECT_EQ(TreeNotation(ListMerge(List({}), List({"b"}))), "(b ())");
-    EXPECT_EQ(TreeNotation(ListInsert(List({"ab", "b"}), A("a"))), "(a (ab (b ())))");
-    EXPECT_EQ(TreeNotation(ListInsert(List({"ab", "b"}), A("b"))), "(ab (b ()))");
-    EXPECT_EQ(TreeNotation(ListMerge(List({"\xff"}), List({"z"}))), "(z (\xff ()))");  // bytes are unsigned
-    EXPECT_TRUE(ListMember(List({"a", "b"}), "b"));
-    EXPECT_FALSE(ListMember(List({"a", "b"}), "c"));
-    EXPECT_EQ(ListCount(List({"a", "b", "c"})), 3u);
-    EXPECT_EQ(ListCount(List({})), 0u);
+    EXPECT_TRUE(RenameAll(untouched, Renaming{{"acc", A("c")}}).same(untouched));
 }
 
 TEST(Share, EqualSubexpressionsBecomeOneCell) {
@@ -134,11 +118,11 @@ TEST(Translate, MillionDeepBodiesPass) {
     EXPECT_TRUE(PairPatternExpansion(body).same(body));
     EXPECT_EQ(CollectBinders(body).places.size(), 1u);
     EXPECT_EQ(ReferenceNames(body).size(), 2u);
-    CellRef renamed = Rename(body, A("c"), "acc");
+    CellRef renamed = RenameAll(body, Renaming{{"acc", A("c")}});
     EXPECT_EQ(ReferenceNames(renamed), NameSet{"fn"});
     EmptySharingSet();
     CellRef shared = Share(renamed);
-    EXPECT_TRUE(Share(Rename(body, A("c"), "acc")).same(shared));
+    EXPECT_TRUE(Share(RenameAll(body, Renaming{{"acc", A("c")}})).same(shared));
     CellRef half = A("fn");
     for (int i = 0; i < kDepth / 2; ++i) half = P(std::move(half), A(i % 2 ? "c" : "[q]"));
     CellRef inner = shared.right();
