@@ -13,7 +13,7 @@ namespace {
 constexpr size_t kNameLimit = 57;
 constexpr size_t kNameKept = 53;
 
-std::string Shortened(const std::string& text) {
+std::string shortened_name(const std::string& text) {
     if (text.size() < kNameLimit) return text;
     return text.substr(0, kNameKept) + "...";
 }
@@ -43,7 +43,7 @@ void runProgram(ErrorRecord& record, int64_t argv_address) {
         return;
     }
     std::string printed = printResult(result);
-    record.Name = Shortened(printed);
+    record.Name = shortened_name(printed);
     record.Type = ReportType::Range;
     record.Text = "The program must return an integer. Instead we encountered:\n" + printed;
 }

@@ -15,7 +15,7 @@ namespace {
 // Rebuilds a graph bottom-up without native recursion. on_atom maps each atom; on_pair gets
 // the original pair and its rebuilt parts. A cell reached along several paths is rebuilt once.
 template <class OnAtom, class OnPair>
-CellRef RebuildBottomUp(Cell* root, OnAtom on_atom, OnPair on_pair) {
+CellRef rebuild_bottom_up(Cell* root, OnAtom on_atom, OnPair on_pair) {
     struct Item {
         Cell* cell;
         bool parts_done;
@@ -57,17 +57,17 @@ CellRef RebuildBottomUp(Cell* root, OnAtom on_atom, OnPair on_pair) {
 }
 
 // The pair (l r), reusing the original when neither part changed.
-CellRef Rejoin(Cell* original, CellRef l, CellRef r) {
+CellRef rejoin(Cell* original, CellRef l, CellRef r) {
     if (l.get() == left_of(original) && r.get() == right_of(original)) return CellRef(original);
     return CellRef::pair(std::move(l), std::move(r));
 }
 
-CellRef KeepAtom(Cell* c) { return CellRef(c); }
+CellRef keep_atom(Cell* c) { return CellRef(c); }
 
 // Visits every pair once (shared ones included) and every atom on each path to it, without
 // native recursion.
 template <class Visit>
-void VisitCells(Cell* root, Visit visit) {
+void visit_cells(Cell* root, Visit visit) {
     std::vector<Cell*> pending{root};
     std::unordered_set<Cell*> seen;
     while (!pending.empty()) {
@@ -93,7 +93,7 @@ struct LayoutType {
 };
 
 // Splits the gap that holds each field into the bytes before it, the field, the bytes after it.
-std::string Descriptor(const LayoutType& type) {
+std::string descriptor(const LayoutType& type) {
     struct Chunk {
         std::string name;  // empty: a gap
         int size;
@@ -120,7 +120,7 @@ std::string Descriptor(const LayoutType& type) {
 
 }  // namespace
 
-std::string LayoutText() {
+std::string layout_text() {
     static const std::vector<LayoutType> kTypes = {
         {"addrinfo",
          48,
@@ -146,26 +146,26 @@ std::string LayoutText() {
         {"time_t", 8, {}},
     };
     std::string text = "[";
-    for (const LayoutType& type : kTypes) text += Descriptor(type);
+    for (const LayoutType& type : kTypes) text += descriptor(type);
     return text + "]";
 }
 
 // A quoted expression becomes (V "[source]" value): its text before expansion, then its value.
-CellRef QuoteExpansion(const CellRef& body) {
-    return RebuildBottomUp(body.get(), KeepAtom, [](Cell* original, CellRef l, CellRef r) {
+CellRef quote_expansion(const CellRef& body) {
+    return rebuild_bottom_up(body.get(), keep_atom, [](Cell* original, CellRef l, CellRef r) {
         Cell* f = left_of(original);
         if (is_atom(f) && tag_of(f) == '`') {
             std::string source = "[" + printExpression(CellRef(right_of(original))) + "]";
             return apply(apply(CellRef::atom("V"), CellRef::atom(std::move(source))), std::move(r));
         }
-        return Rejoin(original, std::move(l), std::move(r));
+        return rejoin(original, std::move(l), std::move(r));
     });
 }
 
 // ((({ (k1 k2)) v) body) binds k2 to v, then k1 to v's first and k2 to v's second component.
-CellRef PairPatternExpansion(const CellRef& body) {
-    return RebuildBottomUp(body.get(), KeepAtom, [](Cell* original, CellRef l, CellRef r) {
-        CellRef e = Rejoin(original, std::move(l), std::move(r));
+CellRef pair_pattern_expansion(const CellRef& body) {
+    return rebuild_bottom_up(body.get(), keep_atom, [](Cell* original, CellRef l, CellRef r) {
+        CellRef e = rejoin(original, std::move(l), std::move(r));
         Cell* wing = left_of(e.get());
         if (!is_pair(wing) || !is_pair(left_of(wing))) return e;
         Cell* binder = left_of(wing);
@@ -186,40 +186,40 @@ CellRef PairPatternExpansion(const CellRef& body) {
     });
 }
 
-Binders CollectBinders(const CellRef& body) {
+Binders collect_binders(const CellRef& body) {
     Binders found;
-    VisitCells(body.get(), [&](Cell* c) {
+    visit_cells(body.get(), [&](Cell* c) {
         if (is_atom(c)) return false;
         Cell* f = left_of(c);
         Cell* x = right_of(c);
         if (!is_atom(f) || !is_binder_tag(tag_of(f)) || !is_atom(x)) return true;
         std::string_view key = atom_bytes(x);
-        (IsLambdaVariable(key) ? found.letters : found.places).emplace(key);
+        (is_lambda_variable(key) ? found.letters : found.places).emplace(key);
         return false;
     });
     return found;
 }
 
-CellRef RenameAll(const CellRef& body, const Renaming& renaming) {
-    return RebuildBottomUp(
+CellRef rename_all(const CellRef& body, const Renaming& renaming) {
+    return rebuild_bottom_up(
         body.get(),
         [&](Cell* c) {
             auto it = renaming.find(atom_bytes(c));
             return it == renaming.end() ? CellRef(c) : it->second;
         },
-        Rejoin);
+        rejoin);
 }
 
-bool IsReferenceName(std::string_view text) {
-    return IsNameAtom(text) && !is_binder_tag(static_cast<unsigned char>(text[0])) && !IsLambdaVariable(text);
+bool is_reference_name(std::string_view text) {
+    return is_name_atom(text) && !is_binder_tag(static_cast<unsigned char>(text[0])) && !is_lambda_variable(text);
 }
 
-NameSet ReferenceNames(const CellRef& body) {
+NameSet reference_names(const CellRef& body) {
     NameSet names;
-    VisitCells(body.get(), [&](Cell* c) {
+    visit_cells(body.get(), [&](Cell* c) {
         if (!is_atom(c)) return true;
         std::string_view text = atom_bytes(c);
-        if (IsReferenceName(text) && names.find(text) == names.end()) names.emplace(text);
+        if (is_reference_name(text) && names.find(text) == names.end()) names.emplace(text);
         return true;
     });
     return names;

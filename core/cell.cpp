@@ -128,7 +128,7 @@ size_t counted_length(const Cell* c) {
     const char* s = atom_chars(c);
     size_t n = 0;
     for (size_t i = 1; s[i] != ')'; ++i) {
-        int d = DigitValue(static_cast<unsigned char>(s[i]));
+        int d = digit_value(static_cast<unsigned char>(s[i]));
         QUIB_CHECK(d >= 0);
         n = n * 64 + static_cast<size_t>(d);
     }

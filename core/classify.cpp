@@ -47,7 +47,7 @@ void classify_atom(Cell* c) {
         return;
     }
     // Only lambda variables may be undefined: the checks reject every other undefined name.
-    QUIB_CHECK(IsLambdaVariable(bytes));
+    QUIB_CHECK(is_lambda_variable(bytes));
     write_arity(c, kArityCeiling, false);
     set_extent(c, uint64_t{1} << (first - 'a'));
 }
@@ -101,7 +101,7 @@ int leading_lambdas(const Cell* body) {
     return count;
 }
 
-bool is_classification_name(std::string_view name) { return IsNameAtom(name); }
+bool is_classification_name(std::string_view name) { return is_name_atom(name); }
 
 void classify_new_pair(Cell* c) { classify_pair(c); }
 

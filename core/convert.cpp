@@ -37,7 +37,7 @@ CellRef convert_literal(std::string_view text) {
             }
         } else {
             QUIB_CHECK(!open.empty());
-            const std::string* code = CharacterTableFind(std::string_view(reinterpret_cast<const char*>(&b), 1));
+            const std::string* code = character_table_find(std::string_view(reinterpret_cast<const char*>(&b), 1));
             element = convert_literal(code ? *code : TreeCode(401 + b));  // tree codes are shallow
         }
         open.back() = j_node(std::move(open.back()), std::move(element));

@@ -6,7 +6,7 @@
 
 const char kDigitAlphabet[65] = "_abcdefghijklmnopqrustvwzxy0123456789ABCDEFGHIJKLMNOPQRUSTVWZXY~";
 
-int DigitValue(unsigned char c) {
+int digit_value(unsigned char c) {
     static const auto table = [] {
         struct T {
             signed char v[256];
@@ -18,7 +18,7 @@ int DigitValue(unsigned char c) {
     return table.v[c];
 }
 
-const char* ReportTypeName(ReportType type) {
+const char* report_type_name(ReportType type) {
     switch (type) {
         case ReportType::Empty: return "Empty";
         case ReportType::Match: return "Match";
@@ -49,12 +49,12 @@ std::string PositionCode(int64_t p) {
 }
 
 std::string MakeErrorText(ReportType type, int64_t position, const std::string& detail) {
-    return ReportTypeName(type) + std::string("[") + PositionCode(position) + "]" + detail;
+    return report_type_name(type) + std::string("[") + PositionCode(position) + "]" + detail;
 }
 
 std::string FormatReport(const ErrorRecord& record) {
     if (IsEmpty(record)) return "No errors.\n";
-    std::string out = "Error.\n Type: " + std::string(ReportTypeName(record.Type)) + "\n";
+    std::string out = "Error.\n Type: " + std::string(report_type_name(record.Type)) + "\n";
     if (!record.Name.empty()) out += " Name: " + record.Name + "\n";
     out += record.Text + "\n\\/\n";
     return out;

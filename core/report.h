@@ -8,7 +8,7 @@
 
 // What a report is about; its name is written only when the report is formatted.
 enum class ReportType { Empty, Match, Comma, Built, Place, Alive, Arity, Funky, Local, Cycle, Range };
-const char* ReportTypeName(ReportType type);
+const char* report_type_name(ReportType type);
 
 struct ErrorRecord {
     std::string Name;
@@ -31,4 +31,4 @@ std::string EscapeName(const std::string& text);
 // The base-64 digit alphabet shared by position codes and counted-text lengths.
 extern const char kDigitAlphabet[65];
 // Value of one digit of the alphabet, or -1.
-int DigitValue(unsigned char c);
+int digit_value(unsigned char c);

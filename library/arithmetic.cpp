@@ -305,7 +305,7 @@ CellRef diff(CellRef app) { return equality(std::move(app), false); }
 CellRef cmpr(CellRef app) {
     Cell* args[2];
     builtin_args(app.get(), 2, args);
-    return make_integer(-CompareCells(args[0], args[1]));
+    return make_integer(-compare_cells(args[0], args[1]));
 }
 
 // ---- $ and ~ ----

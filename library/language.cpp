@@ -14,9 +14,9 @@ namespace {
 
 Cell* only_arg(const CellRef& app) { return right_of(app.get()); }
 
-CellRef type_builtin(CellRef app) { return Share(CellRef::atom(type_name(kind_of(only_arg(app))))); }
+CellRef type_builtin(CellRef app) { return share(CellRef::atom(type_name(kind_of(only_arg(app))))); }
 
-CellRef tern_builtin(CellRef app) { return Share(CellRef(only_arg(app))); }
+CellRef tern_builtin(CellRef app) { return share(CellRef(only_arg(app))); }
 
 CellRef leak_builtin(CellRef app) {
     return make_integer(static_cast<int64_t>(reinterpret_cast<uintptr_t>(only_arg(app))));

@@ -17,9 +17,8 @@ struct ErrnoPair {
 
 // Linux numbers these differently; each pair is swapped, so the mapping stays one-to-one.
 constexpr ErrnoPair kMovedErrors[] = {
-    {EAGAIN, table_errno_value::ewouldblock},        {EOVERFLOW, table_errno_value::eoverflow},
-    {ENOTSOCK, table_errno_value::enotsock},         {EOPNOTSUPP, table_errno_value::eopnotsupp},
-    {ECONNABORTED, table_errno_value::econnaborted},
+    {EAGAIN, errnum::kEwouldblock},    {EOVERFLOW, errnum::kEoverflow},       {ENOTSOCK, errnum::kEnotsock},
+    {EOPNOTSUPP, errnum::kEopnotsupp}, {ECONNABORTED, errnum::kEconnaborted},
 };
 
 struct tm host_tm(const void* windows_tm) {

@@ -19,7 +19,7 @@ ErrorRecord Prepare(std::string_view program) {
     return record;
 }
 
-ErrorRecord RunWhole(std::string_view program) { return LoadAndRun(program, 0); }
+ErrorRecord RunWhole(std::string_view program) { return load_and_run(program, 0); }
 
 std::string Body(std::string_view name) {
     const CellRef* body = find_definition(name);
@@ -47,7 +47,7 @@ TEST(Checks, FailuresNameTheirDefinition) {
     };
     for (const Case& c : cases) {
         ErrorRecord record = Prepare(c.program);
-        EXPECT_STREQ(ReportTypeName(record.Type), c.type) << c.program;
+        EXPECT_STREQ(report_type_name(record.Type), c.type) << c.program;
         EXPECT_EQ(record.Name, c.name) << c.program;
         EXPECT_EQ(record.Text, c.text) << c.program;
         EXPECT_EQ(record.Position, -1);

@@ -48,7 +48,7 @@ TEST(MatchBrackets, Failures) {
     for (const Case& c : cases) {
         ErrorRecord record;
         EXPECT_FALSE(MatchBrackets(c.text, record)) << c.text;
-        EXPECT_EQ(ReportTypeName(record.Type), c.detail.substr(0, 5)) << c.text;
+        EXPECT_EQ(report_type_name(record.Type), c.detail.substr(0, 5)) << c.text;
         EXPECT_EQ(record.Text, c.detail) << c.text;
         EXPECT_EQ(record.Position, c.position) << c.text;
     }
