@@ -20,7 +20,7 @@ constexpr int kMaxParams = 10;      // below the classification ceiling of 11
 constexpr int kMaxSpine = 16;       // the reducer rebuilds alias spines up to this depth
 constexpr int kMaxFrame = 200;
 
-bool is_variable_atom(const Cell* c) { return is_atom(c) && IsLambdaVariable(atom_bytes(c)); }
+bool is_variable_atom(const Cell* c) { return is_atom(c) && is_lambda_variable(atom_bytes(c)); }
 
 // Leading lambda nodes of a body; -1 when a parameter is not a single letter.
 int parameter_count(Cell* body, Cell** inner) {
