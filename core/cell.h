@@ -24,6 +24,8 @@ constexpr uint64_t kExtentLimit = uint64_t{1} << 26;
 constexpr uint8_t kAtomBit = 0x80;
 constexpr uint8_t kUnreducedBit = 0x40;
 constexpr uint8_t kDataMarker = 0x40;  // low seven bits of the top byte of a data cell
+constexpr uint8_t kClassMask = 0x7F;   // the top byte below the atom bit: zero until classified
+constexpr uint8_t kArityMask = 0x3F;   // the biased arity
 constexpr int kArityBias = 52;
 }  // namespace cellbits
 
@@ -42,7 +44,7 @@ inline void set_extent(Cell* c, uint64_t x) {
     QUIB_CHECK(x < cellbits::kExtentLimit);
     c->header = (c->header & ~(cellbits::kExtentMask << cellbits::kExtentShift)) | (x << cellbits::kExtentShift);
 }
-inline bool is_classified(const Cell* c) { return (top_byte(c) & 0x7F) != 0; }
+inline bool is_classified(const Cell* c) { return (top_byte(c) & cellbits::kClassMask) != 0; }
 inline Cell* left_of(const Cell* c) { return reinterpret_cast<Cell* const*>(c + 1)[0]; }
 inline Cell* right_of(const Cell* c) { return reinterpret_cast<Cell* const*>(c + 1)[1]; }
 inline const char* atom_chars(const Cell* c) { return reinterpret_cast<const char*>(c + 1); }

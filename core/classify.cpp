@@ -1,6 +1,7 @@
 // Cell classification, cached in the header's top byte and extent; each cell is classified once.
 #include "core/classify.h"
 
+#include <array>
 #include <vector>
 
 #include "core/atoms.h"
@@ -58,7 +59,7 @@ void classify_pair(Cell* c) {
     Cell* l = left_of(c);
     Cell* r = right_of(c);
     uint8_t tl = top_byte(l), tr = top_byte(r);
-    bool dl = (tl & 0x7F) == kDataMarker, dr = (tr & 0x7F) == kDataMarker;
+    bool dl = (tl & kClassMask) == kDataMarker, dr = (tr & kClassMask) == kDataMarker;
     uint64_t count = c->header & kCountMask;
     if (dl && dr) {
         uint64_t el = extent_of(l), er = extent_of(r);
@@ -70,7 +71,7 @@ void classify_pair(Cell* c) {
     if (dl) {
         n = 0;
     } else {
-        int al = (tl & 0x3F) - kArityBias;
+        int al = (tl & kArityMask) - kArityBias;
         n = (al == kArityCeiling || al <= kArityFloor) ? al : al - 1;
     }
     uint32_t fl = free_of(l), fr = free_of(r);
@@ -80,7 +81,7 @@ void classify_pair(Cell* c) {
     if (ll && has_tag(ll, Tag::Lambda)) {
         mask = fr & ~fl;  // a lambda node: the body's variables without its own
     } else {
-        int nr = dr ? 1 : (tr & 0x3F) - kArityBias;
+        int nr = dr ? 1 : (tr & kArityMask) - kArityBias;
         flag = (!dl && (tl & kUnreducedBit)) || (!dr && (tr & kUnreducedBit)) || nr < 1;
         if (ll && has_tag(ll, Tag::Binding))
             mask = fr;  // (({ v) B): the bound expression
@@ -144,6 +145,18 @@ void classify_graph(Cell* c) {
     }
 }
 
+namespace {
+
+// Heads whose arguments are not evaluated before the contraction: the Prelude's combinators
+// that select or rearrange, and the two lazy connectives.
+constexpr std::array<bool, 256> kLazyHeads = [] {
+    std::array<bool, 256> lazy{};
+    for (unsigned char c : std::string_view("&ABCDEFHIJKLNQRTUVXZ|")) lazy[c] = true;
+    return lazy;
+}();
+
+}  // namespace
+
 bool is_lazy_head(Cell* c) {
     classify(c);
     while (is_pair(c) && !data_marked(c)) {
@@ -153,32 +166,7 @@ bool is_lazy_head(Cell* c) {
     return is_lazy_tag(tag_of(c));
 }
 
-bool is_lazy_tag(unsigned char tag) {
-    switch (tag) {
-        case '&':
-        case 'A':
-        case 'B':
-        case 'C':
-        case 'D':
-        case 'E':
-        case 'F':
-        case 'H':
-        case 'I':
-        case 'J':
-        case 'K':
-        case 'L':
-        case 'N':
-        case 'Q':
-        case 'R':
-        case 'T':
-        case 'U':
-        case 'V':
-        case 'X':
-        case 'Z':
-        case '|': return true;
-        default: return false;
-    }
-}
+bool is_lazy_tag(unsigned char tag) { return kLazyHeads[tag]; }
 
 Shape shape(const Cell* c) {
     if (!is_pair(c)) return Shape::Other;

@@ -22,8 +22,8 @@ inline CellRef classified_pair(CellRef l, CellRef r) {
 }
 
 namespace classbits {
-inline bool data_marked(const Cell* c) { return (top_byte(c) & 0x7F) == cellbits::kDataMarker; }
-inline int stored_arity(const Cell* c) { return (top_byte(c) & 0x3F) - cellbits::kArityBias; }
+inline bool data_marked(const Cell* c) { return (top_byte(c) & cellbits::kClassMask) == cellbits::kDataMarker; }
+inline int stored_arity(const Cell* c) { return (top_byte(c) & cellbits::kArityMask) - cellbits::kArityBias; }
 inline bool unreduced_bit(const Cell* c) { return (top_byte(c) & cellbits::kUnreducedBit) != 0; }
 // The extent holds free variables except for data and the atoms that keep their length there.
 inline uint32_t free_of(const Cell* c) {
