@@ -20,11 +20,6 @@ struct BuiltinEntry {
 
 using BuiltinTable = std::map<std::string, BuiltinEntry, std::less<>>;
 
-// The one path by which every engine runs a builtin's handler.
-inline CellRef invoke_builtin(const BuiltinEntry& entry, CellRef application) {
-    return entry.handler(std::move(application));
-}
-
 // Built on first access and again after a reset.
 BuiltinTable& builtin_table();
 void reset_builtin_table();
