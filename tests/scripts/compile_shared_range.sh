@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # A result that doubles itself forty times by sharing prints as a text of about 2^40 cells;
-# its Range report must come promptly, cut to the printing limit and ended with "...".
+# its Range report is cut to the printing limit and ended with "...", so printing stops there
+# instead of walking the whole value.
 set -u
 quib=$1
 work=$(mktemp -d)
