@@ -15,7 +15,7 @@ trap 'rm -rf "$work"' EXIT
   printf ',twice\\x\\V x x\n'
 } > "$work/doubled.quib"
 
-timeout 60 "$quib" "$work/doubled.quib" 2> "$work/err"
+timeout 600 "$quib" "$work/doubled.quib" 2> "$work/err"
 status=$?
 fail=0
 [ "$status" = 128 ] || { echo "status $status, expected 128"; fail=1; }

@@ -12,7 +12,7 @@ fail=0
 # a crash), and standard output STDOUT when given.
 run() {
   local name=$1 expected=$2 out=${3-}
-  timeout 110 "$quib" "$work/$name.quib" > "$work/$name.out" 2> "$work/$name.err"
+  timeout 250 "$quib" "$work/$name.quib" > "$work/$name.out" 2> "$work/$name.err"
   local status=$?
   if [ "$status" != "$expected" ]; then
     echo "$name: status $status, expected $expected"

@@ -14,7 +14,7 @@ peak_kb() {
 n = $n
 open('$work/deep.quib', 'w').write('a\\\\x{' + '[' * n + ']' * n + ' I}0')
 "
-  timeout 300 /usr/bin/time -f %M -o "$work/peak" "$quib" "$work/deep.quib" > "$work/out" 2> "$work/err"
+  timeout 500 /usr/bin/time -f %M -o "$work/peak" "$quib" "$work/deep.quib" > "$work/out" 2> "$work/err"
   local status=$?
   [ "$status" = 0 ] || { echo "depth $n: status $status" >&2; head -c 300 "$work/err" >&2; return 1; }
   [ ! -s "$work/out" ] && [ ! -s "$work/err" ] || { echo "depth $n: unexpected output" >&2; return 1; }
