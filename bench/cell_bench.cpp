@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <vector>
 
-#include "engine/cell.h"
+#include "core/cell.h"
 
 namespace {
 

@@ -2,9 +2,8 @@
 #include <chrono>
 #include <cstdio>
 
-#include "compile/run.h"
+#include "driver/pipeline.h"
 #include "engine/reducer.h"
-#include "front/loader.h"
 
 namespace {
 
@@ -24,20 +23,17 @@ constexpr Workload kWorkloads[] = {
 
 int main() {
     for (const Workload& w : kWorkloads) {
-        LoadPrelude();
-        ErrorRecord record;
-        LoadProgram(record, w.program);
         uint64_t before = reduction_steps();
         auto start = std::chrono::steady_clock::now();
-        if (IsEmpty(record)) runProgram(record, 0);
+        ErrorRecord record = LoadAndRun(w.program, 0);
         double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         uint64_t steps = reduction_steps() - before;
         if (!IsEmpty(record)) {
             std::printf("%-20s failed: %s\n", w.name, record.Text.c_str());
             continue;
         }
-        std::printf("%-20s %10llu steps %8.3f s %8.2f M steps/s\n", w.name,
-                    static_cast<unsigned long long>(steps), seconds, steps / seconds / 1e6);
+        std::printf("%-20s %10llu steps %8.3f s %8.2f M steps/s\n", w.name, static_cast<unsigned long long>(steps),
+                    seconds, steps / seconds / 1e6);
     }
     return 0;
 }

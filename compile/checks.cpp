@@ -6,12 +6,12 @@
 #include <set>
 #include <vector>
 
-#include "compile/printer.h"
 #include "compile/translate.h"
-#include "engine/classify.h"
-#include "engine/share.h"
-#include "engine/tables.h"
-#include "front/chars.h"
+#include "core/chars.h"
+#include "core/classify.h"
+#include "core/printer.h"
+#include "core/share.h"
+#include "core/tables.h"
 
 namespace {
 
@@ -205,7 +205,8 @@ bool LocalCheck(ErrorRecord& failure) {
         if (name.empty())
             failure = Failure("Local", "", std::string("Local variable ") + letter + " unbound.");
         else
-            failure = Failure("Local", name, std::string("Local variable ") + letter + " unbound in function [" + name + "].");
+            failure = Failure("Local", name,
+                              std::string("Local variable ") + letter + " unbound in function [" + name + "].");
         return false;
     }
     return true;

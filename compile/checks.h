@@ -1,6 +1,6 @@
 // prepareProgram: the fixed sequence of rewriting passes and checks before a run.
 #pragma once
 
-#include "driver/report.h"
+#include "core/report.h"
 
 void prepareProgram(ErrorRecord& record);

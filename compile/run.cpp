@@ -2,10 +2,10 @@
 #include "compile/run.h"
 
 #include "compile/checks.h"
-#include "compile/printer.h"
+#include "core/printer.h"
+#include "core/tables.h"
+#include "core/values.h"
 #include "engine/reducer.h"
-#include "engine/tables.h"
-#include "library/values.h"
 
 namespace {
 

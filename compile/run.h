@@ -3,6 +3,6 @@
 
 #include <cstdint>
 
-#include "driver/report.h"
+#include "core/report.h"
 
 void runProgram(ErrorRecord& record, int64_t argv_address);

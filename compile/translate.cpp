@@ -7,8 +7,8 @@
 #include <utility>
 #include <vector>
 
-#include "compile/printer.h"
-#include "front/chars.h"
+#include "core/chars.h"
+#include "core/printer.h"
 
 namespace {
 
@@ -80,9 +80,7 @@ void VisitCells(Cell* root, Visit visit) {
     }
 }
 
-bool IsLambdaVariable(std::string_view text) {
-    return text.size() == 1 && text[0] >= 'a' && text[0] <= 'z';
-}
+bool IsLambdaVariable(std::string_view text) { return text.size() == 1 && text[0] >= 'a' && text[0] <= 'z'; }
 
 bool IsBinderMark(unsigned char tag) { return tag == '\\' || tag == '{'; }
 

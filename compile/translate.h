@@ -6,7 +6,7 @@
 #include <set>
 #include <string>
 
-#include "engine/cell.h"
+#include "core/cell.h"
 
 // The C structure layouts programs read under the name "_".
 std::string LayoutText();
@@ -15,7 +15,7 @@ CellRef PairPatternExpansion(const CellRef& body);
 CellRef Places(const CellRef& body);        // name list
 CellRef BoundLetters(const CellRef& body);  // name list
 CellRef Rename(const CellRef& body, const CellRef& replacement, std::string_view name);
-CellRef References(const CellRef& body);    // name list
+CellRef References(const CellRef& body);  // name list
 
 // Name lists: sorted atoms ending in the atom "()".
 CellRef ListSingleton(const CellRef& x);
@@ -38,4 +38,3 @@ using Renaming = std::map<std::string, CellRef, std::less<>>;
 CellRef RenameAll(const CellRef& body, const Renaming& renaming);
 // Whether an atom's bytes would be looked up as a definition (the references collection).
 bool IsReferenceName(std::string_view text);
-

@@ -3,8 +3,8 @@
 #include <optional>
 #include <string>
 
+#include "core/report.h"
 #include "driver/pipeline.h"
-#include "driver/report.h"
 #include "platform/platform.h"
 
 namespace {
@@ -35,8 +35,9 @@ int ProcessStatus(int32_t status) {
 int run(int argc, char** argv);
 
 int main(int argc, char** argv) {
-    platform_startup();
-    // Deeply nested programs recurse in the front end and the passes; give them room.
+    // Every walk over a program-sized structure keeps its own stack, so depth never reaches the
+    // native one; what still recurses is bounded (the ten precedence levels, tree codes, the bit
+    // tree of one real). The large stack is a margin for those and for the C library's calls.
     return run_with_large_stack([&] { return run(argc, argv); });
 }
 
@@ -48,8 +49,8 @@ int run(int argc, char** argv) {
     }
     std::optional<std::string> text = ReadProgramFile(argv[1]);
     if (!text) {
-        std::string report = "Error.\n Type: Start\n Name: \"" + EscapeName(argv[1]) +
-                             "\"\nCould not read program file.\n\\/\n";
+        std::string report =
+            "Error.\n Type: Start\n Name: \"" + EscapeName(argv[1]) + "\"\nCould not read program file.\n\\/\n";
         std::fwrite(report.data(), 1, report.size(), stderr);
         return ProcessStatus(INT32_MIN);
     }

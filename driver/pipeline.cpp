@@ -4,16 +4,20 @@
 #include <cstdio>
 
 #include "compile/run.h"
-#include "driver/report.h"
-#include "engine/tables.h"
+#include "core/tables.h"
+#include "core/values.h"
 #include "front/loader.h"
-#include "library/values.h"
 
-int32_t RunPipeline(std::string_view text, char** argv) {
+ErrorRecord LoadAndRun(std::string_view text, int64_t argv_address) {
     LoadPrelude();
     ErrorRecord record;
     LoadProgram(record, text);
-    if (IsEmpty(record)) runProgram(record, static_cast<int64_t>(reinterpret_cast<intptr_t>(argv)));
+    if (IsEmpty(record)) runProgram(record, argv_address);
+    return record;
+}
+
+int32_t RunPipeline(std::string_view text, char** argv) {
+    ErrorRecord record = LoadAndRun(text, static_cast<int64_t>(reinterpret_cast<intptr_t>(argv)));
     if (IsEmpty(record)) {
         const CellRef* result = find_definition("");
         if (!result || !*result) AssertionFailure("quib", __LINE__);

@@ -8,13 +8,13 @@
 #include <unordered_map>
 #include <vector>
 
-#include "engine/atoms.h"
-#include "engine/classify.h"
-#include "engine/tables.h"
-#include "front/chars.h"
-#include "library/datalist.h"
-#include "library/registry.h"
-#include "library/values.h"
+#include "core/atoms.h"
+#include "core/builtins.h"
+#include "core/chars.h"
+#include "core/classify.h"
+#include "core/datalist.h"
+#include "core/tables.h"
+#include "core/values.h"
 
 namespace {
 
@@ -31,18 +31,10 @@ struct Frame {
 // The machine's own atoms are the shared combinator letters.
 CellRef atom(const char* s) { return s[1] == 0 ? letter_atom(s[0]) : CellRef::atom(s); }
 
-// A new pair whose parts are classified, classified at once so that no later walk is needed.
-CellRef classified_pair(CellRef l, CellRef r) {
-    CellRef p = CellRef::pair(std::move(l), std::move(r));
-    classify_new_pair(p.get());
-    return p;
-}
-
 bool is_numeral_tag(unsigned char t) { return t >= '0' && t <= '9'; }
 // Atoms that may name a definition: not numerals, literals, texts, reals, marks or the binders.
 bool is_name_tag(unsigned char t) {
-    return !is_numeral_tag(t) && t != '[' && t != '(' && t != ' ' && t != ']' && t != ')' && t != '{' &&
-           t != '\\';
+    return !is_numeral_tag(t) && t != '[' && t != '(' && t != ' ' && t != ']' && t != ')' && t != '{' && t != '\\';
 }
 
 CellRef j_node(CellRef front, CellRef last) { return apply2(atom("J"), std::move(front), std::move(last)); }
@@ -194,15 +186,9 @@ private:
         Frame f = std::move(stack_.back());
         stack_.pop_back();
         switch (f.kind) {
-            case FrameKind::Argument:
-                expr_ = classified_pair(std::move(expr_), std::move(f.cell));
-                break;
-            case FrameKind::Function:
-                expr_ = classified_pair(std::move(f.cell), std::move(expr_));
-                break;
-            case FrameKind::Binding:
-                expr_ = substitute(f.cell, expr_, f.variable);
-                break;
+            case FrameKind::Argument: expr_ = classified_pair(std::move(expr_), std::move(f.cell)); break;
+            case FrameKind::Function: expr_ = classified_pair(std::move(f.cell), std::move(expr_)); break;
+            case FrameKind::Binding: expr_ = substitute(f.cell, expr_, f.variable); break;
         }
     }
 
@@ -283,8 +269,7 @@ private:
         Cell* body = head.definition->get();
         if (shape(body) == 'u' || !is_normal_form(body)) return false;
         CellRef rebuilt(body);
-        for (int i = depth - 1; i >= 0; --i)
-            rebuilt = classified_pair(std::move(rebuilt), CellRef(right_of(spine[i])));
+        for (int i = depth - 1; i >= 0; --i) rebuilt = classified_pair(std::move(rebuilt), CellRef(right_of(spine[i])));
         expr_ = std::move(rebuilt);
         return true;
     }
@@ -456,33 +441,4 @@ uint64_t reduction_steps() { return steps_taken; }
 CellRef evaluate(CellRef expression) {
     Machine machine;
     return machine.run(std::move(expression));
-}
-
-namespace {
-
-// Works on borrowed cells and takes references only for what the result keeps.
-CellRef substitute_classified(Cell* b, Cell* value, uint32_t bit, char v) {
-    if (!(free_variables(b) & bit)) return CellRef(b);
-    if (is_atom(b)) return CellRef(value);
-    Cell* l = left_of(b);
-    Cell* r = right_of(b);
-    if (is_pair(l)) {
-        Cell* ll = left_of(l);
-        if (atom_is_char(ll, '\\')) return classified_pair(CellRef(l), substitute_classified(r, value, bit, v));
-        if (is_pair(ll) && atom_is_char(left_of(ll), '{')) {
-            // Binding node ((({ u) d) r): d always sees v; r only when u is not v.
-            CellRef bound = classified_pair(CellRef(ll), substitute_classified(right_of(l), value, bit, v));
-            if (atom_chars(right_of(ll))[0] == v) return classified_pair(std::move(bound), CellRef(r));
-            return classified_pair(std::move(bound), substitute_classified(r, value, bit, v));
-        }
-    }
-    return classified_pair(substitute_classified(l, value, bit, v), substitute_classified(r, value, bit, v));
-}
-
-}  // namespace
-
-CellRef substitute(const CellRef& body, const CellRef& value, char v) {
-    QUIB_CHECK(v >= 'a' && v <= 'z');
-    classify(value.get());
-    return substitute_classified(body.get(), value.get(), uint32_t{1} << (v - 'a'), v);
 }

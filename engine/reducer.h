@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "engine/cell.h"
+#include "core/cell.h"
 
 CellRef evaluate(CellRef expression);
 // Machine steps taken since the process started (for benchmarks).

@@ -3,8 +3,9 @@
 
 #include <vector>
 
-#include "driver/report.h"
-#include "front/chars.h"
+#include "core/chars.h"
+#include "core/report.h"
+#include "front/space.h"
 
 namespace {
 
@@ -50,15 +51,13 @@ bool CheckPairs(std::string_view text, std::string& detail, int64_t& position) {
         }
     }
     if (!open.empty())
-        return Fail("Match", open.back(),
-                    std::string("Right dangling ") + BracketName(text[open.back()]) + ".", detail, position);
+        return Fail("Match", open.back(), std::string("Right dangling ") + BracketName(text[open.back()]) + ".", detail,
+                    position);
     return true;
 }
 
 // A comma-holding parenthesis is a call list only when something callable stands right before it.
-bool OpensCallList(std::string_view text, size_t i) {
-    return i > 0 && !IsSpaceEater(text[i - 1]);
-}
+bool OpensCallList(std::string_view text, size_t i) { return i > 0 && !IsSpaceEater(text[i - 1]); }
 
 // Pass 2, backward: a parenthesis holding a top-level comma must be a call list.
 bool CheckCommas(std::string_view text, std::string& detail, int64_t& position) {
@@ -83,8 +82,7 @@ bool CheckCommas(std::string_view text, std::string& detail, int64_t& position) 
             if (text[marks.back()] == ',') {
                 if (!OpensCallList(text, i))
                     return Fail("Comma", marks.back(),
-                                "Comma encountered in parenthesization which is not a call list.", detail,
-                                position);
+                                "Comma encountered in parenthesization which is not a call list.", detail, position);
                 marks.pop_back();
             }
             marks.pop_back();

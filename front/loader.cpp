@@ -3,11 +3,12 @@
 
 #include <string>
 
-#include "engine/tables.h"
+#include "core/builtins.h"
+#include "core/chars.h"
+#include "core/tables.h"
 #include "front/brackets.h"
-#include "front/chars.h"
 #include "front/parser.h"
-#include "library/registry.h"
+#include "front/space.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 
 #include <string_view>
 
-#include "driver/report.h"
+#include "core/report.h"
 
 // The Prelude text, exactly as loaded.
 std::string_view PreludeText();

@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "driver/report.h"
+#include "core/chars.h"
+#include "core/report.h"
 #include "front/brackets.h"
-#include "front/chars.h"
 
 namespace {
 
@@ -30,7 +30,8 @@ const std::array<uint8_t, 256>& SeparatorLevels() {
         std::array<uint8_t, 256> t{};
         const char* rows[] = {";\\{", "?\n", "&|", "=<>#", "@ ", "+-:.", "*/%'", "^"};
         for (int level = 1; level <= 8; ++level)
-            for (const char* c = rows[level - 1]; *c; ++c) t[static_cast<unsigned char>(*c)] = static_cast<uint8_t>(level);
+            for (const char* c = rows[level - 1]; *c; ++c)
+                t[static_cast<unsigned char>(*c)] = static_cast<uint8_t>(level);
         return t;
     }();
     return levels;
@@ -263,9 +264,9 @@ private:
 
     std::string_view text_;
     std::vector<size_t> partner_;
-    std::vector<size_t> groups_;    // "(" and "{" openers, innermost groups first
-    std::vector<CellRef> items_;    // parse of each comma item of a group, by the item's first index
-    std::vector<CellRef> wholes_;   // parse of a comma-holding parenthesis' inside, by its opener
+    std::vector<size_t> groups_;   // "(" and "{" openers, innermost groups first
+    std::vector<CellRef> items_;   // parse of each comma item of a group, by the item's first index
+    std::vector<CellRef> wholes_;  // parse of a comma-holding parenthesis' inside, by its opener
 };
 
 }  // namespace

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "engine/cell.h"
+#include "core/cell.h"
 
 CellRef ParseExpression(std::string_view text);
 // Bytes the scans for separators have visited since the process started; a group skipped as a

@@ -4,11 +4,11 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "engine/share.h"
-#include "library/datalist.h"
-#include "library/numbers.h"
+#include "core/datalist.h"
+#include "core/numbers.h"
+#include "core/share.h"
+#include "core/values.h"
 #include "library/registry.h"
-#include "library/values.h"
 
 namespace {
 
@@ -69,8 +69,7 @@ std::string_view element_text(Cell* d, std::string& storage) {
 // A list literal of 2^26 bytes or more keeps no length and is read up to its first NUL,
 // so a list that long holding a NUL byte cannot be made: the answer is "Z".
 CellRef list_or_Z(std::string_view elements) {
-    if (elements.size() + 2 >= cellbits::kExtentLimit && elements.find('\0') != std::string_view::npos)
-        return atom_Z();
+    if (elements.size() + 2 >= cellbits::kExtentLimit && elements.find('\0') != std::string_view::npos) return atom_Z();
     return MakeListLiteral(elements);
 }
 
@@ -200,8 +199,8 @@ CellRef plus(CellRef app) {
     Operands x = operands(app);
     if (has_void(x)) return atom_Z();
     if (x.ka == 'a' && x.kb == 'a') {
-        bool sole = ref_count(app.get()) == 1 && ref_count(left_of(app.get())) == 1 && ref_count(x.a) == 1 &&
-                    x.a != x.b;
+        bool sole =
+            ref_count(app.get()) == 1 && ref_count(left_of(app.get())) == 1 && ref_count(x.a) == 1 && x.a != x.b;
         return append_counted_text(x.a, sole, counted_payload(x.b));
     }
     if (x.ka == x.kb && is_text_or_list(x.ka)) return plus_text_cases(x);
@@ -392,9 +391,8 @@ CellRef real(CellRef app) {
 }
 
 constexpr BuiltinRow kRows[] = {
-    {"plus", plus}, {"dash", dash}, {"mult", mult}, {"over", over}, {"cent", cent},
-    {"powa", powa}, {"less", less}, {"gteq", gteq}, {"same", same}, {"diff", diff},
-    {"buck", buck}, {"wave", wave}, {"cmpr", cmpr}, {"real", real},
+    {"plus", plus}, {"dash", dash}, {"mult", mult}, {"over", over}, {"cent", cent}, {"powa", powa}, {"less", less},
+    {"gteq", gteq}, {"same", same}, {"diff", diff}, {"buck", buck}, {"wave", wave}, {"cmpr", cmpr}, {"real", real},
 };
 
 }  // namespace

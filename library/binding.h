@@ -8,9 +8,9 @@
 #include <string>
 #include <type_traits>
 
-#include "engine/cell.h"
+#include "core/cell.h"
+#include "core/values.h"
 #include "library/registry.h"
-#include "library/values.h"
 
 // Argument codes:
 //   N  an integer (is_integer_arg)             -> to_int64
@@ -32,7 +32,9 @@ struct CArg {
     long l() const { return static_cast<long>(n); }
     size_t z() const { return static_cast<size_t>(n); }
     template <class T = void>
-    T* p() const { return reinterpret_cast<T*>(static_cast<intptr_t>(n)); }
+    T* p() const {
+        return reinterpret_cast<T*>(static_cast<intptr_t>(n));
+    }
     char* s() const { return p<char>(); }
     FILE* f() const { return p<FILE>(); }
 };
@@ -44,10 +46,10 @@ enum class ResultCode { Int, Dec, Real, Bool, I };
 // after its header, a counted text its first payload byte (NUL-terminated in the cell).
 inline int64_t to_address(Cell* c) {
     switch (kind_of(c)) {
-    case 'i': return to_int64(c);
-    case 'a': return reinterpret_cast<intptr_t>(atom_chars(c) + counted_payload_offset(c));
-    case 'u': return reinterpret_cast<intptr_t>(c + 1);
-    default: InternalFailure("truecast");
+        case 'i': return to_int64(c);
+        case 'a': return reinterpret_cast<intptr_t>(atom_chars(c) + counted_payload_offset(c));
+        case 'u': return reinterpret_cast<intptr_t>(c + 1);
+        default: InternalFailure("truecast");
     }
 }
 
@@ -69,29 +71,29 @@ inline bool is_text_arg(Cell* c) {
 // Checks one argument against its code and converts it; false leaves `out` unspecified.
 inline bool convert_arg(char code, Cell* c, CArg& out) {
     switch (code) {
-    case 'N':
-        if (!is_integer_arg(c)) return false;
-        out.n = to_int64(c);
-        return true;
-    case 'U': out.n = to_int64(c); return true;
-    case 'P':
-        if (!is_count_arg(c)) return false;
-        out.n = to_int64(c);
-        return true;
-    case 'A':
-        if (!is_integer_arg(c)) return false;
-        out.n = to_int64(c);
-        return out.n != 0;
-    case 'T':
-    case 'S':
-        if (!is_text_arg(c)) return false;
-        out.n = to_address(c);
-        return code == 'T' || out.n != 0;
-    case 'R':
-        if (tag_of(c) != ' ') return false;
-        out.r = real_of(c);
-        return true;
-    default: InternalFailure("argcode");
+        case 'N':
+            if (!is_integer_arg(c)) return false;
+            out.n = to_int64(c);
+            return true;
+        case 'U': out.n = to_int64(c); return true;
+        case 'P':
+            if (!is_count_arg(c)) return false;
+            out.n = to_int64(c);
+            return true;
+        case 'A':
+            if (!is_integer_arg(c)) return false;
+            out.n = to_int64(c);
+            return out.n != 0;
+        case 'T':
+        case 'S':
+            if (!is_text_arg(c)) return false;
+            out.n = to_address(c);
+            return code == 'T' || out.n != 0;
+        case 'R':
+            if (tag_of(c) != ' ') return false;
+            out.r = real_of(c);
+            return true;
+        default: InternalFailure("argcode");
     }
 }
 

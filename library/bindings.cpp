@@ -27,9 +27,9 @@ CellRef assert_handler(CellRef application) {
     Cell* flag = right_of(application.get());
     if (!is_atom(flag)) return atom_Z();
     switch (atom_chars(flag)[0]) {
-    case 'K': return atom_I();
-    case 'H': AssertionFailure("l", 242);
-    default: return atom_Z();
+        case 'K': return atom_I();
+        case 'H': AssertionFailure("l", 242);
+        default: return atom_Z();
     }
 }
 
@@ -148,7 +148,9 @@ constexpr BuiltinRow kRows[] = {
     {"modf", binding<"RA", Real, [](Args a) { return modf(a[0].r, a[1].p<double>()); }>},
     // Magnitudes are taken unsigned: the most negative value has a positive absolute value too.
     {"abs", binding<"N", Int, [](Args a) { return a[0].i() < 0 ? -static_cast<int64_t>(a[0].i()) : a[0].i(); }>},
-    {"labs", binding<"N", Int, [](Args a) { return a[0].n < 0 ? 0 - static_cast<uint64_t>(a[0].n) : static_cast<uint64_t>(a[0].n); }>},
+    {"labs",
+     binding<"N", Int,
+             [](Args a) { return a[0].n < 0 ? 0 - static_cast<uint64_t>(a[0].n) : static_cast<uint64_t>(a[0].n); }>},
     // Time, in the runtime's 64-bit time values and 36-byte broken-down times
     {"asctime", binding<"A", Int, [](Args a) { return win::asctime(a[0].p()); }>},
     {"ctime", binding<"A", Int, [](Args a) { return win::_ctime64(a[0].p<int64_t>()); }>},

@@ -4,10 +4,10 @@
 #include <cstring>
 #include <vector>
 
-#include "engine/classify.h"
-#include "engine/share.h"
+#include "core/classify.h"
+#include "core/share.h"
+#include "core/values.h"
 #include "library/registry.h"
-#include "library/values.h"
 
 namespace {
 
@@ -93,22 +93,10 @@ CellRef store(CellRef app) {
 }
 
 constexpr BuiltinRow kRows[] = {
-    {"type", type_builtin},
-    {"tern", tern_builtin},
-    {"leak", leak_builtin},
-    {"raws", raws_builtin},
-    {"rank", rank_builtin},
-    {"getu", load<uint32_t>},
-    {"gets", load<int32_t>},
-    {"gett", load<uint16_t>},
-    {"getv", load<int16_t>},
-    {"getw", load<int64_t>},
-    {"getz", load<int64_t>},
-    {"getx", load<uint8_t>},
-    {"gety", load<int8_t>},
-    {"setu", store<uint32_t>},
-    {"sett", store<uint16_t>},
-    {"setw", store<uint64_t>},
+    {"type", type_builtin},   {"tern", tern_builtin},    {"leak", leak_builtin},    {"raws", raws_builtin},
+    {"rank", rank_builtin},   {"getu", load<uint32_t>},  {"gets", load<int32_t>},   {"gett", load<uint16_t>},
+    {"getv", load<int16_t>},  {"getw", load<int64_t>},   {"getz", load<int64_t>},   {"getx", load<uint8_t>},
+    {"gety", load<int8_t>},   {"setu", store<uint32_t>}, {"sett", store<uint16_t>}, {"setw", store<uint64_t>},
     {"setx", store<uint8_t>},
 };
 

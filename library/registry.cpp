@@ -3,7 +3,7 @@
 
 #include <array>
 
-#include "engine/atoms.h"
+#include "core/atoms.h"
 
 namespace {
 
@@ -14,23 +14,27 @@ struct NamesOfArity {
 
 // The 223 builtins by arity.
 constexpr NamesOfArity kNames[] = {
-    {0, "abort addrinfo af_unspec ai_passive dirent eacces ebadf econnaborted efault eintr einval eio "
-        "emfile enfile enodev enomem enotsock enxio eopnotsupp eoverflow errno ewouldblock getchar rand "
-        "rand_max sock_stream stderr stdout time_t tmpfile"},
-    {1, "abs acos asctime asin assert atan atof atoi atol buck ceil clearerr closedir closesocket cos "
-        "cosh ctime erf erfc exit exp fabs fclose feof ferror fflush fgetc fileno floor free "
-        "freeaddrinfo ftell gai_strerror getc getenv gets gett getu getv getw getx gety getz gmtime "
-        "htonl htons init isalnum isalpha isascii isblank isdigit isgraph islower isprint ispunct "
-        "isspace isupper labs leaf leak left lisp localtime log lord lots malloc mktime ntohl ntohs "
-        "opendir perror putchar puts raise rank readdir real remove rewind rght rows sin sinh sqrt "
-        "srand strdup strerror strlen system tail tan tanh tern time tmpnam toascii tolower toupper "
-        "type wave"},
-    {2, "bzero calloc cats cent cmpr copy dash diff difftime fd_set fdopen fgetpos fmod fopen fputc "
-        "fputs frexp fsetpos gethostname gteq hypot ldexp less listen look modf mult nextafter over "
-        "plus pow powa putc raws realloc rename same setbuf sett setu setw setx shutdown strcasecmp "
-        "strcat strchr strcmp strcpy strnlen strpbrk strrchr strspn strstr strtod strtok ungetc"},
-    {3, "accept bind connect cork fgets fseek getpeername inet_pton into memchr memcmp memcpy memmove "
-        "memset read socket strncasecmp strncat strncmp strncpy strtok_r strtol strtoul write"},
+    {0,
+     "abort addrinfo af_unspec ai_passive dirent eacces ebadf econnaborted efault eintr einval eio "
+     "emfile enfile enodev enomem enotsock enxio eopnotsupp eoverflow errno ewouldblock getchar rand "
+     "rand_max sock_stream stderr stdout time_t tmpfile"},
+    {1,
+     "abs acos asctime asin assert atan atof atoi atol buck ceil clearerr closedir closesocket cos "
+     "cosh ctime erf erfc exit exp fabs fclose feof ferror fflush fgetc fileno floor free "
+     "freeaddrinfo ftell gai_strerror getc getenv gets gett getu getv getw getx gety getz gmtime "
+     "htonl htons init isalnum isalpha isascii isblank isdigit isgraph islower isprint ispunct "
+     "isspace isupper labs leaf leak left lisp localtime log lord lots malloc mktime ntohl ntohs "
+     "opendir perror putchar puts raise rank readdir real remove rewind rght rows sin sinh sqrt "
+     "srand strdup strerror strlen system tail tan tanh tern time tmpnam toascii tolower toupper "
+     "type wave"},
+    {2,
+     "bzero calloc cats cent cmpr copy dash diff difftime fd_set fdopen fgetpos fmod fopen fputc "
+     "fputs frexp fsetpos gethostname gteq hypot ldexp less listen look modf mult nextafter over "
+     "plus pow powa putc raws realloc rename same setbuf sett setu setw setx shutdown strcasecmp "
+     "strcat strchr strcmp strcpy strnlen strpbrk strrchr strspn strstr strtod strtok ungetc"},
+    {3,
+     "accept bind connect cork fgets fseek getpeername inet_pton into memchr memcmp memcpy memmove "
+     "memset read socket strncasecmp strncat strncmp strncpy strtok_r strtol strtoul write"},
     {4, "fread fwrite getaddrinfo inet_ntop recv send strftime"},
     {5, "setsockopt"},
     {6, "recvfrom sendto"},

@@ -46,20 +46,16 @@ constexpr BuiltinRow kRows[] = {
     {"connect", binding<"NNN", R::Int, [](Args a) { return net_connect(a[0].i(), a[1].p(), a[2].i()); }>},
     {"send", binding<"NTNN", R::Int, [](Args a) { return net_send(a[0].i(), a[1].p(), a[2].i(), a[3].i()); }>},
     {"sendto", binding<"NTNNNN", R::Int,
-                       [](Args a) {
-                           return net_sendto(a[0].i(), a[1].p(), a[2].i(), a[3].i(), a[4].p(), a[5].i());
-                       }>},
+                       [](Args a) { return net_sendto(a[0].i(), a[1].p(), a[2].i(), a[3].i(), a[4].p(), a[5].i()); }>},
     {"recv", binding<"NNNN", R::Int, [](Args a) { return net_recv(a[0].i(), a[1].p(), a[2].i(), a[3].i()); }>},
-    {"recvfrom", binding<"NNNNNN", R::Int,
-                         [](Args a) {
-                             return net_recvfrom(a[0].i(), a[1].p(), a[2].i(), a[3].i(), a[4].p(), a[5].p<int>());
-                         }>},
-    {"setsockopt", binding<"NNNNN", R::Int,
-                           [](Args a) { return net_setsockopt(a[0].i(), a[1].i(), a[2].i(), a[3].p(), a[4].i()); }>},
+    {"recvfrom",
+     binding<"NNNNNN", R::Int,
+             [](Args a) { return net_recvfrom(a[0].i(), a[1].p(), a[2].i(), a[3].i(), a[4].p(), a[5].p<int>()); }>},
+    {"setsockopt",
+     binding<"NNNNN", R::Int, [](Args a) { return net_setsockopt(a[0].i(), a[1].i(), a[2].i(), a[3].p(), a[4].i()); }>},
     {"shutdown", binding<"NN", R::Int, [](Args a) { return net_shutdown(a[0].i(), a[1].i()); }>},
     {"closesocket", binding<"N", R::Int, [](Args a) { return net_closesocket(a[0].i()); }>},
-    {"getpeername", binding<"NNN", R::Int,
-                            [](Args a) { return net_getpeername(a[0].i(), a[1].p(), a[2].p<int>()); }>},
+    {"getpeername", binding<"NNN", R::Int, [](Args a) { return net_getpeername(a[0].i(), a[1].p(), a[2].p<int>()); }>},
     {"gethostname", binding<"AN", R::Int, [](Args a) { return net_gethostname(a[0].s(), a[1].z()); }>},
     {"getaddrinfo", binding<"UUUU", R::Int,
                             [](Args a) {
@@ -74,8 +70,8 @@ constexpr BuiltinRow kRows[] = {
                             }>},
     {"gai_strerror", binding<"N", R::Int, [](Args a) { return net_gai_strerror(a[0].i()); }>},
     {"inet_pton", binding<"NAA", R::Int, [](Args a) { return net_inet_pton(a[0].i(), a[1].s(), a[2].p()); }>},
-    {"inet_ntop", binding<"NAAN", R::Int,
-                          [](Args a) { return net_inet_ntop(a[0].i(), a[1].p(), a[2].s(), a[3].z()); }>},
+    {"inet_ntop",
+     binding<"NAAN", R::Int, [](Args a) { return net_inet_ntop(a[0].i(), a[1].p(), a[2].s(), a[3].z()); }>},
     {"htonl", binding<"N", R::Int, [](Args a) { return swap32(a[0].u()); }>},
     {"htons", binding<"N", R::Int, [](Args a) { return swap16(static_cast<uint16_t>(a[0].n)); }>},
     {"ntohl", binding<"N", R::Dec, [](Args a) { return swap32(a[0].u()); }>},

@@ -5,11 +5,11 @@
 #include <optional>
 #include <string>
 
-#include "compile/printer.h"
-#include "engine/cell.h"
-#include "library/datalist.h"
+#include "core/cell.h"
+#include "core/datalist.h"
+#include "core/printer.h"
+#include "core/values.h"
 #include "library/registry.h"
-#include "library/values.h"
 
 namespace {
 

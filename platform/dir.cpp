@@ -3,13 +3,13 @@
 
 #include <dirent.h>
 #include <fcntl.h>
-#include <sys/stat.h>
 
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <optional>
 #include <string>
+#include <sys/stat.h>
 
 struct FoundEntry {
     std::string name;

@@ -7,12 +7,12 @@
 #include <string_view>
 
 struct DirEntryRecord {
-    uint32_t d_ino;      // always 0
-    int32_t d_off;       // position key of the next entry; 0x7FFFFFFF after the last
-    uint16_t d_reclen;   // always 296
+    uint32_t d_ino;     // always 0
+    int32_t d_off;      // position key of the next entry; 0x7FFFFFFF after the last
+    uint16_t d_reclen;  // always 296
     char gap1[6];
-    uint64_t d_namlen;   // length of d_name without its NUL
-    int32_t d_type;      // mode bits: 0x4000 directory, 0x8000 regular, 0x2000 device, 0xC000 link
+    uint64_t d_namlen;  // length of d_name without its NUL
+    int32_t d_type;     // mode bits: 0x4000 directory, 0x8000 regular, 0x2000 device, 0xC000 link
     char d_name[261];
     char gap2[7];
 };

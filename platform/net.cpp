@@ -3,18 +3,18 @@
 // at this boundary; address records are rebuilt in the program's layout.
 #include "platform/net.h"
 
-#include <arpa/inet.h>
 #include <netdb.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <sys/time.h>
 #include <unistd.h>
 
+#include <arpa/inet.h>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <initializer_list>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <sys/time.h>
 #include <utility>
 
 namespace {
@@ -73,8 +73,8 @@ int message_flags(int flags) {
 }
 
 constexpr std::initializer_list<Pair> kResolverCodes = {
-    {11002, EAI_AGAIN}, {10022, EAI_BADFLAGS},  {11003, EAI_FAIL},     {10047, EAI_FAMILY},
-    {8, EAI_MEMORY},    {11001, EAI_NONAME},    {10109, EAI_SERVICE},  {10044, EAI_SOCKTYPE},
+    {11002, EAI_AGAIN}, {10022, EAI_BADFLAGS}, {11003, EAI_FAIL},    {10047, EAI_FAMILY},
+    {8, EAI_MEMORY},    {11001, EAI_NONAME},   {10109, EAI_SERVICE}, {10044, EAI_SOCKTYPE},
 };
 int resolver_code(int host_code) {
     if (host_code == 0) return 0;
@@ -168,8 +168,8 @@ int net_getnameinfo(const void* address, int64_t length, char* host, uint64_t ho
                     uint64_t service_size, int flags) {
     HostAddress a(address, length);
     if (!a.pointer) return resolver_code(EAI_FAMILY);
-    int host_flags =
-        flags_to_host(flags, {{1, NI_NOFQDN}, {2, NI_NUMERICHOST}, {4, NI_NAMEREQD}, {8, NI_NUMERICSERV}, {0x10, NI_DGRAM}});
+    int host_flags = flags_to_host(
+        flags, {{1, NI_NOFQDN}, {2, NI_NUMERICHOST}, {4, NI_NAMEREQD}, {8, NI_NUMERICSERV}, {0x10, NI_DGRAM}});
     return resolver_code(getnameinfo(a.pointer, a.length, host, static_cast<socklen_t>(host_size), service,
                                      static_cast<socklen_t>(service_size), host_flags));
 }
@@ -207,8 +207,8 @@ int net_send(int s, const void* buffer, int length, int flags) {
 
 int net_sendto(int s, const void* buffer, int length, int flags, const void* address, int address_length) {
     HostAddress a(address, address_length);
-    return static_cast<int>(sendto(s, buffer, static_cast<size_t>(length), message_flags(flags) | MSG_NOSIGNAL,
-                                   a.pointer, a.length));
+    return static_cast<int>(
+        sendto(s, buffer, static_cast<size_t>(length), message_flags(flags) | MSG_NOSIGNAL, a.pointer, a.length));
 }
 
 int net_recv(int s, void* buffer, int length, int flags) {

@@ -1,14 +1,12 @@
-// POSIX stand-ins for the Windows runtime's start-up, and the interpreter's large stack.
+// The interpreter's large stack.
 #include "platform/platform.h"
 
 #include <pthread.h>
-#include <sys/mman.h>
 
 #include <cstdlib>
+#include <sys/mman.h>
 
 namespace {
-
-constexpr size_t kStackBytes = size_t{8} << 30;
 
 struct Job {
     const std::function<int()>* work;
@@ -23,22 +21,19 @@ void* run_job(void* arg) {
 
 }  // namespace
 
-void platform_startup() {}
-
-int run_with_large_stack(const std::function<int()>& work) {
-    void* stack = mmap(nullptr, kStackBytes, PROT_READ | PROT_WRITE,
+int run_with_large_stack(const std::function<int()>& work, size_t stack_bytes) {
+    void* stack = mmap(nullptr, stack_bytes, PROT_READ | PROT_WRITE,
                        MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE | MAP_STACK, -1, 0);
     // The lowest page stays unmapped so that an overflow faults instead of writing below the stack.
     if (stack != MAP_FAILED) mprotect(stack, 4096, PROT_NONE);
     pthread_attr_t attr;
     pthread_t thread;
     Job job{&work, 0};
-    if (stack == MAP_FAILED || pthread_attr_init(&attr) != 0 ||
-        pthread_attr_setstack(&attr, stack, kStackBytes) != 0 ||
+    if (stack == MAP_FAILED || pthread_attr_init(&attr) != 0 || pthread_attr_setstack(&attr, stack, stack_bytes) != 0 ||
         pthread_create(&thread, &attr, run_job, &job) != 0)
         return work();  // no large stack to be had: run on the ordinary one
     pthread_join(thread, nullptr);
     pthread_attr_destroy(&attr);
-    munmap(stack, kStackBytes);
+    munmap(stack, stack_bytes);
     return job.result;
 }

@@ -17,15 +17,12 @@ struct ErrnoPair {
 
 // Linux numbers these differently; each pair is swapped, so the mapping stays one-to-one.
 constexpr ErrnoPair kMovedErrors[] = {
-    {EAGAIN, 140},        // EWOULDBLOCK
-    {EOVERFLOW, 132},
-    {ENOTSOCK, 128},
-    {EOPNOTSUPP, 130},
-    {ECONNABORTED, 106},
+    {EAGAIN, 140},  // EWOULDBLOCK
+    {EOVERFLOW, 132}, {ENOTSOCK, 128}, {EOPNOTSUPP, 130}, {ECONNABORTED, 106},
 };
 
 struct tm host_tm(const void* windows_tm) {
-    struct tm t{};
+    struct tm t {};
     std::memcpy(&t, windows_tm, win::kTmSize);
     return t;
 }
@@ -56,9 +53,7 @@ namespace win {
 FILE* _fdopen(int fd, const char* mode) { return ::fdopen(fd, mode); }
 int _fileno(FILE* stream) { return ::fileno(stream); }
 int _read(int fd, void* buffer, unsigned count) { return static_cast<int>(::read(fd, buffer, count)); }
-int _write(int fd, const void* buffer, unsigned count) {
-    return static_cast<int>(::write(fd, buffer, count));
-}
+int _write(int fd, const void* buffer, unsigned count) { return static_cast<int>(::write(fd, buffer, count)); }
 int _stricmp(const char* a, const char* b) { return ::strcasecmp(a, b); }
 int _strnicmp(const char* a, const char* b, size_t n) { return ::strncasecmp(a, b, n); }
 char* _strdup(const char* s) { return ::strdup(s); }
@@ -79,10 +74,10 @@ char* strtok_s(char* s, const char* delimiters, char** context) {
 
 FILE* acrt_iob_func(unsigned index) {
     switch (index) {
-    case 0: return stdin;
-    case 1: return stdout;
-    case 2: return stderr;
-    default: return nullptr;
+        case 0: return stdin;
+        case 1: return stdout;
+        case 2: return stderr;
+        default: return nullptr;
     }
 }
 
@@ -97,9 +92,7 @@ int fsetpos(FILE* stream, const int64_t* position) {
     return ::fseeko(stream, static_cast<off_t>(*position), SEEK_SET) == 0 ? 0 : -1;
 }
 
-void setbuf(FILE* stream, char* buffer) {
-    ::setvbuf(stream, buffer, buffer ? _IOFBF : _IONBF, kBufferSize);
-}
+void setbuf(FILE* stream, char* buffer) { ::setvbuf(stream, buffer, buffer ? _IOFBF : _IONBF, kBufferSize); }
 
 char* tmpnam(char* buffer) {
     static char own[20];

@@ -3,10 +3,9 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "compile/run.h"
-#include "engine/tables.h"
-#include "front/loader.h"
-#include "library/values.h"
+#include "core/tables.h"
+#include "core/values.h"
+#include "driver/pipeline.h"
 #include "tests/fuzz/fuzz_common.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -14,10 +13,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     RunOnLargeStack([text] {
         static char program[] = "quib";
         static char* argv[] = {program, program, nullptr};
-        LoadPrelude();
-        ErrorRecord record;
-        LoadProgram(record, text);
-        if (IsEmpty(record)) runProgram(record, static_cast<int64_t>(reinterpret_cast<intptr_t>(argv)));
+        ErrorRecord record = LoadAndRun(text, static_cast<int64_t>(reinterpret_cast<intptr_t>(argv)));
         if (IsEmpty(record))
             to_int64(find_definition("")->get());
         else

@@ -1,16 +1,15 @@
 // The operator builtins called the way the reducer calls them, by kind and edge case.
-#include <gtest/gtest.h>
-
-#include "builtin_call.h"
-
 #include <cmath>
 #include <cstring>
 #include <limits>
 
-#include "engine/tables.h"
+#include <gtest/gtest.h>
+
+#include "builtin_call.h"
+#include "core/tables.h"
+#include "core/values.h"
 #include "front/loader.h"
 #include "library/registry.h"
-#include "library/values.h"
 
 namespace {
 
@@ -51,8 +50,7 @@ protected:
 
     static void check(std::initializer_list<Binary> cases) {
         for (const Binary& c : cases)
-            EXPECT_EQ(shown(call(c.op, c.a, c.b)), c.expected)
-                << c.op << " " << shown(c.a) << " " << shown(c.b);
+            EXPECT_EQ(shown(call(c.op, c.a, c.b)), c.expected) << c.op << " " << shown(c.a) << " " << shown(c.b);
     }
 };
 
@@ -128,7 +126,7 @@ TEST_F(Arithmetic, ExactIntegers) {
         {"powa", A("0"), A("5"), "0"},
         {"powa", A("1"), A("0100"), "1"},
         {"powa", A("01"), A("03"), "01"},
-        {"powa", A("2"), A("01"), "Z"},  // no integer
+        {"powa", A("2"), A("01"), "Z"},            // no integer
         {"powa", A("2"), A("100000000000"), "Z"},  // far too large
         {"powa", A("3"), A("40"), "12157665459056928801"},
     });
@@ -206,10 +204,10 @@ TEST_F(Arithmetic, NumbsNeverAbort) {
         {"dash", A("003"), A("007"), "00000"},  // -4
         {"mult", A("007"), A("000"), "0003"},   // -7
         {"cent", A("007"), A("003"), "001"},
-        {"plus", A("007"), A("3"), "0010"},     // a hint meets a numb: numb arithmetic
+        {"plus", A("007"), A("3"), "0010"},  // a hint meets a numb: numb arithmetic
         {"plus", A("3"), A("007"), "0010"},
-        {"dash", A("3"), A("007"), "00000"},    // -4 again, now from a hint and a numb
-        {"mult", A("02"), A("007"), "00003"},   // -14
+        {"dash", A("3"), A("007"), "00000"},   // -4 again, now from a hint and a numb
+        {"mult", A("02"), A("007"), "00003"},  // -14
         {"cent", A("7"), A("00"), "Z"},
         {"over", A("007"), A("003"), "Z"},
         {"over", A("7"), A("002"), "real:3.5"},
@@ -287,24 +285,15 @@ TEST_F(Arithmetic, BuckByKind) {
         CellRef a;
         std::string expected;
     } cases[] = {
-        {R(-0.0), "H"},
-        {R(2.5), "K"},
-        {R(-kNaN), "H"},
-        {A("017"), "H"},
-        {A("0"), "K"},
-        {bits("K", A("5")), "K"},
-        {A("00"), "K"},
-        {A("000"), "H"},
-        {T("abc"), "[a]"},
-        {T("\nx"), "[[p]]"},
-        {T("[x"), "[[q]]"},
-        {T("]x"), "[[r]]"},
-        {T(""), "Z"},
-        {A("[abc]"), "[ab]"},
-        {A("[a[bc]]"), "[a]"},
-        {apply(A("[ab]"), A("[c]")), "[ab]"},
-        {A("[]"), "Z"},
-        {A("plus"), "Z"},
+        {R(-0.0), "H"},        {R(2.5), "K"},
+        {R(-kNaN), "H"},       {A("017"), "H"},
+        {A("0"), "K"},         {bits("K", A("5")), "K"},
+        {A("00"), "K"},        {A("000"), "H"},
+        {T("abc"), "[a]"},     {T("\nx"), "[[p]]"},
+        {T("[x"), "[[q]]"},    {T("]x"), "[[r]]"},
+        {T(""), "Z"},          {A("[abc]"), "[ab]"},
+        {A("[a[bc]]"), "[a]"}, {apply(A("[ab]"), A("[c]")), "[ab]"},
+        {A("[]"), "Z"},        {A("plus"), "Z"},
     };
     for (Case& c : cases) EXPECT_EQ(shown(call("buck", c.a)), c.expected) << shown(c.a);
 }

@@ -1,9 +1,5 @@
 // The C runtime bindings called as the reducer calls them, the argument codes of the binding
 // family, and the runtime stand-ins with their errno translation.
-#include <gtest/gtest.h>
-
-#include "builtin_call.h"
-
 #include <unistd.h>
 
 #include <cerrno>
@@ -13,10 +9,13 @@
 #include <string>
 #include <vector>
 
-#include "engine/tables.h"
+#include <gtest/gtest.h>
+
+#include "builtin_call.h"
+#include "core/tables.h"
+#include "core/values.h"
 #include "library/binding.h"
 #include "library/registry.h"
-#include "library/values.h"
 #include "platform/runtime.h"
 
 namespace {
@@ -76,7 +75,9 @@ TEST_F(Bindings, ResultsByArgumentKind) {
         {"strtol of ff base 16", "strtol", {text("ff"), atom("0"), atom("16")}, "255"},
         {"strtol of a negative", "strtol", {text("-12"), atom("0"), atom("10")}, "012"},
         {"strtoul of a large value", "strtoul", {text("4000000000"), atom("0"), atom("10")}, "4000000000"},
-        {"strtoul beyond the signed range keeps the bits", "strtoul", {text("9223372036854775808"), atom("0"), atom("10")},
+        {"strtoul beyond the signed range keeps the bits",
+         "strtoul",
+         {text("9223372036854775808"), atom("0"), atom("10")},
          "09223372036854775808"},
         {"strtoul of -5 is a numeral", "strtoul", {text("-5"), atom("0"), atom("10")}, "05"},
         {"strcmp", "strcmp", {text("abc"), text("abd")}, "01"},
@@ -113,8 +114,8 @@ TEST_F(Bindings, StrerrorDescribesTheHostError) {
     struct Case {
         int table;
         int host;
-    } cases[] = {{140, EAGAIN}, {106, ECONNABORTED}, {128, ENOTSOCK}, {130, EOPNOTSUPP},
-                 {132, EOVERFLOW}, {13, EACCES}, {11, EAGAIN}};
+    } cases[] = {{140, EAGAIN},    {106, ECONNABORTED}, {128, ENOTSOCK}, {130, EOPNOTSUPP},
+                 {132, EOVERFLOW}, {13, EACCES},        {11, EAGAIN}};
     for (const Case& c : cases) {
         int64_t got = integer_of("strerror", {make_integer(c.table)});
         EXPECT_STREQ(reinterpret_cast<const char*>(got), std::strerror(c.host)) << c.table;
@@ -125,8 +126,7 @@ TEST_F(Bindings, ErrnoTranslationIsOneToOne) {
     // Linux numbers its errors below 134; the runtime's 140 has no host twin to come back to.
     for (int host = 0; host < 134; ++host) {
         EXPECT_EQ(errno_to_host(errno_to_table(host)), host) << host;
-        if (host != EAGAIN && host != ECONNABORTED && host != ENOTSOCK && host != EOPNOTSUPP &&
-            host != EOVERFLOW) {
+        if (host != EAGAIN && host != ECONNABORTED && host != ENOTSOCK && host != EOPNOTSUPP && host != EOVERFLOW) {
             for (int constant : {106, 128, 130, 132, 140}) EXPECT_NE(errno_to_table(host), constant) << host;
         }
     }
@@ -233,12 +233,11 @@ TEST_F(Bindings, ArgumentCodes) {
         CellRef value;
         bool accepted;
     } cases[] = {
-        {'N', atom("5"), true},    {'N', atom("K"), true},      {'N', atom("00"), false},
-        {'N', text("5"), false},   {'U', atom("abc"), true},    {'P', atom("0"), true},
-        {'P', atom("05"), false},  {'P', atom("K"), true},      {'A', atom("0"), false},
-        {'A', atom("8"), true},    {'T', atom("0"), true},      {'S', atom("0"), false},
-        {'S', text(""), true},     {'T', atom("[x]"), true},    {'T', atom("x"), false},
-        {'R', make_real(1), true}, {'R', atom("1"), false},
+        {'N', atom("5"), true},   {'N', atom("K"), true},   {'N', atom("00"), false}, {'N', text("5"), false},
+        {'U', atom("abc"), true}, {'P', atom("0"), true},   {'P', atom("05"), false}, {'P', atom("K"), true},
+        {'A', atom("0"), false},  {'A', atom("8"), true},   {'T', atom("0"), true},   {'S', atom("0"), false},
+        {'S', text(""), true},    {'T', atom("[x]"), true}, {'T', atom("x"), false},  {'R', make_real(1), true},
+        {'R', atom("1"), false},
     };
     for (Case& c : cases) {
         CArg out;

@@ -2,9 +2,9 @@
 // application of the name to the arguments (the first argument innermost).
 #pragma once
 
-#include <gtest/gtest.h>
-
 #include <vector>
+
+#include <gtest/gtest.h>
 
 #include "library/registry.h"
 

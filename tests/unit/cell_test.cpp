@@ -1,9 +1,9 @@
 // Cell header bits, reference counts and byte reading by atom kind.
-#include <gtest/gtest.h>
+#include "core/cell.h"
 
 #include <cstring>
 
-#include "engine/cell.h"
+#include <gtest/gtest.h>
 
 namespace {
 
@@ -27,9 +27,9 @@ TEST(Cell, FreshHeadersAndCounts) {
 TEST(Cell, HeaderFieldsAreWhereProgramsReadThem) {
     CellRef n = CellRef::atom("12345");
     uint64_t h = n.get()->header;
-    EXPECT_EQ(h & 0x3FFFFFFF, 1u);                  // count
-    EXPECT_EQ((h >> 30) & 0x3FFFFFF, 5u);           // extent: numeral length
-    EXPECT_EQ(h >> 63, 1u);                         // atom
+    EXPECT_EQ(h & 0x3FFFFFFF, 1u);         // count
+    EXPECT_EQ((h >> 30) & 0x3FFFFFF, 5u);  // extent: numeral length
+    EXPECT_EQ(h >> 63, 1u);                // atom
     CellRef name = CellRef::atom("abc");
     set_extent(name.get(), 0x3FFFFFF);
     EXPECT_EQ(name.get()->header & 0x3FFFFFFF, 1u);  // count untouched

@@ -3,7 +3,8 @@
 
 #include "compile/checks.h"
 #include "compile/run.h"
-#include "engine/tables.h"
+#include "core/tables.h"
+#include "driver/pipeline.h"
 #include "front/loader.h"
 #include "tree_notation.h"
 
@@ -18,14 +19,7 @@ ErrorRecord Prepare(std::string_view program) {
     return record;
 }
 
-ErrorRecord RunWhole(std::string_view program) {
-    LoadPrelude();
-    ErrorRecord record;
-    LoadProgram(record, program);
-    EXPECT_TRUE(IsEmpty(record)) << record.Text;
-    runProgram(record, 0);
-    return record;
-}
+ErrorRecord RunWhole(std::string_view program) { return LoadAndRun(program, 0); }
 
 std::string Body(std::string_view name) {
     const CellRef* body = find_definition(name);

@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "compile/translate.h"
-#include "engine/share.h"
+#include "core/share.h"
 #include "front/loader.h"
 #include "tree_notation.h"
 
@@ -58,8 +58,9 @@ TEST(Translate, PairPatternsBindBothComponents) {
 TEST(Translate, BindersPlacesAndReferences) {
     // acc is bound twice and listed once; a and b are letters; the references skip marks,
     // letters, numerals, literals and mixed words.
-    CellRef body = Lambda("acc", Lambda("a", Wing(A("acc"), A("12"), Wing(A("_"), A("b"), P(P(A("plus"), A("acc")),
-                                                                                            P(A("Kx"), A("[q]")))))));
+    CellRef body = Lambda(
+        "acc",
+        Lambda("a", Wing(A("acc"), A("12"), Wing(A("_"), A("b"), P(P(A("plus"), A("acc")), P(A("Kx"), A("[q]")))))));
     EXPECT_EQ(TreeNotation(Places(body)), "(_ (acc ()))");
     EXPECT_EQ(TreeNotation(BoundLetters(body)), "(a ())");
     EXPECT_EQ(TreeNotation(References(body)), "(_ (acc (plus ())))");
@@ -114,8 +115,8 @@ TEST(Share, PruningKeepsDataAndValuesWaitingForArguments) {
     PruneSharingSet();
     std::vector<std::string> kept;
     for (const CellRef& member : sharing_set()) kept.push_back(TreeNotation(member));
-    EXPECT_EQ(kept, (std::vector<std::string>{"I", "K", "[q]", "[r]", "\\", "x", "y", "(K x)", "([q] [r])",
-                                              "(\\ x)", "((\\ x) ((K x) y))"}));
+    EXPECT_EQ(kept, (std::vector<std::string>{"I", "K", "[q]", "[r]", "\\", "x", "y", "(K x)", "([q] [r])", "(\\ x)",
+                                              "((\\ x) ((K x) y))"}));
     // A pruned part of a kept member is not entered again when the member is found whole.
     CellRef copy = Lambda("x", P(P(A("K"), A("x")), A("y")));
     EXPECT_TRUE(Share(copy).same(shared_lambda));

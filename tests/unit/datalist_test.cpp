@@ -1,10 +1,11 @@
 // Data lists: last-element scanning, front and last of both representations, flattening.
+#include "core/datalist.h"
+
 #include <gtest/gtest.h>
 
-#include "engine/tables.h"
-#include "front/chars.h"
+#include "core/chars.h"
+#include "core/tables.h"
 #include "front/loader.h"
-#include "library/datalist.h"
 
 namespace {
 

@@ -1,11 +1,14 @@
 // Classification and reduction on graphs built directly over the Prelude's definitions.
-#include <gtest/gtest.h>
+#include <pthread.h>
 
 #include <cstring>
+#include <functional>
 
-#include "engine/classify.h"
+#include <gtest/gtest.h>
+
+#include "core/classify.h"
+#include "core/tables.h"
 #include "engine/reducer.h"
-#include "engine/tables.h"
 #include "front/loader.h"
 #include "front/parser.h"
 
@@ -29,14 +32,12 @@ TEST_F(Engine, ClassifiesAtoms) {
         uint8_t top;
         uint32_t extent;
     } cases[] = {
-        {")", 0xB5, 0},       // cycle mark: arity 1, reduced
-        {"]x", 0xB5, 0},      // settle mark
-        {"[]", 0xC0, 2},      // data, length kept
-        {"[ab]", 0xC0, 4},
-        {"K", 0x80 | 54, 0},  // two leading lambdas
-        {"I", 0x80 | 53, 0},
-        {"c", 0x80 | 63, 1u << 2},  // lambda variable: ceiling arity, itself free
-        {"17", 0x80 | 53, 2},       // numeral: arity 1, length kept
+        {")", 0xB5, 0},                                   // cycle mark: arity 1, reduced
+        {"]x", 0xB5, 0},                                  // settle mark
+        {"[]", 0xC0, 2},                                  // data, length kept
+        {"[ab]", 0xC0, 4},    {"K", 0x80 | 54, 0},        // two leading lambdas
+        {"I", 0x80 | 53, 0},  {"c", 0x80 | 63, 1u << 2},  // lambda variable: ceiling arity, itself free
+        {"17", 0x80 | 53, 2},                             // numeral: arity 1, length kept
     };
     for (const Case& c : cases) {
         CellRef a = A(c.atom);
@@ -115,12 +116,12 @@ TEST_F(Engine, NumeralsTextsAndRealsAsTrees) {
     // One byte: ((V lo) hi) with I for 1 bits and H for 0 bits; "A" is 0x41.
     CellRef byte = evaluate(P(make_counted_text("A"), A("K")));
     ASSERT_TRUE(byte.is_pair());
-    CellRef lo = byte.left().right();  // (J (J b0 b1) (J b2 b3))
-    EXPECT_EQ(lo.left().right().left().right().bytes(), "I");   // bit 0
-    EXPECT_EQ(lo.left().right().right().bytes(), "H");          // bit 1
+    CellRef lo = byte.left().right();                          // (J (J b0 b1) (J b2 b3))
+    EXPECT_EQ(lo.left().right().left().right().bytes(), "I");  // bit 0
+    EXPECT_EQ(lo.left().right().right().bytes(), "H");         // bit 1
     CellRef hi = byte.right();
-    EXPECT_EQ(hi.right().left().right().bytes(), "I");          // bit 6
-    EXPECT_EQ(hi.left().right().left().right().bytes(), "H");   // bit 4
+    EXPECT_EQ(hi.right().left().right().bytes(), "I");         // bit 6
+    EXPECT_EQ(hi.left().right().left().right().bytes(), "H");  // bit 4
 
     CellRef split = evaluate(P(make_counted_text("abcde"), A("K")));
     EXPECT_EQ(counted_payload(split.left().right().get()), "abcd");
@@ -170,6 +171,45 @@ TEST_F(Engine, SubstitutionCopiesOnlyPathsToTheVariable) {
     CellRef bound = substitute(wing, A("5"), 'x');
     EXPECT_EQ(bound.left().right().bytes(), "5");
     EXPECT_EQ(bound.right().bytes(), "x");
+}
+
+// Runs work to its end on a thread whose stack is only 1 MiB.
+void on_small_stack(const std::function<void()>& work) {
+    pthread_attr_t attr;
+    ASSERT_EQ(pthread_attr_init(&attr), 0);
+    ASSERT_EQ(pthread_attr_setstacksize(&attr, size_t{1} << 20), 0);
+    pthread_t thread;
+    auto run = [](void* arg) -> void* {
+        (*static_cast<const std::function<void()>*>(arg))();
+        return nullptr;
+    };
+    ASSERT_EQ(pthread_create(&thread, &attr, run, const_cast<std::function<void()>*>(&work)), 0);
+    pthread_join(thread, nullptr);
+    pthread_attr_destroy(&attr);
+}
+
+TEST_F(Engine, SubstitutionIntoAMillionDeepBodyKeepsTheNativeStackFlat) {
+    constexpr int kDepth = 1000000;
+    // The variable at the bottom, reached alternately through left and right parts and binders.
+    CellRef body = A("x");
+    for (int i = 0; i < kDepth; ++i) {
+        if (i % 3 == 0)
+            body = P(std::move(body), A("K"));
+        else if (i % 3 == 1)
+            body = P(A("K"), std::move(body));
+        else
+            body = lambda("y", std::move(body));
+    }
+    classify(body.get());
+    CellRef result;
+    on_small_stack([&] { result = substitute(body, A("5"), 'x'); });
+    ASSERT_TRUE(result);
+    EXPECT_EQ(free_variables(result.get()), 0u);
+    Cell* c = result.get();
+    int depth = 0;
+    for (; is_pair(c); ++depth) c = depth % 3 == 0 ? left_of(c) : right_of(c);
+    EXPECT_EQ(depth, kDepth);
+    EXPECT_EQ(atom_bytes(c), "5");
 }
 
 // A list literal nested deep and applied converts in one pass: the machine's steps and the

@@ -1,7 +1,7 @@
 // Bracket validation messages and positions, partner search, top-level cutting and segments.
-#include <gtest/gtest.h>
-
 #include <string>
+
+#include <gtest/gtest.h>
 
 #include "front/brackets.h"
 
@@ -12,8 +12,8 @@ using namespace std::string_literals;
 const std::string kCommaText = "]Comma encountered in parenthesization which is not a call list.";
 
 TEST(MatchBrackets, ValidTexts) {
-    for (std::string text : {"", "[)]", "f(a,b)", "g(x)(a,b)", "[s](a,b)", "{a,b}", "a,b", "x ((a,b))",
-                             "{(a,b)}", "!(a,b)", "[(,]", "f([a,b],c)", "((x))"}) {
+    for (std::string text : {"", "[)]", "f(a,b)", "g(x)(a,b)", "[s](a,b)", "{a,b}", "a,b", "x ((a,b))", "{(a,b)}",
+                             "!(a,b)", "[(,]", "f([a,b],c)", "((x))"}) {
         std::string detail = "untouched";
         int64_t position = -7;
         EXPECT_TRUE(MatchBrackets(text, detail, position)) << text << ": " << detail;

@@ -1,7 +1,7 @@
 // Parse trees of the ten precedence levels, unary positions, pieces, literals, holes and deep nesting.
-#include <gtest/gtest.h>
-
 #include <string>
+
+#include <gtest/gtest.h>
 
 #include "front/parser.h"
 #include "tests/unit/tree_notation.h"

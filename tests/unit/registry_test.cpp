@@ -1,14 +1,14 @@
 // The builtin table and the language's own cell and memory builtins.
-#include <gtest/gtest.h>
-
-#include "builtin_call.h"
+#include "library/registry.h"
 
 #include <cstring>
 
-#include "engine/tables.h"
+#include <gtest/gtest.h>
+
+#include "builtin_call.h"
+#include "core/tables.h"
+#include "core/values.h"
 #include "front/loader.h"
-#include "library/registry.h"
-#include "library/values.h"
 
 namespace {
 
@@ -26,8 +26,8 @@ TEST_F(Registry, HoldsEveryNameWithItsArity) {
     struct Case {
         const char* name;
         int arity;
-    } cases[] = {{"plus", 2}, {"getnameinfo", 7}, {"rand", 0}, {"stdout", 0}, {"setsockopt", 5},
-                 {"recvfrom", 6}, {"strtok_r", 3}, {"fread", 4}, {"gets", 1}, {"tern", 1}};
+    } cases[] = {{"plus", 2},     {"getnameinfo", 7}, {"rand", 0},  {"stdout", 0}, {"setsockopt", 5},
+                 {"recvfrom", 6}, {"strtok_r", 3},    {"fread", 4}, {"gets", 1},   {"tern", 1}};
     for (const Case& c : cases) {
         ASSERT_NE(find_builtin(c.name), nullptr) << c.name;
         EXPECT_EQ(find_builtin(c.name)->arity, c.arity) << c.name;
@@ -55,12 +55,9 @@ TEST_F(Registry, Rank) {
         CellRef value;
         const char* rank;
     } cases[] = {
-        {make_real(2.0), "8"},
-        {CellRef::atom("017"), "3"},
-        {make_counted_text(""), "0"},
-        {make_counted_text("abc"), "3"},
-        {CellRef::atom("[a[b]]"), "6"},
-        {apply(CellRef::atom("[a]"), CellRef::atom("[]")), "5"},
+        {make_real(2.0), "8"},          {CellRef::atom("017"), "3"},
+        {make_counted_text(""), "0"},   {make_counted_text("abc"), "3"},
+        {CellRef::atom("[a[b]]"), "6"}, {apply(CellRef::atom("[a]"), CellRef::atom("[]")), "5"},
         {CellRef::atom("K"), "Z"},
     };
     for (Case& c : cases) EXPECT_EQ(call("rank", c.value).bytes(), c.rank);

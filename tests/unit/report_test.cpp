@@ -1,7 +1,7 @@
 // Position codes, report formatting, display codes, colouring and file-name escaping.
-#include <gtest/gtest.h>
+#include "core/report.h"
 
-#include "driver/report.h"
+#include <gtest/gtest.h>
 
 namespace {
 
@@ -10,8 +10,14 @@ TEST(Report, PositionCodes) {
         int64_t position;
         const char* code;
     } cases[] = {
-        {0, "_____"}, {1, "____a"}, {19, "____u"}, {20, "____s"}, {63, "____~"},
-        {64, "___a_"}, {(int64_t{1} << 30) - 1, "~~~~~"}, {int64_t{1} << 30, "!!!!!"},
+        {0, "_____"},
+        {1, "____a"},
+        {19, "____u"},
+        {20, "____s"},
+        {63, "____~"},
+        {64, "___a_"},
+        {(int64_t{1} << 30) - 1, "~~~~~"},
+        {int64_t{1} << 30, "!!!!!"},
     };
     for (const Case& c : cases) EXPECT_EQ(PositionCode(c.position), c.code) << c.position;
     EXPECT_EQ(MakeErrorText("Match", 7, "Doesn't fit."), "Match[____g]Doesn't fit.");
@@ -40,8 +46,8 @@ TEST(Report, DisplayCodes) {
         unsigned char c;
         unsigned char code;
     } cases[] = {
-        {3, 'a', 'a'}, {1, '!', 161}, {1, '~', 254}, {2, 'a', 1}, {2, 'Z', 26}, {2, 'j', 0},
-        {2, 'J', 0}, {2, ',', 10}, {2, '(', 27}, {2, ']', 255}, {2, '_', 32}, {2, '~', 127},
+        {3, 'a', 'a'}, {1, '!', 161}, {1, '~', 254}, {2, 'a', 1},   {2, 'Z', 26},    {2, 'j', 0},
+        {2, 'J', 0},   {2, ',', 10},  {2, '(', 27},  {2, ']', 255}, {2, '_', 32},    {2, '~', 127},
         {2, '?', 150}, {2, '0', 151}, {2, '9', 160}, {2, ' ', ' '}, {1, '\n', '\n'},
     };
     for (const Case& c : cases) EXPECT_EQ(DisplayCode(c.kind, c.c), c.code) << c.kind << " " << c.c;
@@ -54,12 +60,12 @@ TEST(Report, ColoursOnlyOnAChangeOfClass) {
     } cases[] = {
         {"", ""},
         {"plain\n", "plain\n"},
-        {"a\x01\x02z", "a\x1b[32mAB\x1b[mz"},                // a run of codes costs one switch
-        {"x\xa1\xa2", "x\x1b[31m!\"\x1b[m"},                 // ends red: one final reset
+        {"a\x01\x02z", "a\x1b[32mAB\x1b[mz"},  // a run of codes costs one switch
+        {"x\xa1\xa2", "x\x1b[31m!\"\x1b[m"},   // ends red: one final reset
         {std::string("\x7f\x9f\xff\x00", 4), "\x1b[32m~8]J\x1b[m"},
         {"\x1b", "\x1b[32m(\x1b[m"},
         {"\xa1\x01", "\x1b[31m!\x1b[32mA\x1b[m"},
-        {"\xa0", "\x1b[31m \x1b[m"},                          // 160 shows as the space it stands above
+        {"\xa0", "\x1b[31m \x1b[m"},  // 160 shows as the space it stands above
     };
     for (const Case& c : cases) EXPECT_EQ(ColourReport(c.text), c.shown);
 }

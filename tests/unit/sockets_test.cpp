@@ -1,12 +1,5 @@
 // Socket, resolver and directory builtins: record layouts, the socket set, byte order,
 // loopback resolution and directory listing with its position keys.
-#include <gtest/gtest.h>
-
-#include "builtin_call.h"
-
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -14,11 +7,17 @@
 #include <cstdlib>
 #include <cstring>
 #include <map>
+#include <netinet/in.h>
 #include <string>
+#include <sys/socket.h>
+#include <sys/stat.h>
 #include <vector>
 
+#include <gtest/gtest.h>
+
+#include "builtin_call.h"
+#include "core/values.h"
 #include "library/registry.h"
-#include "library/values.h"
 #include "platform/dir.h"
 #include "platform/net.h"
 
@@ -114,8 +113,8 @@ TEST(Sockets, SixFamilyKeepsTheProgramsNumber) {
     std::memcpy(&family, list->ai_addr, 2);
     EXPECT_EQ(family, netnum::kAfInet6);
     char text[64] = {};
-    const char* shown = net_inet_ntop(netnum::kAfInet6, &static_cast<sockaddr_in6*>(list->ai_addr)->sin6_addr,
-                                      text, sizeof text);
+    const char* shown =
+        net_inet_ntop(netnum::kAfInet6, &static_cast<sockaddr_in6*>(list->ai_addr)->sin6_addr, text, sizeof text);
     EXPECT_STREQ(shown, "::1");
     net_freeaddrinfo(list);
 }
@@ -179,8 +178,8 @@ TEST(Directories, PositionKeys) {
     } cases[] = {
         {"", 5381},
         {"b", 5381 * 33 + 'b'},
-        {"\xc3\xa9", 5381 * 33 + 0xE9},  // UTF-8 decoded to one unit
-        {"\xff", 5381 * 33 + 0xFF},      // not UTF-8: the byte itself
+        {"\xc3\xa9", 5381 * 33 + 0xE9},                            // UTF-8 decoded to one unit
+        {"\xff", 5381 * 33 + 0xFF},                                // not UTF-8: the byte itself
         {"\xf0\x9f\x98\x80", (5381 * 33 + 0xD83D) * 33 + 0xDE00},  // a surrogate pair
         {"\xc0\xaf", (5381 * 33 + 0xC0) * 33 + 0xAF},              // overlong: bytes
     };

@@ -1,14 +1,13 @@
 // The text conversions init, rows, lisp and tail, called the way the reducer calls them.
-#include <gtest/gtest.h>
-
-#include "builtin_call.h"
-
 #include <cstring>
 #include <string>
 
-#include "engine/tables.h"
+#include <gtest/gtest.h>
+
+#include "builtin_call.h"
+#include "core/tables.h"
+#include "core/values.h"
 #include "library/registry.h"
-#include "library/values.h"
 
 namespace {
 

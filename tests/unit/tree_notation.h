@@ -5,7 +5,7 @@
 #include <variant>
 #include <vector>
 
-#include "engine/cell.h"
+#include "core/cell.h"
 
 inline std::string TreeNotation(const Cell* root) {
     std::string out;

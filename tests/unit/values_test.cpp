@@ -1,15 +1,16 @@
 // Value kinds, integer conversions, the numeral notation with its bit images, and numb values.
-#include <gtest/gtest.h>
+#include "core/values.h"
 
 #include <cmath>
 #include <cstring>
 #include <limits>
 #include <set>
 
-#include "engine/tables.h"
+#include <gtest/gtest.h>
+
+#include "core/numbers.h"
+#include "core/tables.h"
 #include "front/loader.h"
-#include "library/numbers.h"
-#include "library/values.h"
 
 namespace {
 
@@ -83,8 +84,8 @@ TEST_F(Values, SignOfNumeralsAndBitListForms) {
         {A("5"), true},
         {A("017"), false},
         {A("007"), true},
-        {bits("K", A("K")), true},          // 1: spells "0"
-        {bits("K", A("5")), true},          // 1,1,1,1,0: spells 11
+        {bits("K", A("K")), true},              // 1: spells "0"
+        {bits("K", A("5")), true},              // 1,1,1,1,0: spells 11
         {bits("K", bits("H", A("K"))), false},  // 1,0: spells "01"
         {bits("K", A("007")), false},
         {bits("H", A("5")), true},
@@ -97,11 +98,7 @@ TEST_F(Values, MakeInteger) {
         int64_t n;
         const char* text;
     } cases[] = {
-        {-5, "05"},
-        {0, "0"},
-        {10, "10"},
-        {INT64_MAX, "9223372036854775807"},
-        {INT64_MIN, "09223372036854775808"},
+        {-5, "05"}, {0, "0"}, {10, "10"}, {INT64_MAX, "9223372036854775807"}, {INT64_MIN, "09223372036854775808"},
     };
     for (const Case& c : cases) EXPECT_EQ(make_integer(c.n).bytes(), c.text);
     EXPECT_EQ(make_decimal(42).bytes(), "42");
@@ -148,9 +145,8 @@ TEST(Notation, ImagesOfNumerals) {
         const char* numeral;
         unsigned image;
     } cases[] = {
-        {"0", 0b11},     {"1", 0b111},    {"01", 0b101},   {"5", 0b10111}, {"05", 0b10101},
-        {"00", 0b10},    {"000", 0b100},  {"001", 0b110},  {"002", 0b1010}, {"0001", 0b1100},
-        {"0000", 0b1000},
+        {"0", 0b11},    {"1", 0b111},   {"01", 0b101},   {"5", 0b10111},   {"05", 0b10101},  {"00", 0b10},
+        {"000", 0b100}, {"001", 0b110}, {"002", 0b1010}, {"0001", 0b1100}, {"0000", 0b1000},
     };
     for (const Case& c : cases) {
         BitImage image = bit_image_of_numeral(c.numeral);
@@ -158,7 +154,7 @@ TEST(Notation, ImagesOfNumerals) {
         EXPECT_EQ(static_cast<unsigned char>(image[0]), c.image) << c.numeral;
         EXPECT_EQ(numeral_of_bit_image(image), c.numeral);
     }
-    EXPECT_EQ(numeral_of_bit_image(BitImage("\x01", 1)), "");        // the empty sequence: K
+    EXPECT_EQ(numeral_of_bit_image(BitImage("\x01", 1)), "");           // the empty sequence: K
     EXPECT_EQ(numeral_of_bit_image(BitImage("\x03\x00\x00", 3)), "0");  // trailing zero bytes
     EXPECT_EQ(bit_image_of_numeral("12a"), "");
 }
@@ -198,7 +194,7 @@ TEST(Notation, NumeralRemainder) {
         const char* numeral;
         const char* rest;
     } cases[] = {
-        {"5", "2"}, {"1", "0"}, {"0", "K"}, {"2", "01"}, {"3", "1"}, {"4", "02"},
+        {"5", "2"},   {"1", "0"},    {"0", "K"},   {"2", "01"}, {"3", "1"},    {"4", "02"},
         {"01", "00"}, {"02", "000"}, {"001", "0"}, {"00", "K"}, {"000", "00"},
     };
     for (const Case& c : cases) EXPECT_EQ(numeral_remainder(c.numeral).bytes(), c.rest) << c.numeral;

@@ -1,55 +1,17 @@
-// Character classes, whitespace normalisation, definable names, tree codes, the character table.
-#include "front/chars.h"
+// Character classes, definable names, tree codes, the character table.
+#include "core/chars.h"
 
 #include <cstring>
 
-#include "driver/report.h"
+#include "core/report.h"
 
 namespace {
 
 constexpr std::string_view kOperatorChars = "{,}~!@#$%^&*<>-|+/=\\.`'\":;?";
-constexpr std::string_view kSpaceEaters = "\n #%&'*+,-./:;<=>?@\\^|";
 
-bool IsWhitespace(unsigned char c) { return c == ' ' || c == '\n'; }
-
-bool IsSingleByteName(unsigned char c) {
-    return (c >= 'A' && c <= 'Z') || (c >= 1 && c <= 31) || c >= 127;
-}
-
-// A whitespace run between p and n carries no meaning when either side swallows it.
-bool RunIsRemoved(unsigned char p, unsigned char n) {
-    return IsSpaceEater(p) || IsSpaceEater(n) || p == '{' || p == '(' || p == '}' || n == '}' ||
-           n == ')' || n == '{';
-}
-
-// Copies the square group starting at text[i]; a line break vanishes with the spaces before it.
-// Returns the index after the group (the end of the text when it is unclosed).
-size_t CopySquareGroup(std::string_view text, size_t i, std::string& out) {
-    size_t depth = 0;
-    size_t heldSpaces = 0;
-    for (; i < text.size(); ++i) {
-        char c = text[i];
-        if (c == ' ') {
-            ++heldSpaces;
-            continue;
-        }
-        if (c == '\n') {
-            heldSpaces = 0;
-            continue;
-        }
-        out.append(heldSpaces, ' ');
-        heldSpaces = 0;
-        out.push_back(c);
-        if (c == '[') ++depth;
-        if (c == ']' && --depth == 0) return i + 1;
-    }
-    out.append(heldSpaces, ' ');
-    return i;
-}
+bool IsSingleByteName(unsigned char c) { return (c >= 'A' && c <= 'Z') || (c >= 1 && c <= 31) || c >= 127; }
 
 }  // namespace
-
-bool IsSpaceEater(unsigned char c) { return kSpaceEaters.find(static_cast<char>(c)) != std::string_view::npos; }
 
 bool IsOperatorChar(unsigned char c) { return kOperatorChars.find(static_cast<char>(c)) != std::string_view::npos; }
 
@@ -70,33 +32,6 @@ std::string ShortSpelling(std::string_view name) {
     if (!IsDefinableName(name)) AssertionFailure("b", __LINE__);
     if (name.size() == 3 && name[0] == '[') return std::string(1, name[1]);
     return std::string(name);
-}
-
-std::string NormaliseSpace(std::string_view text) {
-    size_t begin = 0, end = text.size();
-    while (begin < end && IsWhitespace(text[begin])) ++begin;
-    while (end > begin && IsWhitespace(text[end - 1])) --end;
-    std::string_view t = text.substr(begin, end - begin);
-    std::string out;
-    out.reserve(t.size());
-    size_t i = 0;
-    while (i < t.size()) {
-        unsigned char c = t[i];
-        if (c == '[') {
-            i = CopySquareGroup(t, i, out);
-        } else if (!IsWhitespace(c)) {
-            out.push_back(static_cast<char>(c));
-            ++i;
-        } else {
-            // Trimming guarantees a non-whitespace byte on both sides of the run.
-            bool hasNewline = false;
-            size_t j = i;
-            for (; IsWhitespace(t[j]); ++j) hasNewline |= t[j] == '\n';
-            if (!RunIsRemoved(t[i - 1], t[j])) out.push_back(hasNewline ? '\n' : ' ');
-            i = j;
-        }
-    }
-    return out;
 }
 
 std::string TreeCode(int n) {

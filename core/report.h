@@ -1,8 +1,10 @@
-// Error record, position codes and the diagnostic report; the two fatal paths.
+// Error record, position codes and the diagnostic report.
 #pragma once
 
 #include <cstdint>
 #include <string>
+
+#include "core/check.h"
 
 struct ErrorRecord {
     std::string Name;
@@ -26,12 +28,3 @@ std::string EscapeName(const std::string& text);
 extern const char kDigitAlphabet[65];
 // Value of one digit of the alphabet, or -1.
 int DigitValue(unsigned char c);
-
-[[noreturn]] void AssertionFailure(const char* sourceName, int line);
-[[noreturn]] void InternalFailure(const char* message);
-
-// Internal consistency check: reports the core source and the line.
-#define QUIB_CHECK(cond)                                       \
-    do {                                                       \
-        if (__builtin_expect(!(cond), 0)) AssertionFailure("b", __LINE__); \
-    } while (0)

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "engine/cell.h"
+#include "core/cell.h"
 
 // 'e' real, 'a' post (counted text), 'u' zits (data), 'i' hint, 'o' numb, 'w' void.
 char kind_of(Cell* c);

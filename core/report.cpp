@@ -1,5 +1,5 @@
 // Error record, position codes, report formatting and colouring.
-#include "driver/report.h"
+#include "core/report.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -8,7 +8,9 @@ const char kDigitAlphabet[65] = "_abcdefghijklmnopqrustvwzxy0123456789ABCDEFGHIJ
 
 int DigitValue(unsigned char c) {
     static const auto table = [] {
-        struct T { signed char v[256]; } t{};
+        struct T {
+            signed char v[256];
+        } t{};
         for (int i = 0; i < 256; ++i) t.v[i] = -1;
         for (int i = 0; i < 64; ++i) t.v[static_cast<unsigned char>(kDigitAlphabet[i])] = static_cast<signed char>(i);
         return t;
@@ -111,16 +113,4 @@ std::string EscapeName(const std::string& text) {
         }
     }
     return out;
-}
-
-void AssertionFailure(const char* sourceName, int line) {
-    std::fflush(stdout);
-    std::fprintf(stderr, "ASSERTION FAILED:%s:%d\n", sourceName, line);
-    std::fflush(stderr);
-    std::abort();
-}
-
-void InternalFailure(const char* message) {
-    std::printf("REDVFAIL: %s\n", message);
-    AssertionFailure("b", __LINE__);
 }

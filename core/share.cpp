@@ -2,14 +2,14 @@
 // Members are found by structure in constant time: every structure met gets a class number,
 // atoms by their bytes and pairs by the class numbers of their parts, so neither finding nor
 // inserting compares whole graphs (ordered comparison of deep chains would be quadratic).
-#include "engine/share.h"
+#include "core/share.h"
 
 #include <bit>
 #include <string>
 #include <unordered_map>
 #include <vector>
 
-#include "engine/classify.h"
+#include "core/classify.h"
 
 namespace {
 
@@ -68,8 +68,8 @@ uint64_t CellKey(const Cell* c) { return reinterpret_cast<uintptr_t>(c); }
 
 struct Index {
     std::unordered_map<std::string, ClassId> atom_classes;
-    FlatMap<ClassId> pair_classes;      // (left class << 32 | right class) -> class
-    std::vector<CellRef> members;       // by class; null when the class has no member
+    FlatMap<ClassId> pair_classes;  // (left class << 32 | right class) -> class
+    std::vector<CellRef> members;   // by class; null when the class has no member
     // The ordered view handed out by sharing_set(), rebuilt after changes.
     SharingSet view;
     bool view_current = true;
@@ -109,8 +109,8 @@ void Insert(Index& ix, ClassId id, CellRef c) {
 struct Entry {
     Cell* cell;
     ClassId id;
-    uint32_t size;  // entries of its subtree, itself included
-    uint32_t first; // for a repeat: the index of the first entry; kNone otherwise
+    uint32_t size;   // entries of its subtree, itself included
+    uint32_t first;  // for a repeat: the index of the first entry; kNone otherwise
 };
 constexpr uint32_t kNone = ~uint32_t{0};
 

@@ -1,11 +1,11 @@
 // The expression and result printers: atom forms, the three joining rules, long and shared graphs.
-#include <gtest/gtest.h>
+#include "core/printer.h"
 
 #include <cstring>
 #include <functional>
 #include <random>
 
-#include "compile/printer.h"
+#include <gtest/gtest.h>
 
 namespace {
 
@@ -30,13 +30,13 @@ TEST(Printer, JoiningRules) {
         {"Kx", P(A("K"), A("x"))},
         {"(+ ab)", P(A("+"), A("ab"))},
         {"KAB", P(P(A("K"), A("A")), A("B"))},
-        {"(+a b)", P(P(A("+"), A("a")), A("b"))},                    // "a" does not join what follows
-        {"(K ())", P(A("K"), A("]x"))},                              // an argument printed "()" never joins
+        {"(+a b)", P(P(A("+"), A("a")), A("b"))},  // "a" does not join what follows
+        {"(K ())", P(A("K"), A("]x"))},            // an argument printed "()" never joins
         {"(K [)", P(A("K"), A("["))},
-        {"(() x y)", P(P(A(")m"), A("x")), A("y"))},                 // "()" is not an open list
+        {"(() x y)", P(P(A(")m"), A("x")), A("y"))},  // "()" is not an open list
         {"(f a (g b) c)", P(P(P(A("f"), A("a")), P(A("g"), A("b"))), A("c"))},
         {"(h (f a) c)", P(P(A("h"), P(A("f"), A("a"))), A("c"))},
-        {"(\x01x y)", P(P(A("\x01"), A("x")), A("y"))},              // control bytes join like letters
+        {"(\x01x y)", P(P(A("\x01"), A("x")), A("y"))},  // control bytes join like letters
     };
     for (const Case& c : cases) EXPECT_EQ(printExpression(c.cell), c.expected);
 }
@@ -89,11 +89,11 @@ std::string PrintNaively(const CellRef& e, const std::function<std::string(const
     if (e.is_atom()) return atom(e);
     std::string l = PrintNaively(e.left(), atom), r = PrintNaively(e.right(), atom);
     auto joins_after = [](unsigned char c) {
-        return c != 0 && (std::strchr("{,}~!@#$%^&*<>-|+/=\\.`'\":;?", c) || (c >= 'A' && c <= 'Z') || c < 32 || c > 126);
+        return c != 0 &&
+               (std::strchr("{,}~!@#$%^&*<>-|+/=\\.`'\":;?", c) || (c >= 'A' && c <= 'Z') || c < 32 || c > 126);
     };
     if (l[0] == '(' && l.size() > 1 && l[1] != ')') return l.substr(0, l.size() - 1) + " " + r + ")";
-    if (l[0] != '(' && joins_after(l.back()) && r.size() == 1 && r[0] != 0 && !std::strchr(" ()[]", r[0]))
-        return l + r;
+    if (l[0] != '(' && joins_after(l.back()) && r.size() == 1 && r[0] != 0 && !std::strchr(" ()[]", r[0])) return l + r;
     return "(" + l + " " + r + ")";
 }
 

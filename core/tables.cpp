@@ -1,8 +1,8 @@
 // Process-wide tables, each a function-local static created empty on first use.
-#include "engine/tables.h"
+#include "core/tables.h"
 
-#include "engine/classify.h"
-#include "library/registry.h"
+#include "core/builtins.h"
+#include "core/classify.h"
 
 DefinitionTable& definitions() {
     static DefinitionTable table;

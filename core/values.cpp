@@ -1,11 +1,11 @@
 // Value kinds and the integer, real and bit-image conversions every handler shares.
-#include "library/values.h"
+#include "core/values.h"
 
 #include <charconv>
 #include <cstring>
 
-#include "engine/classify.h"
-#include "library/numbers.h"
+#include "core/classify.h"
+#include "core/numbers.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 // so that the commonest results cost neither an allocation nor a classification.
 #pragma once
 
-#include "engine/cell.h"
+#include "core/cell.h"
 
 // The atom of a capital letter 'A'..'Z'.
 CellRef letter_atom(char c);

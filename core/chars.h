@@ -1,15 +1,13 @@
-// Character classes, whitespace normalisation, definable names, tree codes, the character table.
+// Character classes, definable names, tree codes, the character table.
 #pragma once
 
 #include <map>
 #include <string>
 #include <string_view>
 
-bool IsSpaceEater(unsigned char c);
 bool IsDefinableName(std::string_view name);
 // The key a definable name is stored under ("[+]" -> "+"); aborts for a name that is not definable.
 std::string ShortSpelling(std::string_view name);
-std::string NormaliseSpace(std::string_view text);
 // The bracket text of n (0 <= n <= 676).
 std::string TreeCode(int n);
 // Both directions in one map: tree code -> one-byte display text and back.

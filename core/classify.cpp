@@ -1,10 +1,10 @@
 // Cell classification, cached in the header's top byte and extent; each cell is classified once.
-#include "engine/classify.h"
+#include "core/classify.h"
 
 #include <vector>
 
-#include "engine/atoms.h"
-#include "engine/tables.h"
+#include "core/atoms.h"
+#include "core/tables.h"
 
 namespace {
 
@@ -178,12 +178,28 @@ bool is_lazy_head(Cell* c) {
         classify(c);
     }
     switch (tag_of(c)) {
-        case '&': case 'A': case 'B': case 'C': case 'D': case 'E': case 'F': case 'H': case 'I':
-        case 'J': case 'K': case 'L': case 'N': case 'Q': case 'R': case 'T': case 'U': case 'V':
-        case 'X': case 'Z': case '|':
-            return true;
-        default:
-            return false;
+        case '&':
+        case 'A':
+        case 'B':
+        case 'C':
+        case 'D':
+        case 'E':
+        case 'F':
+        case 'H':
+        case 'I':
+        case 'J':
+        case 'K':
+        case 'L':
+        case 'N':
+        case 'Q':
+        case 'R':
+        case 'T':
+        case 'U':
+        case 'V':
+        case 'X':
+        case 'Z':
+        case '|': return true;
+        default: return false;
     }
 }
 

@@ -1,5 +1,5 @@
 // Shared combinator atoms, rebuilt after every reset of the process-wide state.
-#include "engine/atoms.h"
+#include "core/atoms.h"
 
 #include <array>
 

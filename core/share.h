@@ -3,7 +3,7 @@
 
 #include <set>
 
-#include "engine/cell.h"
+#include "core/cell.h"
 
 // -1 when a comes first, 0 when equal, 1 when b comes first.
 int CompareCells(Cell* a, Cell* b);

@@ -3,7 +3,7 @@
 #include <cstring>
 #include <vector>
 
-#include "engine/share.h"
+#include "core/share.h"
 
 namespace {
 

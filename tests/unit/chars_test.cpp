@@ -1,9 +1,11 @@
 // Character classes, whitespace normalisation, definable names, tree codes and the character table.
-#include <gtest/gtest.h>
+#include "core/chars.h"
 
 #include <string>
 
-#include "front/chars.h"
+#include <gtest/gtest.h>
+
+#include "front/space.h"
 
 namespace {
 
@@ -13,23 +15,10 @@ TEST(NormaliseSpace, RunsAreRemovedOrCollapsed) {
     struct Case {
         std::string in, out;
     } cases[] = {
-        {"f  x", "f x"},
-        {"f \n  x", "f\nx"},
-        {"a + b", "a+b"},
-        {"f ( x )", "f (x)"},
-        {"a\n\nb", "a\nb"},
-        {"a ,\n b", "a,b"},
-        {"} {", "}{"},
-        {") (", ") ("},
-        {"x { y } z", "x{y}z"},
-        {"  \n \n ", ""},
-        {"", ""},
-        {" \n f x \n", "f x"},
-        {"f\tx", "f\tx"},
-        {"f \t x", "f \t x"},
-        {"a\r\nb", "a\r\nb"},
-        {"! x", "! x"},
-        {"x ~", "x ~"},
+        {"f  x", "f x"},    {"f \n  x", "f\nx"},   {"a + b", "a+b"}, {"f ( x )", "f (x)"},   {"a\n\nb", "a\nb"},
+        {"a ,\n b", "a,b"}, {"} {", "}{"},         {") (", ") ("},   {"x { y } z", "x{y}z"}, {"  \n \n ", ""},
+        {"", ""},           {" \n f x \n", "f x"}, {"f\tx", "f\tx"}, {"f \t x", "f \t x"},   {"a\r\nb", "a\r\nb"},
+        {"! x", "! x"},     {"x ~", "x ~"},
     };
     for (const Case& c : cases) EXPECT_EQ(NormaliseSpace(c.in), c.out) << "input: " << c.in;
 }
@@ -64,12 +53,12 @@ TEST(Chars, DefinableNamesAndShortSpellings) {
         bool definable;
         std::string key;
     } cases[] = {
-        {"plus", true, "plus"}, {"_", true, "_"},    {"K", true, "K"},     {"[+]", true, "+"},
-        {"[,]", true, ","},     {"[{]", true, "{"},  {"[\\]", true, "\\"}, {"\x01", true, "\x01"},
-        {"\n", true, "\n"},     {"\x7f", true, "\x7f"}, {"\xff", true, "\xff"},
-        {"Kx", false, ""},      {"[(]", false, ""},  {"[a]", false, ""},   {"x1", false, ""},
-        {"", false, ""},        {"1", false, ""},    {"+", false, ""},     {"\0"s, false, ""},
-        {"[+", false, ""},      {"KK", false, ""},
+        {"plus", true, "plus"}, {"_", true, "_"},       {"K", true, "K"},       {"[+]", true, "+"},
+        {"[,]", true, ","},     {"[{]", true, "{"},     {"[\\]", true, "\\"},   {"\x01", true, "\x01"},
+        {"\n", true, "\n"},     {"\x7f", true, "\x7f"}, {"\xff", true, "\xff"}, {"Kx", false, ""},
+        {"[(]", false, ""},     {"[a]", false, ""},     {"x1", false, ""},      {"", false, ""},
+        {"1", false, ""},       {"+", false, ""},       {"\0"s, false, ""},     {"[+", false, ""},
+        {"KK", false, ""},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(IsDefinableName(c.name), c.definable) << "name: " << c.name;
@@ -82,39 +71,34 @@ TEST(Chars, DefinableNamesAndShortSpellings) {
     EXPECT_FALSE(IsLowerName("aB"));
 }
 
-TEST(CharsDeathTest, ShortSpellingOfAnInvalidName) {
-    EXPECT_DEATH(ShortSpelling("x1"), "ASSERTION FAILED:b:");
-}
+TEST(CharsDeathTest, ShortSpellingOfAnInvalidName) { EXPECT_DEATH(ShortSpelling("x1"), "ASSERTION FAILED:b:"); }
 
 TEST(Chars, TreeCodes) {
     struct Case {
         int n;
         const char* code;
     } cases[] = {
-        {0, "[]"},         {1, "[[]]"},          {2, "[[][]]"},
-        {3, "[[[]]]"},     {4, "[[[]][]]"},      {5, "[[][][]]"},
-        {145, "[[][[]][[]]]"}, {676, "[[[[[]][]][[]][]][[[]][]][[]][]]"},
+        {0, "[]"},       {1, "[[]]"},     {2, "[[][]]"},         {3, "[[[]]]"},
+        {4, "[[[]][]]"}, {5, "[[][][]]"}, {145, "[[][[]][[]]]"}, {676, "[[[[[]][]][[]][]][[[]][]][[]][]]"},
     };
     for (const Case& c : cases) EXPECT_EQ(TreeCode(c.n), c.code) << c.n;
 }
 
-TEST(CharsDeathTest, TreeCodeOutOfRange) {
-    EXPECT_DEATH(TreeCode(677), "ASSERTION FAILED:b:");
-}
+TEST(CharsDeathTest, TreeCodeOutOfRange) { EXPECT_DEATH(TreeCode(677), "ASSERTION FAILED:b:"); }
 
 TEST(CharacterTable, BothDirections) {
     struct Case {
         const char* code;
         std::string shown;
     } cases[] = {
-        {"[[][[]][[]]]", "\x97"},             // 145: '0' as a code byte
-        {"[[][[][]][[]]]", " "},              // 197: '_' as a code byte is 32
-        {"[[[[][]][[]]]]", "_"},              // 198: '_' plain
-        {"[[][][[]][]]", "\xdf"},             // 290: '_' high
-        {"[[[[]][[]][]][][[]]]", "\xdd"},     // 383: ']' high
-        {"[[[[[]]]][[]][[]][]]", "\x1f"},     // 384: '[' as a code byte
-        {"[[[[]][[]][]][[[]]]]", "\xff"},     // 385: ']' as a code byte
-        {"[[[[]][[]][]][[]][[]][]]", "\x96"}, // 400: '?' as a code byte
+        {"[[][[]][[]]]", "\x97"},              // 145: '0' as a code byte
+        {"[[][[][]][[]]]", " "},               // 197: '_' as a code byte is 32
+        {"[[[[][]][[]]]]", "_"},               // 198: '_' plain
+        {"[[][][[]][]]", "\xdf"},              // 290: '_' high
+        {"[[[[]][[]][]][][[]]]", "\xdd"},      // 383: ']' high
+        {"[[[[[]]]][[]][[]][]]", "\x1f"},      // 384: '[' as a code byte
+        {"[[[[]][[]][]][[[]]]]", "\xff"},      // 385: ']' as a code byte
+        {"[[[[]][[]][]][[]][[]][]]", "\x96"},  // 400: '?' as a code byte
     };
     for (const Case& c : cases) {
         const std::string* shown = CharacterTableFind(c.code);

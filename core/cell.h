@@ -10,7 +10,7 @@
 #include <string_view>
 #include <utility>
 
-#include "driver/report.h"
+#include "core/check.h"
 
 struct Cell {
     uint64_t header;
@@ -48,9 +48,7 @@ inline Cell* right_of(const Cell* c) { return reinterpret_cast<Cell* const*>(c +
 inline const char* atom_chars(const Cell* c) { return reinterpret_cast<const char*>(c + 1); }
 inline char* atom_chars_mut(Cell* c) { return reinterpret_cast<char*>(c + 1); }
 // First byte of an atom; 0 for a pair.
-inline unsigned char tag_of(const Cell* c) {
-    return is_atom(c) ? static_cast<unsigned char>(atom_chars(c)[0]) : 0;
-}
+inline unsigned char tag_of(const Cell* c) { return is_atom(c) ? static_cast<unsigned char>(atom_chars(c)[0]) : 0; }
 // The atom's bytes, read by kind; empty for a pair.
 std::string_view atom_bytes(const Cell* c);
 // Payload length of a counted text atom (digits between "(" and ")").

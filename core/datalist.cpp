@@ -4,14 +4,14 @@
 // does not hold (the line feed) has no tree code; it is taken as the one-element list holding that
 // byte, "[" byte "]", and written back as the bare byte when such a list is appended, so taking a
 // literal apart and flattening it again gives the same bytes.
-#include "library/datalist.h"
+#include "core/datalist.h"
 
 #include <algorithm>
 #include <cstdint>
 #include <vector>
 
-#include "engine/classify.h"
-#include "front/chars.h"
+#include "core/chars.h"
+#include "core/classify.h"
 
 namespace {
 

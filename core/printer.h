@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <string>
 
-#include "engine/cell.h"
+#include "core/cell.h"
 
 // Printed text longer than this is cut to this many bytes and ends in "...": shared
 // subgraphs print once per path, so a small graph can stand for an astronomically long text.

@@ -1,11 +1,13 @@
 // Cell allocation (free lists per 8-byte size class), release without recursion, byte reading.
-#include "engine/cell.h"
+#include "core/cell.h"
 
 #include <malloc.h>
 
 #include <algorithm>
 #include <cstdlib>
 #include <new>
+
+#include "core/report.h"
 
 namespace {
 
@@ -90,9 +92,7 @@ inline void free_block(void* block, size_t size) {
 }
 
 // Size of an atom's block: header, the bytes as stored, the NUL.
-inline size_t atom_block_size(const Cell* c) {
-    return block_size(sizeof(Cell) + atom_bytes(c).size() + 1);
-}
+inline size_t atom_block_size(const Cell* c) { return block_size(sizeof(Cell) + atom_bytes(c).size() + 1); }
 
 inline void free_atom(Cell* c) { free_block(c, atom_block_size(c)); }
 
@@ -225,7 +225,8 @@ CellRef append_counted_text(Cell* c, bool sole_owner, std::string_view more) {
         result = CellRef(c);
     } else {
         size_t block = block_size(sizeof(Cell) + needed);
-        if (sole_owner && block > kPooledLimit) block = std::max(block, 2 * block_size(sizeof(Cell) + old_offset + old_length + 1));
+        if (sole_owner && block > kPooledLimit)
+            block = std::max(block, 2 * block_size(sizeof(Cell) + old_offset + old_length + 1));
         Cell* grown = static_cast<Cell*>(allocate_block(block));
         grown->header = (uint64_t{cellbits::kAtomBit} << 56) | 1;
         out = atom_chars_mut(grown);

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "engine/cell.h"
+#include "core/cell.h"
 
 // Fills the header of c and of every unclassified cell below it.
 void classify_graph(Cell* c);
@@ -14,6 +14,12 @@ inline void classify(Cell* c) {
 }
 // Classifies a new pair whose two parts are classified already (no walk).
 void classify_new_pair(Cell* c);
+// A new pair whose parts are classified, classified at once so that no later walk is needed.
+inline CellRef classified_pair(CellRef l, CellRef r) {
+    CellRef p = CellRef::pair(std::move(l), std::move(r));
+    classify_new_pair(p.get());
+    return p;
+}
 
 namespace classbits {
 inline bool data_marked(const Cell* c) { return (top_byte(c) & 0x7F) == cellbits::kDataMarker; }

@@ -1,8 +1,7 @@
 // Exact integers with a machine-word fast path, numerals, and bit images.
-#include "library/numbers.h"
+#include "core/numbers.h"
 
 #include <array>
-
 #include <charconv>
 #include <cstdlib>
 #include <vector>
@@ -169,8 +168,7 @@ std::optional<Integer> power(const Integer& base, const Integer& exponent) {
     if (base.is_zero()) return Integer(0);
     // |base| >= 2: the result has at least (bits - 1) * e + 1 bits.
     size_t step = base.bit_length() - 1;
-    if (!exponent.is_small() || static_cast<uint64_t>(exponent.small()) > kMaxPowerBits / step)
-        return std::nullopt;
+    if (!exponent.is_small() || static_cast<uint64_t>(exponent.small()) > kMaxPowerBits / step) return std::nullopt;
     uint64_t e = static_cast<uint64_t>(exponent.small());
     if (base.is_small()) {
         int64_t result = 1, square = base.small();

@@ -11,7 +11,7 @@
 #include <string_view>
 #include <variant>
 
-#include "engine/cell.h"
+#include "core/cell.h"
 
 class Integer {
 public:

@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "engine/cell.h"
+#include "core/cell.h"
 
 // Definition key -> body; the main expression lives under "". Bytewise ordered.
 using DefinitionTable = std::map<std::string, CellRef, std::less<>>;

@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "engine/cell.h"
+#include "core/cell.h"
 
 bool IsEmptyData(const Cell* d);
 size_t LastElementStart(std::string_view text);

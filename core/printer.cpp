@@ -1,14 +1,14 @@
 // The expression and result printers: one parenthesised list form, two ways of writing atoms.
 // Printing streams top-down into one buffer: the joining rules for (f x) only need a few
 // bytes of the texts of f and x, which a left spine yields without printing it first.
-#include "compile/printer.h"
+#include "core/printer.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <vector>
 
-#include "front/chars.h"
+#include "core/chars.h"
 
 namespace {
 
@@ -18,7 +18,7 @@ constexpr size_t kListLiteralLimit = 999;
 
 // The bytes of a printed atom that decide how an application around it is written.
 struct Outline {
-    int first = -1;   // -1: empty text
+    int first = -1;  // -1: empty text
     int second = -1;
     int last = -1;
     bool single = false;
@@ -114,9 +114,7 @@ bool JoinsAfter(int c) {
     return IsOperatorChar(static_cast<unsigned char>(c)) || (c >= 'A' && c <= 'Z') || c < 32 || c > 126;
 }
 
-bool JoinsAsArgument(int c) {
-    return c > 0 && c != ' ' && c != '(' && c != ')' && c != '[' && c != ']';
-}
+bool JoinsAsArgument(int c) { return c > 0 && c != ' ' && c != '(' && c != ')' && c != '[' && c != ']'; }
 
 // How (L R) is written: 1 extends L's list, 2 joins L and R, 3 wraps both in a new list.
 enum Rule : uint8_t { kExtend = 1, kJoin = 2, kWrap = 3 };

@@ -1,0 +1,33 @@
+// The builtin table: name -> (arity, handler). Only its interface lives here; library/registry.cpp
+// fills it from the library modules' rows, so the value model never sees a library header.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <string_view>
+
+#include "core/cell.h"
+
+// Takes the saturated application (consumed) and returns the result.
+using BuiltinHandler = CellRef (*)(CellRef application);
+
+struct BuiltinEntry {
+    uint8_t arity;
+    BuiltinHandler handler;
+};
+
+using BuiltinTable = std::map<std::string, BuiltinEntry, std::less<>>;
+
+// Built on first access and again after a reset.
+BuiltinTable& builtin_table();
+void reset_builtin_table();
+const BuiltinEntry* find_builtin(std::string_view name);
+
+// Borrowed arguments a1..an of an application of arity n (a1 innermost); out[0] is a1.
+inline void builtin_args(Cell* application, int n, Cell** out) {
+    for (int i = n - 1; i >= 0; --i) {
+        out[i] = right_of(application);
+        application = left_of(application);
+    }
+}
