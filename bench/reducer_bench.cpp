@@ -25,7 +25,7 @@ int main() {
     for (const Workload& w : kWorkloads) {
         uint64_t before = reduction_steps();
         auto start = std::chrono::steady_clock::now();
-        ErrorRecord record = LoadAndRun(w.program, 0);
+        ErrorRecord record = load_and_run(w.program, 0);
         double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         uint64_t steps = reduction_steps() - before;
         if (!IsEmpty(record)) {

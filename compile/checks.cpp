@@ -18,16 +18,16 @@ namespace {
 constexpr const char* kTraceFile = "/tmp/redv.log";
 constexpr int kMaxParameters = 10;
 
-ErrorRecord Failure(std::string type, std::string name, std::string text) {
+ErrorRecord make_failure(ReportType type, std::string name, std::string text) {
     ErrorRecord record;
-    record.Type = std::move(type);
+    record.Type = type;
     record.Name = std::move(name);
     record.Text = std::move(text);
     return record;
 }
 
 // The trace is advisory: a file that cannot be written costs the line, never the run.
-void AppendTrace(const std::string& line) {
+void append_trace(const std::string& line) {
     std::FILE* f = std::fopen(kTraceFile, "a");
     if (!f) return;
     std::fwrite(line.data(), 1, line.size(), f);
@@ -35,15 +35,15 @@ void AppendTrace(const std::string& line) {
 }
 
 template <class Rewrite>
-void RewriteAll(Rewrite rewrite) {
+void rewrite_all(Rewrite rewrite) {
     for (auto& [name, body] : definitions()) body = rewrite(body);
 }
 
-bool ValidKey(const Cell* key) { return is_atom(key) && IsDefinableName(atom_bytes(key)); }
+bool valid_key(const Cell* key) { return is_atom(key) && IsDefinableName(atom_bytes(key)); }
 
 // The first binder in e whose key is not a valid name, searched lambdas' keys and bodies,
 // wings' keys, values and bodies, and everything else left part first.
-Cell* FindFunkyBinder(Cell* e) {
+Cell* find_funky_binder(Cell* e) {
     std::vector<Cell*> pending{e};
     std::set<Cell*> searched;
     while (!pending.empty()) {
@@ -61,7 +61,7 @@ Cell* FindFunkyBinder(Cell* e) {
         Cell* y = right_of(f);
         if (is_atom(g)) {
             if (atom_is_char(g, '\\')) {
-                if (!ValidKey(y)) return c;
+                if (!valid_key(y)) return c;
                 pending.push_back(x);
             } else {
                 pending.push_back(x);
@@ -72,7 +72,7 @@ Cell* FindFunkyBinder(Cell* e) {
         Cell* h = left_of(g);
         Cell* z = right_of(g);
         if (atom_is_char(h, '{')) {
-            if (!ValidKey(z)) return c;
+            if (!valid_key(z)) return c;
             pending.push_back(x);
             pending.push_back(y);
         } else {
@@ -84,7 +84,7 @@ Cell* FindFunkyBinder(Cell* e) {
 }
 
 // A binder pair (mark key) whose key has the given text.
-Cell* FindBinderOf(Cell* e, std::string_view key) {
+Cell* find_binder_of(Cell* e, std::string_view key) {
     std::vector<Cell*> pending{e};
     while (!pending.empty()) {
         Cell* c = pending.back();
@@ -92,35 +92,36 @@ Cell* FindBinderOf(Cell* e, std::string_view key) {
         if (is_atom(c)) continue;
         Cell* f = left_of(c);
         Cell* x = right_of(c);
-        if (is_atom(f) && (tag_of(f) == '\\' || tag_of(f) == '{') && atom_is(x, key)) return c;
+        if (is_binder_tag(tag_of(f)) && atom_is(x, key)) return c;
         pending.push_back(x);
         pending.push_back(f);
     }
     return nullptr;
 }
 
-ErrorRecord FunkyFailure(const std::string& name, Cell* found) {
-    std::string text = "Funky key in expression " + DisplayForm(printExpression(CellRef(found)));
+ErrorRecord funky_failure(const std::string& name, Cell* found) {
+    std::string text = "Funky key in expression " + display_form(printExpression(CellRef(found)));
     if (!name.empty()) text += " in function " + name;
-    return Failure("Funky", "", text + ".");
+    return make_failure(ReportType::Funky, "", text + ".");
 }
 
 // Gives every place of every definition a lambda variable not bound elsewhere in it.
-bool PlaceCheck(ErrorRecord& failure) {
+bool place_check(ErrorRecord& failure) {
     for (auto& [name, body] : definitions()) {
-        Binders binders = CollectBinders(body);
+        Binders binders = collect_binders(body);
         if (binders.places.empty()) continue;
-        AppendTrace("First " + name + ": " + printExpression(body) + "\n");
+        append_trace("First " + name + ": " + printExpression(body) + "\n");
         if (binders.places.size() + binders.letters.size() > 26) {
-            failure = Failure("Place", name, name.empty() ? "Place error." : "Place error in function " + name + ".");
+            failure = make_failure(ReportType::Place, name,
+                                   name.empty() ? "Place error." : "Place error in function " + name + ".");
             return false;
         }
         Renaming renaming;
         for (const std::string& place : binders.places) {
             if (!IsDefinableName(place)) {
                 // A key that is no name has no short spelling: report it as the later check would.
-                Cell* found = FindFunkyBinder(body.get());
-                failure = FunkyFailure(name, found ? found : FindBinderOf(body.get(), place));
+                Cell* found = find_funky_binder(body.get());
+                failure = funky_failure(name, found ? found : find_binder_of(body.get(), place));
                 return false;
             }
             char letter = 'a';
@@ -130,18 +131,18 @@ bool PlaceCheck(ErrorRecord& failure) {
             renaming.emplace(place, atom);
             renaming.emplace(ShortSpelling(place), atom);  // keeps an earlier place's letter
         }
-        body = RenameAll(body, renaming);
+        body = rename_all(body, renaming);
     }
     return true;
 }
 
 // Follows references from the main program and the three seed names, then drops what nothing reached.
-bool AliveCheck(ErrorRecord& failure) {
+bool alive_check(ErrorRecord& failure) {
     DefinitionTable& table = definitions();
     std::set<std::string, std::less<>> reached{""};
     std::map<std::string, std::string, std::less<>> referrer{{"\\", ""}, {"{", ""}, {"_", ""}};
     if (const CellRef* main = find_definition(""))
-        for (const std::string& n : ReferenceNames(*main)) referrer[n] = "";
+        for (const std::string& n : reference_names(*main)) referrer[n] = "";
     while (!referrer.empty()) {
         auto first = referrer.begin();
         std::string n = first->first;
@@ -150,63 +151,54 @@ bool AliveCheck(ErrorRecord& failure) {
         reached.insert(n);
         const CellRef* body = find_definition(n);
         if (!body) {
-            std::string shown = DisplayForm(n);
-            failure = Failure("Alive", shown, "Alive [" + shown + "] referenced by [" + by + "] but not defined.");
+            std::string shown = display_form(n);
+            failure = make_failure(ReportType::Alive, shown,
+                                   "Alive [" + shown + "] referenced by [" + by + "] but not defined.");
             return false;
         }
-        for (const std::string& m : ReferenceNames(*body))
+        for (const std::string& m : reference_names(*body))
             if (!reached.count(m)) referrer[m] = n;
     }
     std::erase_if(table, [&](const auto& entry) { return !reached.count(entry.first); });
     return true;
 }
 
-int LeadingLambdas(const Cell* body) {
-    int count = 0;
-    while (count <= kMaxParameters && is_pair(body) && is_pair(left_of(body)) &&
-           atom_is_char(left_of(left_of(body)), '\\')) {
-        ++count;
-        body = right_of(body);
-    }
-    return count;
-}
-
-bool ArityCheck(ErrorRecord& failure) {
+bool arity_check(ErrorRecord& failure) {
     for (auto& [name, body] : definitions()) {
-        if (LeadingLambdas(body.get()) > kMaxParameters) {
-            failure = Failure("Arity", name, "Arity of function " + name + " may not exceed ten.");
+        if (leading_lambdas(body.get()) > kMaxParameters) {
+            failure = make_failure(ReportType::Arity, name, "Arity of function " + name + " may not exceed ten.");
             return false;
         }
     }
     return true;
 }
 
-void ShareDefinitions() {
-    EmptySharingSet();
-    RewriteAll([](const CellRef& body) { return Share(body); });
-    PruneSharingSet();
+void share_definitions() {
+    empty_sharing_set();
+    rewrite_all([](const CellRef& body) { return share(body); });
+    prune_sharing_set();
 }
 
-bool FunkyCheck(ErrorRecord& failure) {
+bool funky_check(ErrorRecord& failure) {
     for (auto& [name, body] : definitions()) {
-        if (Cell* found = FindFunkyBinder(body.get())) {
-            failure = FunkyFailure(name, found);
+        if (Cell* found = find_funky_binder(body.get())) {
+            failure = funky_failure(name, found);
             return false;
         }
     }
     return true;
 }
 
-bool LocalCheck(ErrorRecord& failure) {
+bool local_check(ErrorRecord& failure) {
     for (auto& [name, body] : definitions()) {
         uint32_t free = free_variables(body.get());
         if (!free) continue;
         char letter = static_cast<char>('a' + __builtin_ctz(free));
         if (name.empty())
-            failure = Failure("Local", "", std::string("Local variable ") + letter + " unbound.");
+            failure = make_failure(ReportType::Local, "", std::string("Local variable ") + letter + " unbound.");
         else
-            failure = Failure("Local", name,
-                              std::string("Local variable ") + letter + " unbound in function [" + name + "].");
+            failure = make_failure(ReportType::Local, name,
+                                   std::string("Local variable ") + letter + " unbound in function [" + name + "].");
         return false;
     }
     return true;
@@ -215,14 +207,14 @@ bool LocalCheck(ErrorRecord& failure) {
 }  // namespace
 
 void prepareProgram(ErrorRecord& record) {
-    definitions()["_"] = CellRef::atom(LayoutText());
-    RewriteAll(QuoteExpansion);
-    RewriteAll(PairPatternExpansion);
+    definitions()["_"] = CellRef::atom(layout_text());
+    rewrite_all(quote_expansion);
+    rewrite_all(pair_pattern_expansion);
     ErrorRecord failure;
-    bool passed = PlaceCheck(failure) && AliveCheck(failure) && ArityCheck(failure);
+    bool passed = place_check(failure) && alive_check(failure) && arity_check(failure);
     if (passed) {
-        ShareDefinitions();
-        passed = FunkyCheck(failure) && LocalCheck(failure);
+        share_definitions();
+        passed = funky_check(failure) && local_check(failure);
     }
     record = passed ? ErrorRecord() : failure;
 }

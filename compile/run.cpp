@@ -12,7 +12,7 @@ namespace {
 constexpr size_t kNameLimit = 57;
 constexpr size_t kNameKept = 53;
 
-std::string Shortened(const std::string& text) {
+std::string shortened_name(const std::string& text) {
     if (text.size() < kNameLimit) return text;
     return text.substr(0, kNameKept) + "...";
 }
@@ -27,10 +27,10 @@ void runProgram(ErrorRecord& record, int64_t argv_address) {
     QUIB_CHECK(main != nullptr);
     CellRef result = evaluate(apply(CellRef::atom("I"), apply(*main, make_integer(argv_address))));
     QUIB_CHECK(result);
-    if (result.is_atom() && result.tag() == ')') {
+    if (has_tag(result.get(), Tag::Cycle)) {
         std::string name(result.bytes().substr(1));
         record.Name = name;
-        record.Type = "Cycle";
+        record.Type = ReportType::Cycle;
         record.Text = "Cycle detected on function [" + name + "].";
         return;
     }
@@ -39,7 +39,7 @@ void runProgram(ErrorRecord& record, int64_t argv_address) {
         return;
     }
     std::string printed = printResult(result);
-    record.Name = Shortened(printed);
-    record.Type = "Range";
+    record.Name = shortened_name(printed);
+    record.Type = ReportType::Range;
     record.Text = "The program must return an integer. Instead we encountered:\n" + printed;
 }

@@ -15,7 +15,7 @@ namespace {
 // Rebuilds a graph bottom-up without native recursion. on_atom maps each atom; on_pair gets
 // the original pair and its rebuilt parts. A cell reached along several paths is rebuilt once.
 template <class OnAtom, class OnPair>
-CellRef RebuildBottomUp(Cell* root, OnAtom on_atom, OnPair on_pair) {
+CellRef rebuild_bottom_up(Cell* root, OnAtom on_atom, OnPair on_pair) {
     struct Item {
         Cell* cell;
         bool parts_done;
@@ -57,17 +57,17 @@ CellRef RebuildBottomUp(Cell* root, OnAtom on_atom, OnPair on_pair) {
 }
 
 // The pair (l r), reusing the original when neither part changed.
-CellRef Rejoin(Cell* original, CellRef l, CellRef r) {
+CellRef rejoin(Cell* original, CellRef l, CellRef r) {
     if (l.get() == left_of(original) && r.get() == right_of(original)) return CellRef(original);
     return CellRef::pair(std::move(l), std::move(r));
 }
 
-CellRef KeepAtom(Cell* c) { return CellRef(c); }
+CellRef keep_atom(Cell* c) { return CellRef(c); }
 
 // Visits every pair once (shared ones included) and every atom on each path to it, without
 // native recursion.
 template <class Visit>
-void VisitCells(Cell* root, Visit visit) {
+void visit_cells(Cell* root, Visit visit) {
     std::vector<Cell*> pending{root};
     std::unordered_set<Cell*> seen;
     while (!pending.empty()) {
@@ -79,10 +79,6 @@ void VisitCells(Cell* root, Visit visit) {
         pending.push_back(left_of(c));
     }
 }
-
-bool IsLambdaVariable(std::string_view text) { return text.size() == 1 && text[0] >= 'a' && text[0] <= 'z'; }
-
-bool IsBinderMark(unsigned char tag) { return tag == '\\' || tag == '{'; }
 
 // One C type: its size and the fields placed into it, in order.
 struct LayoutField {
@@ -97,7 +93,7 @@ struct LayoutType {
 };
 
 // Splits the gap that holds each field into the bytes before it, the field, the bytes after it.
-std::string Descriptor(const LayoutType& type) {
+std::string descriptor(const LayoutType& type) {
     struct Chunk {
         std::string name;  // empty: a gap
         int size;
@@ -122,30 +118,9 @@ std::string Descriptor(const LayoutType& type) {
     return text + "]";
 }
 
-// Walks a name list's elements in order.
-template <class Visit>
-void ForEachListed(const Cell* list, Visit visit) {
-    while (is_pair(list)) {
-        visit(left_of(list));
-        list = right_of(list);
-    }
-}
-
-std::vector<CellRef> ListElements(const CellRef& list) {
-    std::vector<CellRef> out;
-    ForEachListed(list.get(), [&](Cell* x) { out.emplace_back(x); });
-    return out;
-}
-
-CellRef ListOf(const std::vector<CellRef>& elements) {
-    CellRef list = CellRef::atom("()");
-    for (auto it = elements.rbegin(); it != elements.rend(); ++it) list = CellRef::pair(*it, std::move(list));
-    return list;
-}
-
 }  // namespace
 
-std::string LayoutText() {
+std::string layout_text() {
     static const std::vector<LayoutType> kTypes = {
         {"addrinfo",
          48,
@@ -171,26 +146,26 @@ std::string LayoutText() {
         {"time_t", 8, {}},
     };
     std::string text = "[";
-    for (const LayoutType& type : kTypes) text += Descriptor(type);
+    for (const LayoutType& type : kTypes) text += descriptor(type);
     return text + "]";
 }
 
 // A quoted expression becomes (V "[source]" value): its text before expansion, then its value.
-CellRef QuoteExpansion(const CellRef& body) {
-    return RebuildBottomUp(body.get(), KeepAtom, [](Cell* original, CellRef l, CellRef r) {
+CellRef quote_expansion(const CellRef& body) {
+    return rebuild_bottom_up(body.get(), keep_atom, [](Cell* original, CellRef l, CellRef r) {
         Cell* f = left_of(original);
         if (is_atom(f) && tag_of(f) == '`') {
             std::string source = "[" + printExpression(CellRef(right_of(original))) + "]";
             return apply(apply(CellRef::atom("V"), CellRef::atom(std::move(source))), std::move(r));
         }
-        return Rejoin(original, std::move(l), std::move(r));
+        return rejoin(original, std::move(l), std::move(r));
     });
 }
 
 // ((({ (k1 k2)) v) body) binds k2 to v, then k1 to v's first and k2 to v's second component.
-CellRef PairPatternExpansion(const CellRef& body) {
-    return RebuildBottomUp(body.get(), KeepAtom, [](Cell* original, CellRef l, CellRef r) {
-        CellRef e = Rejoin(original, std::move(l), std::move(r));
+CellRef pair_pattern_expansion(const CellRef& body) {
+    return rebuild_bottom_up(body.get(), keep_atom, [](Cell* original, CellRef l, CellRef r) {
+        CellRef e = rejoin(original, std::move(l), std::move(r));
         Cell* wing = left_of(e.get());
         if (!is_pair(wing) || !is_pair(left_of(wing))) return e;
         Cell* binder = left_of(wing);
@@ -211,99 +186,41 @@ CellRef PairPatternExpansion(const CellRef& body) {
     });
 }
 
-Binders CollectBinders(const CellRef& body) {
+Binders collect_binders(const CellRef& body) {
     Binders found;
-    VisitCells(body.get(), [&](Cell* c) {
+    visit_cells(body.get(), [&](Cell* c) {
         if (is_atom(c)) return false;
         Cell* f = left_of(c);
         Cell* x = right_of(c);
-        if (!is_atom(f) || !IsBinderMark(tag_of(f)) || !is_atom(x)) return true;
+        if (!is_atom(f) || !is_binder_tag(tag_of(f)) || !is_atom(x)) return true;
         std::string_view key = atom_bytes(x);
-        (IsLambdaVariable(key) ? found.letters : found.places).emplace(key);
+        (is_lambda_variable(key) ? found.letters : found.places).emplace(key);
         return false;
     });
     return found;
 }
 
-CellRef Places(const CellRef& body) { return NameList(CollectBinders(body).places); }
-
-CellRef BoundLetters(const CellRef& body) { return NameList(CollectBinders(body).letters); }
-
-CellRef RenameAll(const CellRef& body, const Renaming& renaming) {
-    return RebuildBottomUp(
+CellRef rename_all(const CellRef& body, const Renaming& renaming) {
+    return rebuild_bottom_up(
         body.get(),
         [&](Cell* c) {
             auto it = renaming.find(atom_bytes(c));
             return it == renaming.end() ? CellRef(c) : it->second;
         },
-        Rejoin);
+        rejoin);
 }
 
-CellRef Rename(const CellRef& body, const CellRef& replacement, std::string_view name) {
-    Renaming renaming;
-    renaming.emplace(std::string(name), replacement);
-    return RenameAll(body, renaming);
+bool is_reference_name(std::string_view text) {
+    return is_name_atom(text) && !is_binder_tag(static_cast<unsigned char>(text[0])) && !is_lambda_variable(text);
 }
 
-bool IsReferenceName(std::string_view text) {
-    if (text.empty()) return false;
-    unsigned char first = static_cast<unsigned char>(text[0]);
-    if (IsBinderMark(first) || IsLambdaVariable(text)) return false;
-    if (IsLowerName(text)) return true;
-    if (text.size() != 1) return false;
-    return (first >= 'A' && first <= 'Z') || IsOperatorChar(first) || (first >= 1 && first <= 31) || first >= 127;
-}
-
-NameSet ReferenceNames(const CellRef& body) {
+NameSet reference_names(const CellRef& body) {
     NameSet names;
-    VisitCells(body.get(), [&](Cell* c) {
+    visit_cells(body.get(), [&](Cell* c) {
         if (!is_atom(c)) return true;
         std::string_view text = atom_bytes(c);
-        if (IsReferenceName(text) && names.find(text) == names.end()) names.emplace(text);
+        if (is_reference_name(text) && names.find(text) == names.end()) names.emplace(text);
         return true;
     });
     return names;
-}
-
-CellRef References(const CellRef& body) { return NameList(ReferenceNames(body)); }
-
-CellRef NameList(const NameSet& names) {
-    CellRef list = CellRef::atom("()");
-    for (auto it = names.rbegin(); it != names.rend(); ++it) list = CellRef::pair(CellRef::atom(*it), std::move(list));
-    return list;
-}
-
-CellRef ListSingleton(const CellRef& x) { return CellRef::pair(x, CellRef::atom("()")); }
-
-CellRef ListMerge(const CellRef& a, const CellRef& b) {
-    std::vector<CellRef> xs = ListElements(a), ys = ListElements(b), merged;
-    size_t i = 0, j = 0;
-    while (i < xs.size() || j < ys.size()) {
-        if (j == ys.size() || (i < xs.size() && xs[i].bytes() < ys[j].bytes())) {
-            merged.push_back(xs[i++]);
-        } else if (i == xs.size() || ys[j].bytes() < xs[i].bytes()) {
-            merged.push_back(ys[j++]);
-        } else {
-            merged.push_back(xs[i++]);
-            ++j;
-        }
-    }
-    return ListOf(merged);
-}
-
-bool ListMember(const CellRef& list, std::string_view atom) {
-    bool found = false;
-    ForEachListed(list.get(), [&](Cell* x) { found = found || atom_bytes(x) == atom; });
-    return found;
-}
-
-size_t ListCount(const CellRef& list) {
-    size_t count = 0;
-    ForEachListed(list.get(), [&](Cell*) { ++count; });
-    return count;
-}
-
-CellRef ListInsert(const CellRef& list, const CellRef& x) {
-    if (ListMember(list, x.bytes())) return list;
-    return ListMerge(list, ListSingleton(x));
 }

@@ -11,7 +11,6 @@
 
 namespace {
 
-constexpr size_t kGranule = 8;
 constexpr size_t kPooledLimit = 256;  // blocks up to this size come from the pools
 
 struct FreeBlock {
@@ -30,8 +29,6 @@ Pools& pools() {
     static Pools p;
     return p;
 }
-
-inline size_t block_size(size_t bytes) { return (bytes + kGranule - 1) & ~(kGranule - 1); }
 
 #ifndef QUIB_PLAIN_ALLOC
 constexpr size_t kChunkBytes = 64 * 1024;
@@ -92,7 +89,7 @@ inline void free_block(void* block, size_t size) {
 }
 
 // Size of an atom's block: header, the bytes as stored, the NUL.
-inline size_t atom_block_size(const Cell* c) { return block_size(sizeof(Cell) + atom_bytes(c).size() + 1); }
+inline size_t atom_block_size(const Cell* c) { return atom_block_bytes(atom_bytes(c).size()); }
 
 inline void free_atom(Cell* c) { free_block(c, atom_block_size(c)); }
 
@@ -111,13 +108,13 @@ Cell* allocate_pair(Cell* left, Cell* right) {
 }
 
 Cell* allocate_atom(const char* bytes, size_t length) {
-    Cell* c = static_cast<Cell*>(allocate_block(block_size(sizeof(Cell) + length + 1)));
+    Cell* c = static_cast<Cell*>(allocate_block(atom_block_bytes(length)));
     char* out = atom_chars_mut(c);
     if (length) std::memcpy(out, bytes, length);
     out[length] = 0;
     c->header = (uint64_t{cellbits::kAtomBit} << 56) | 1;
     unsigned char first = length ? static_cast<unsigned char>(bytes[0]) : 0;
-    if (((first >= '0' && first <= '9') || first == '[') && length < cellbits::kExtentLimit)
+    if (carries_length(first) && length < cellbits::kExtentLimit)
         c->header |= uint64_t{length} << cellbits::kExtentShift;
     return c;
 }
@@ -133,7 +130,7 @@ size_t counted_length(const Cell* c) {
     const char* s = atom_chars(c);
     size_t n = 0;
     for (size_t i = 1; s[i] != ')'; ++i) {
-        int d = DigitValue(static_cast<unsigned char>(s[i]));
+        int d = digit_value(static_cast<unsigned char>(s[i]));
         QUIB_CHECK(d >= 0);
         n = n * 64 + static_cast<size_t>(d);
     }
@@ -144,15 +141,15 @@ std::string_view atom_bytes(const Cell* c) {
     if (!is_atom(c)) return {};
     const char* s = atom_chars(c);
     unsigned char first = static_cast<unsigned char>(s[0]);
-    if (first == ' ') return {s, 9};
-    if ((first >= '0' && first <= '9') || first == '[') {
+    if (first == tag_byte(Tag::Real)) return {s, 9};
+    if (carries_length(first)) {
         size_t n = extent_of(c);
         if (n) return {s, n};
         n = std::strlen(s);
         QUIB_CHECK(n >= cellbits::kExtentLimit);
         return {s, n};
     }
-    if (first == '(') return {s, counted_payload_offset(c) + counted_length(c)};
+    if (first == tag_byte(Tag::Text)) return {s, counted_payload_offset(c) + counted_length(c)};
     return {s, std::strlen(s)};
 }
 
@@ -205,7 +202,7 @@ namespace {
 // Bytes an atom's block can hold after its header, the NUL included. Only blocks above the
 // pooled sizes are ever given room to grow: a pooled block must stay in its size class.
 size_t atom_room(Cell* c, size_t stored) {
-    size_t size = block_size(sizeof(Cell) + stored + 1);
+    size_t size = atom_block_bytes(stored);
     if (size <= kPooledLimit) return size - sizeof(Cell);
     return malloc_usable_size(c) - sizeof(Cell);
 }
@@ -224,9 +221,8 @@ CellRef append_counted_text(Cell* c, bool sole_owner, std::string_view more) {
         if (prefix.size() != old_offset) std::memmove(out + prefix.size(), out + old_offset, old_length);
         result = CellRef(c);
     } else {
-        size_t block = block_size(sizeof(Cell) + needed);
-        if (sole_owner && block > kPooledLimit)
-            block = std::max(block, 2 * block_size(sizeof(Cell) + old_offset + old_length + 1));
+        size_t block = rounded_block_size(sizeof(Cell) + needed);
+        if (sole_owner && block > kPooledLimit) block = std::max(block, 2 * atom_block_bytes(old_offset + old_length));
         Cell* grown = static_cast<Cell*>(allocate_block(block));
         grown->header = (uint64_t{cellbits::kAtomBit} << 56) | 1;
         out = atom_chars_mut(grown);

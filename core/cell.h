@@ -49,6 +49,31 @@ inline const char* atom_chars(const Cell* c) { return reinterpret_cast<const cha
 inline char* atom_chars_mut(Cell* c) { return reinterpret_cast<char*>(c + 1); }
 // First byte of an atom; 0 for a pair.
 inline unsigned char tag_of(const Cell* c) { return is_atom(c) ? static_cast<unsigned char>(atom_chars(c)[0]) : 0; }
+
+// What an atom holds follows from its first byte: these, a digit for a numeral, or a name.
+enum class Tag : unsigned char {
+    Real = ' ',     // the eight bytes of a double
+    Text = '(',     // a counted text
+    List = '[',     // a list literal
+    Cycle = ')',    // the cycle mark ")name" that ends a run
+    Settle = ']',   // the mark "]name" that settles a parameterless definition
+    Lambda = '\\',  // the binder of (\ v) b
+    Binding = '{',  // the binder of (({ v) d) r
+};
+constexpr unsigned char tag_byte(Tag t) { return static_cast<unsigned char>(t); }
+inline bool has_tag(const Cell* c, Tag t) { return tag_of(c) == tag_byte(t); }
+constexpr bool is_numeral_tag(unsigned char t) { return t >= '0' && t <= '9'; }
+inline bool is_numeral(const Cell* c) { return is_numeral_tag(tag_of(c)); }
+// Numerals and list literals keep their byte length in the extent.
+constexpr bool carries_length(unsigned char first) { return is_numeral_tag(first) || first == tag_byte(Tag::List); }
+// The cycle and settle marks: reduced atoms wanting one argument.
+constexpr bool is_mark_tag(unsigned char t) { return t == tag_byte(Tag::Cycle) || t == tag_byte(Tag::Settle); }
+constexpr bool is_binder_tag(unsigned char t) { return t == tag_byte(Tag::Lambda) || t == tag_byte(Tag::Binding); }
+// Atoms that may name a definition: every first byte but a digit and the tags above.
+constexpr bool is_name_tag(unsigned char t) {
+    return !is_numeral_tag(t) && t != tag_byte(Tag::Real) && t != tag_byte(Tag::Text) && t != tag_byte(Tag::List) &&
+           !is_mark_tag(t) && !is_binder_tag(t);
+}
 // The atom's bytes, read by kind; empty for a pair.
 std::string_view atom_bytes(const Cell* c);
 // Payload length of a counted text atom (digits between "(" and ")").
@@ -66,6 +91,11 @@ inline bool atom_is_char(const Cell* c, char ch) {
 Cell* allocate_pair(Cell* left, Cell* right);
 Cell* allocate_atom(const char* bytes, size_t length);
 void release_graph(Cell* c);
+// Blocks come in whole granules; a block's size class is its size in granules.
+constexpr size_t kGranule = 8;
+constexpr size_t rounded_block_size(size_t bytes) { return (bytes + kGranule - 1) & ~(kGranule - 1); }
+// Bytes of the block the allocator gives an atom of this many stored bytes (the NUL not counted).
+constexpr size_t atom_block_bytes(size_t stored) { return rounded_block_size(sizeof(Cell) + stored + 1); }
 
 inline void add_ref(Cell* c) {
     uint64_t h = c->header + 1;

@@ -18,7 +18,7 @@ int compare_atoms(const Cell* a, const Cell* b) {
 }  // namespace
 
 // Walks both graphs side by side with an explicit stack, so deep graphs cannot exhaust the native one.
-int CompareCells(Cell* a, Cell* b) {
+int compare_cells(Cell* a, Cell* b) {
     std::vector<std::pair<Cell*, Cell*>> pending;
     pending.emplace_back(a, b);
     while (!pending.empty()) {

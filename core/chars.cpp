@@ -9,13 +9,22 @@ namespace {
 
 constexpr std::string_view kOperatorChars = "{,}~!@#$%^&*<>-|+/=\\.`'\":;?";
 
-bool IsSingleByteName(unsigned char c) { return (c >= 'A' && c <= 'Z') || (c >= 1 && c <= 31) || c >= 127; }
-
 }  // namespace
 
-bool IsOperatorChar(unsigned char c) { return kOperatorChars.find(static_cast<char>(c)) != std::string_view::npos; }
+bool is_single_byte_name(unsigned char c) { return (c >= 'A' && c <= 'Z') || (c >= 1 && c <= 31) || c >= 127; }
 
-bool IsLowerName(std::string_view name) {
+bool is_lambda_variable(std::string_view name) { return name.size() == 1 && name[0] >= 'a' && name[0] <= 'z'; }
+
+bool is_name_atom(std::string_view bytes) {
+    if (is_lower_name(bytes)) return true;
+    if (bytes.size() != 1) return false;
+    unsigned char c = static_cast<unsigned char>(bytes[0]);
+    return is_single_byte_name(c) || is_operator_char(c);
+}
+
+bool is_operator_char(unsigned char c) { return kOperatorChars.find(static_cast<char>(c)) != std::string_view::npos; }
+
+bool is_lower_name(std::string_view name) {
     if (name.empty()) return false;
     for (unsigned char c : name)
         if (!((c >= 'a' && c <= 'z') || c == '_')) return false;
@@ -23,9 +32,10 @@ bool IsLowerName(std::string_view name) {
 }
 
 bool IsDefinableName(std::string_view name) {
-    if (IsLowerName(name)) return true;
-    if (name.size() == 1) return IsSingleByteName(static_cast<unsigned char>(name[0]));
-    return name.size() == 3 && name[0] == '[' && name[2] == ']' && IsOperatorChar(static_cast<unsigned char>(name[1]));
+    if (is_lower_name(name)) return true;
+    if (name.size() == 1) return is_single_byte_name(static_cast<unsigned char>(name[0]));
+    return name.size() == 3 && name[0] == '[' && name[2] == ']' &&
+           is_operator_char(static_cast<unsigned char>(name[1]));
 }
 
 std::string ShortSpelling(std::string_view name) {
@@ -65,7 +75,7 @@ const std::map<std::string, std::string, std::less<>>& CharacterTable() {
             "\\.`'\":;?(){},[]["
             "](){},[]\\.`'\":;?";
         static_assert(sizeof(kCharacters) == 257);
-        auto kindOf = [](int i) {
+        auto display_kind = [](int i) {
             if (i <= 52) return 2;
             if (i <= 144) return 3;
             if (i <= 238) return 1;
@@ -75,7 +85,7 @@ const std::map<std::string, std::string, std::less<>>& CharacterTable() {
         };
         std::map<std::string, std::string, std::less<>> t;
         for (int i = 0; i < 256; ++i) {
-            unsigned char d = DisplayCode(kindOf(i), static_cast<unsigned char>(kCharacters[i]));
+            unsigned char d = DisplayCode(display_kind(i), static_cast<unsigned char>(kCharacters[i]));
             if (d == '\n' || d == '[' || d == ']') continue;
             std::string code = TreeCode(145 + i);
             std::string shown(1, static_cast<char>(d));
@@ -87,7 +97,7 @@ const std::map<std::string, std::string, std::less<>>& CharacterTable() {
     return table;
 }
 
-const std::string* CharacterTableFind(std::string_view key) {
+const std::string* character_table_find(std::string_view key) {
     const auto& table = CharacterTable();
     auto it = table.find(key);
     return it == table.end() ? nullptr : &it->second;

@@ -4,9 +4,9 @@
 #include <cstdio>
 #include <cstdlib>
 
-void AssertionFailure(const char* sourceName, int line) {
+void AssertionFailure(const char* source_name, int line) {
     std::fflush(stdout);
-    std::fprintf(stderr, "ASSERTION FAILED:%s:%d\n", sourceName, line);
+    std::fprintf(stderr, "ASSERTION FAILED:%s:%d\n", source_name, line);
     std::fflush(stderr);
     std::abort();
 }

@@ -1,7 +1,7 @@
 // Internal consistency checks: a failed one reports the core source and the line, then aborts.
 #pragma once
 
-[[noreturn]] void AssertionFailure(const char* sourceName, int line);
+[[noreturn]] void AssertionFailure(const char* source_name, int line);
 [[noreturn]] void InternalFailure(const char* message);
 
 #define QUIB_CHECK(cond)                                                   \

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "core/atoms.h"
+#include "core/chars.h"
 #include "core/tables.h"
 
 namespace {
@@ -14,6 +15,7 @@ constexpr int kArityCeiling = 11;
 constexpr int kArityFloor = -51;
 
 using classbits::data_marked;
+using classbits::free_of;
 using classbits::stored_arity;
 using classbits::unreduced_bit;
 
@@ -24,38 +26,15 @@ inline void write_arity(Cell* c, int n, bool unreduced_flag) {
     set_top_byte(c, top);
 }
 
-inline uint32_t free_of(const Cell* c) {
-    if (data_marked(c)) return 0;
-    if (is_atom(c)) {
-        unsigned char t = tag_of(c);
-        if ((t >= '0' && t <= '9') || t == '[') return 0;
-    }
-    return extent_of(c);
-}
-
-inline bool is_lower_or_underscore(unsigned char b) { return (b >= 'a' && b <= 'z') || b == '_'; }
-
-// Leading lambda nodes of a definition body, stopping at the ceiling.
-int leading_lambdas(const Cell* body) {
-    int count = 0;
-    while (count < kArityCeiling && is_pair(body)) {
-        const Cell* l = left_of(body);
-        if (!is_pair(l) || !atom_is_char(left_of(l), '\\')) break;
-        ++count;
-        body = right_of(body);
-    }
-    return count;
-}
-
 void classify_atom(Cell* c) {
     const char* s = atom_chars(c);
     unsigned char first = static_cast<unsigned char>(s[0]);
-    if (first == ')' || first == ']') {
-        set_top_byte(c, static_cast<uint8_t>((top_byte(c) & 0xF5) | 0x35));
+    if (is_mark_tag(first)) {
+        write_arity(c, 1, false);
         return;
     }
-    if (first == '[') {
-        set_top_byte(c, 0xC0);
+    if (first == tag_byte(Tag::List)) {
+        set_top_byte(c, kAtomBit | kDataMarker);
         return;
     }
     std::string_view bytes = atom_bytes(c);
@@ -68,7 +47,7 @@ void classify_atom(Cell* c) {
         return;
     }
     // Only lambda variables may be undefined: the checks reject every other undefined name.
-    QUIB_CHECK(bytes.size() == 1 && first >= 'a' && first <= 'z');
+    QUIB_CHECK(is_lambda_variable(bytes));
     write_arity(c, kArityCeiling, false);
     set_extent(c, uint64_t{1} << (first - 'a'));
 }
@@ -98,14 +77,14 @@ void classify_pair(Cell* c) {
     uint32_t mask;
     bool flag = false;
     Cell* ll = is_pair(l) ? left_of(l) : nullptr;
-    if (ll && tag_of(ll) == '\\') {
+    if (ll && has_tag(ll, Tag::Lambda)) {
         mask = fr & ~fl;  // a lambda node: the body's variables without its own
     } else {
         int nr = dr ? 1 : (tr & 0x3F) - kArityBias;
         flag = (!dl && (tl & kUnreducedBit)) || (!dr && (tr & kUnreducedBit)) || nr < 1;
-        if (ll && tag_of(ll) == '{')
+        if (ll && has_tag(ll, Tag::Binding))
             mask = fr;  // (({ v) B): the bound expression
-        else if (ll && is_pair(ll) && tag_of(left_of(ll)) == '{')
+        else if (ll && is_pair(ll) && has_tag(left_of(ll), Tag::Binding))
             mask = (fr & ~free_of(right_of(ll))) | fl;  // ((({ v) B) body)
         else
             mask = fl | fr;
@@ -116,19 +95,13 @@ void classify_pair(Cell* c) {
 
 }  // namespace
 
-bool is_classification_name(std::string_view name) {
-    if (name.empty()) return false;
-    unsigned char first = static_cast<unsigned char>(name[0]);
-    if (is_lower_or_underscore(first)) {
-        for (unsigned char b : name)
-            if (!is_lower_or_underscore(b)) return false;
-        return true;
-    }
-    if (name.size() != 1) return false;
-    if ((first >= 1 && first <= 31) || (first >= 'A' && first <= 'Z') || first >= 127) return true;
-    static constexpr std::string_view kOperators = "{,}~!@#$%^&*<>-|+/=\\.`'\":;?";
-    return kOperators.find(static_cast<char>(first)) != std::string_view::npos;
+int leading_lambdas(const Cell* body) {
+    int count = 0;
+    for (; count < kArityCeiling && shape(body) == Shape::Lambda; ++count) body = right_of(body);
+    return count;
 }
+
+bool is_classification_name(std::string_view name) { return is_name_atom(name); }
 
 void classify_new_pair(Cell* c) { classify_pair(c); }
 
@@ -203,14 +176,14 @@ bool is_lazy_head(Cell* c) {
     }
 }
 
-char shape(const Cell* c) {
-    if (!is_pair(c)) return 'o';
+Shape shape(const Cell* c) {
+    if (!is_pair(c)) return Shape::Other;
     const Cell* l = left_of(c);
-    if (!is_pair(l)) return 'o';
-    if (atom_is_char(left_of(l), '\\')) return 'u';
+    if (!is_pair(l)) return Shape::Other;
+    if (atom_is_char(left_of(l), '\\')) return Shape::Lambda;
     const Cell* ll = left_of(l);
-    if (is_pair(ll) && atom_is_char(left_of(ll), '{')) return 'i';
-    return 'o';
+    if (is_pair(ll) && atom_is_char(left_of(ll), '{')) return Shape::Binding;
+    return Shape::Other;
 }
 
 void reset_classification_caches() { reset_letter_atoms(); }

@@ -25,6 +25,11 @@ namespace classbits {
 inline bool data_marked(const Cell* c) { return (top_byte(c) & 0x7F) == cellbits::kDataMarker; }
 inline int stored_arity(const Cell* c) { return (top_byte(c) & 0x3F) - cellbits::kArityBias; }
 inline bool unreduced_bit(const Cell* c) { return (top_byte(c) & cellbits::kUnreducedBit) != 0; }
+// The extent holds free variables except for data and the atoms that keep their length there.
+inline uint32_t free_of(const Cell* c) {
+    if (data_marked(c) || (is_atom(c) && carries_length(tag_of(c)))) return 0;
+    return extent_of(c);
+}
 }  // namespace classbits
 
 // Arguments still wanted (data reads as 1; 11 means unknown).
@@ -48,16 +53,14 @@ inline bool unreduced(Cell* c) {
 // Free lambda variables, bit (letter - 'a'); empty for data, numerals and list literals.
 inline uint32_t free_variables(Cell* c) {
     classify(c);
-    if (classbits::data_marked(c)) return 0;
-    if (is_atom(c)) {
-        unsigned char t = tag_of(c);
-        if ((t >= '0' && t <= '9') || t == '[') return 0;
-    }
-    return extent_of(c);
+    return classbits::free_of(c);
 }
 bool is_lazy_head(Cell* c);
-// 'u' lambda node ((\ v) b), 'i' binding node ((({ v) d) r), 'o' anything else.
-char shape(const Cell* c);
+// A lambda node ((\ v) b), a binding node ((({ v) d) r), or anything else.
+enum class Shape : char { Lambda = 'u', Binding = 'i', Other = 'o' };
+Shape shape(const Cell* c);
+// Leading lambda nodes of a definition body, counted up to 11 (more than a definition may have).
+int leading_lambdas(const Cell* body);
 // Whether `name` (an atom's bytes) is a name in the classification sense.
 bool is_classification_name(std::string_view name);
 // Drops caches that depend on the definition table (after a reset).

@@ -18,7 +18,7 @@ namespace {
 bool is_bracket(char ch) { return ch == '[' || ch == ']'; }
 
 // An atom is data exactly when it is a list literal; pairs carry the classification's marker.
-bool is_data_value(Cell* d) { return is_atom(d) ? tag_of(d) == '[' : is_data(d); }
+bool is_data_value(Cell* d) { return is_atom(d) ? has_tag(d, Tag::List) : is_data(d); }
 
 // Shortest and longest tree code the character table holds.
 std::pair<size_t, size_t> tree_code_lengths() {
@@ -47,10 +47,10 @@ bool may_be_tree_code(std::string_view element) {
 char abbreviation(std::string_view element) {
     if (element.size() < 3 || element.front() != '[') return 0;
     if (may_be_tree_code(element))
-        if (const std::string* display = CharacterTableFind(element); display && display->size() == 1)
+        if (const std::string* display = character_table_find(element); display && display->size() == 1)
             return (*display)[0];
     if (element.size() == 3 && element.back() == ']' && !is_bracket(element[1]) &&
-        !CharacterTableFind(element.substr(1, 1)))
+        !character_table_find(element.substr(1, 1)))
         return element[1];
     return 0;
 }
@@ -136,7 +136,7 @@ std::string LiteralLast(std::string_view text) {
     size_t end = text.size() >= 2 ? text.size() - 1 : text.size();
     std::string_view element = text.substr(start, end > start ? end - start : 0);
     if (element.size() != 1) return std::string(element);
-    if (const std::string* code = CharacterTableFind(element)) return *code;
+    if (const std::string* code = character_table_find(element)) return *code;
     return "[" + std::string(element) + "]";
 }
 

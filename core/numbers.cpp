@@ -11,19 +11,7 @@ namespace {
 // Values of up to 18 digits always fit a signed 64-bit word.
 constexpr size_t kWordDigits = 18;
 
-bool all_digits(std::string_view s) {
-    for (char ch : s)
-        if (ch < '0' || ch > '9') return false;
-    return !s.empty();
-}
-
 uint64_t magnitude_of(int64_t v) { return v < 0 ? 0 - static_cast<uint64_t>(v) : static_cast<uint64_t>(v); }
-
-std::string unsigned_digits(uint64_t u) {
-    char buf[24];
-    auto res = std::to_chars(buf, buf + sizeof buf, u);
-    return std::string(buf, res.ptr);
-}
 
 mpz_class mpz_of_digits(std::string_view digits) {
     mpz_class z;
@@ -84,7 +72,7 @@ size_t Integer::bit_length() const {
 }
 
 std::string Integer::magnitude_digits() const {
-    if (is_small()) return unsigned_digits(magnitude_of(small()));
+    if (is_small()) return decimal_digits(magnitude_of(small()));
     mpz_class m = ::abs(std::get<mpz_class>(value_));
     return m.get_str(10);
 }
@@ -187,6 +175,18 @@ std::optional<Integer> power(const Integer& base, const Integer& exponent) {
     return Integer(r);
 }
 
+bool all_digits(std::string_view s) {
+    for (char ch : s)
+        if (ch < '0' || ch > '9') return false;
+    return !s.empty();
+}
+
+std::string decimal_digits(uint64_t u) {
+    char buf[24];
+    auto res = std::to_chars(buf, buf + sizeof buf, u);
+    return std::string(buf, res.ptr);
+}
+
 std::optional<Integer> parse_hint_numeral(std::string_view text) {
     if (text.empty()) return std::nullopt;
     if (text[0] != '0') {
@@ -201,11 +201,9 @@ std::optional<Integer> parse_hint_numeral(std::string_view text) {
 
 std::string hint_numeral(const Integer& v) {
     if (v.is_small()) {
-        char buf[24];
-        char* p = buf;
-        if (v.small() < 0) *p++ = '0';
-        auto res = std::to_chars(p, buf + sizeof buf, magnitude_of(v.small()));
-        return std::string(buf, res.ptr);
+        std::string digits = decimal_digits(magnitude_of(v.small()));
+        if (v.small() < 0) digits.insert(digits.begin(), '0');
+        return digits;
     }
     return v.sign() < 0 ? "0" + v.magnitude_digits() : v.magnitude_digits();
 }
@@ -271,7 +269,7 @@ std::optional<mpz_class> image_of_cell(const Cell* c) {
     std::optional<mpz_class> image;
     if (atom_is_char(c, 'K'))
         image = mpz_class(1);
-    else if (tag_of(c) >= '0' && tag_of(c) <= '9')
+    else if (is_numeral(c))
         image = image_of_numeral(atom_bytes(c));
     if (!image || bits.empty()) return image;
     mpz_class result = *image << static_cast<mp_bitcnt_t>(bits.size());
@@ -322,9 +320,8 @@ std::optional<Integer> integer_of(const Cell* c) {
             if (const Integer* known = remembered_value(c)) return *known;
         }
         if (atom_is_char(c, 'K')) return Integer(0);
-        const char* s = atom_chars(c);
-        if (s[0] < '0' || s[0] > '9') return std::nullopt;
-        if (s[0] == '0' && s[1] == '0') {
+        if (!is_numeral(c)) return std::nullopt;
+        if (is_numb_numeral(atom_bytes(c).substr(0, 2))) {
             std::optional<mpz_class> image = image_of_numeral(atom_bytes(c));
             if (!image) return std::nullopt;
             return value_of_image(*image);

@@ -60,6 +60,14 @@ std::optional<Integer> cent_remainder(const Integer& a, const Integer& b);
 std::optional<Integer> power(const Integer& base, const Integer& exponent);
 constexpr size_t kMaxPowerBits = size_t{1} << 28;
 
+// Non-empty and only the digits 0 to 9.
+bool all_digits(std::string_view s);
+// The decimal digits of u, without sign or leading zeros.
+std::string decimal_digits(uint64_t u);
+// Numb numerals start with "00"; every other numeral is a hint.
+inline bool is_numb_numeral(std::string_view numeral) {
+    return numeral.size() >= 2 && numeral[0] == '0' && numeral[1] == '0';
+}
 // Hint numerals: "0", digits not starting with '0', or '0' before the digits of a negative value.
 std::optional<Integer> parse_hint_numeral(std::string_view text);
 std::string hint_numeral(const Integer& v);

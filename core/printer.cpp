@@ -24,7 +24,7 @@ struct Outline {
     bool single = false;
 };
 
-Outline OutlineOf(std::string_view text) {
+Outline outline_of(std::string_view text) {
     Outline o;
     if (text.empty()) return o;
     o.first = static_cast<unsigned char>(text[0]);
@@ -34,24 +34,24 @@ Outline OutlineOf(std::string_view text) {
     return o;
 }
 
-bool PrintsAsEmptyPair(unsigned char tag, Mode mode) {
-    if (tag == 0 || tag == ')' || tag == ']') return true;
+bool prints_as_empty_pair(unsigned char tag, Mode mode) {
+    if (tag == 0 || is_mark_tag(tag)) return true;
     if (mode == Mode::Expression) return false;
-    return tag == '(' || tag == ' ' || tag < 32 || tag == 127;
+    return tag == tag_byte(Tag::Text) || tag == tag_byte(Tag::Real) || tag < 32 || tag == 127;
 }
 
 // The list literal as the result printer writes it: each byte's signed value, control and
 // high bytes through the character table; "()" when it is empty, too long, or writes too much.
-std::string ResultListLiteral(const Cell* c) {
+std::string result_list_literal(const Cell* c) {
     uint32_t length = extent_of(c);
     if (length == 0 || length > kListLiteralLimit) return "()";
-    std::string shown = DisplayForm(atom_bytes(c));
+    std::string shown = display_form(atom_bytes(c));
     std::string out;
     char number[8];
     for (unsigned char b : shown) {
         std::snprintf(number, sizeof number, "%d", static_cast<int>(static_cast<signed char>(b)));
         const std::string* entry = nullptr;
-        if (b < 32 || b > 126) entry = CharacterTableFind(number);
+        if (b < 32 || b > 126) entry = character_table_find(number);
         if (entry)
             out += *entry;
         else
@@ -61,7 +61,7 @@ std::string ResultListLiteral(const Cell* c) {
     return out;
 }
 
-std::string RealText(const Cell* c) {
+std::string real_text(const Cell* c) {
     double d;
     std::memcpy(&d, atom_chars(c) + 1, sizeof d);
     char buffer[64];
@@ -70,7 +70,7 @@ std::string RealText(const Cell* c) {
 }
 
 // Appends the counted text's payload escaped, stopping once out passes limit.
-void AppendCountedText(std::string& out, const Cell* c, size_t limit) {
+void append_escaped_text(std::string& out, const Cell* c, size_t limit) {
     out += "init[";
     for (char ch : counted_payload(c)) {
         if (out.size() > limit) return;
@@ -86,35 +86,35 @@ void AppendCountedText(std::string& out, const Cell* c, size_t limit) {
 }
 
 // Atoms written as their own bytes; everything else has a short fixed outline.
-bool PrintsAsItself(unsigned char tag, Mode mode) {
-    if (PrintsAsEmptyPair(tag, mode)) return false;
-    if (mode == Mode::Expression) return tag != ' ' && tag != '(';
-    return tag != '[';
+bool prints_as_itself(unsigned char tag, Mode mode) {
+    if (prints_as_empty_pair(tag, mode)) return false;
+    if (mode == Mode::Expression) return tag != tag_byte(Tag::Real) && tag != tag_byte(Tag::Text);
+    return tag != tag_byte(Tag::List);
 }
 
-Outline AtomOutline(const Cell* c, Mode mode) {
+Outline atom_outline(const Cell* c, Mode mode) {
     unsigned char tag = tag_of(c);
-    if (PrintsAsEmptyPair(tag, mode)) return OutlineOf("()");
-    if (PrintsAsItself(tag, mode)) return OutlineOf(atom_bytes(c));
-    if (mode == Mode::Result) return OutlineOf(ResultListLiteral(c));
-    if (tag == ' ') return OutlineOf(RealText(c));
-    return OutlineOf("init[]");  // same first, second and last bytes as any escaped text
+    if (prints_as_empty_pair(tag, mode)) return outline_of("()");
+    if (prints_as_itself(tag, mode)) return outline_of(atom_bytes(c));
+    if (mode == Mode::Result) return outline_of(result_list_literal(c));
+    if (tag == tag_byte(Tag::Real)) return outline_of(real_text(c));
+    return outline_of("init[]");  // same first, second and last bytes as any escaped text
 }
 
 // The single byte an argument prints as, or -1 when its text is longer (pairs always are).
-int SingleByte(const Cell* c, Mode mode) {
+int single_byte(const Cell* c, Mode mode) {
     if (!is_atom(c)) return -1;
     unsigned char tag = tag_of(c);
-    if (!PrintsAsItself(tag, mode)) return -1;  // "()", "real[..]", "init[..]", list digits
+    if (!prints_as_itself(tag, mode)) return -1;  // "()", "real[..]", "init[..]", list digits
     return atom_chars(c)[1] == 0 ? tag : -1;
 }
 
-bool JoinsAfter(int c) {
+bool joins_after(int c) {
     if (c <= 0) return false;
-    return IsOperatorChar(static_cast<unsigned char>(c)) || (c >= 'A' && c <= 'Z') || c < 32 || c > 126;
+    return is_operator_char(static_cast<unsigned char>(c)) || (c >= 'A' && c <= 'Z') || c < 32 || c > 126;
 }
 
-bool JoinsAsArgument(int c) { return c > 0 && c != ' ' && c != '(' && c != ')' && c != '[' && c != ']'; }
+bool joins_as_argument(int c) { return c > 0 && c != ' ' && c != '(' && c != ')' && c != '[' && c != ']'; }
 
 // How (L R) is written: 1 extends L's list, 2 joins L and R, 3 wraps both in a new list.
 enum Rule : uint8_t { kExtend = 1, kJoin = 2, kWrap = 3 };
@@ -123,9 +123,9 @@ class Printer {
 public:
     explicit Printer(Mode mode) : mode_(mode) {}
 
-    std::string Print(Cell* root) {
-        Start(root, 0);
-        while (!frames_.empty() && !Full()) Step();
+    std::string print_tree(Cell* root) {
+        start_spine(root, 0);
+        while (!frames_.empty() && !is_full()) Step();
         if (out_.size() > kPrintLimit) {
             out_.resize(kPrintLimit);
             out_ += "...";
@@ -143,36 +143,36 @@ private:
         size_t trailing;
     };
 
-    bool Full() const { return out_.size() > kPrintLimit; }
+    bool is_full() const { return out_.size() > kPrintLimit; }
 
-    void AppendAtom(const Cell* c, bool drop_last) {
+    void append_atom(const Cell* c, bool drop_last) {
         unsigned char tag = tag_of(c);
         size_t before = out_.size();
-        if (PrintsAsEmptyPair(tag, mode_)) {
+        if (prints_as_empty_pair(tag, mode_)) {
             out_ += "()";
-        } else if (PrintsAsItself(tag, mode_)) {
+        } else if (prints_as_itself(tag, mode_)) {
             std::string_view bytes = atom_bytes(c);
             out_.append(bytes.substr(0, std::min(bytes.size(), kPrintLimit + 1)));
         } else if (mode_ == Mode::Result) {
-            out_ += ResultListLiteral(c);
-        } else if (tag == ' ') {
-            out_ += RealText(c);
+            out_ += result_list_literal(c);
+        } else if (tag == tag_byte(Tag::Real)) {
+            out_ += real_text(c);
         } else {
-            AppendCountedText(out_, c, kPrintLimit);
+            append_escaped_text(out_, c, kPrintLimit);
         }
         if (drop_last && out_.size() > before) out_.pop_back();
     }
 
-    void AppendClosing(size_t n) {
-        if (Full()) return;
+    void append_closing(size_t n) {
+        if (is_full()) return;
         out_.append(std::min(n, kPrintLimit + 1 - out_.size()), ')');
     }
 
     // Writes c up to its first argument that still has to be written, leaving a frame for the rest.
-    void Start(Cell* c, size_t trailing) {
+    void start_spine(Cell* c, size_t trailing) {
         if (is_atom(c)) {
-            AppendAtom(c, false);
-            AppendClosing(trailing);
+            append_atom(c, false);
+            append_closing(trailing);
             return;
         }
         size_t base = args_.size();
@@ -184,16 +184,16 @@ private:
         size_t count = args_.size() - base;
         rules_.resize(args_.size());
 
-        Outline text = AtomOutline(c, mode_);
+        Outline text = atom_outline(c, mode_);
         size_t wraps = 0;
         for (size_t k = 0; k < count; ++k) {
             bool opens = text.first == '(' && text.second != -1 && text.second != ')';
-            int single = SingleByte(args_[base + k], mode_);
+            int single = single_byte(args_[base + k], mode_);
             Rule rule;
             if (opens) {
                 rule = kExtend;
                 text.last = ')';
-            } else if (text.first != '(' && JoinsAfter(text.last) && JoinsAsArgument(single)) {
+            } else if (text.first != '(' && joins_after(text.last) && joins_as_argument(single)) {
                 rule = kJoin;
                 text.last = single;
             } else {
@@ -205,8 +205,8 @@ private:
             }
             rules_[base + k] = rule;
         }
-        if (!Full()) out_.append(std::min(wraps, kPrintLimit + 1 - out_.size()), '(');
-        AppendAtom(c, rules_[base] == kExtend);
+        if (!is_full()) out_.append(std::min(wraps, kPrintLimit + 1 - out_.size()), '(');
+        append_atom(c, rules_[base] == kExtend);
         frames_.push_back({base, count, 0, trailing});
     }
 
@@ -226,10 +226,10 @@ private:
             args_.resize(frame.base);
             rules_.resize(frame.base);
             frames_.pop_back();
-            Start(arg, trailing);
+            start_spine(arg, trailing);
         } else {
             ++frame.next;
-            Start(arg, closing);
+            start_spine(arg, closing);
         }
     }
 
@@ -242,11 +242,11 @@ private:
 
 }  // namespace
 
-std::string printExpression(const CellRef& e) { return Printer(Mode::Expression).Print(e.get()); }
+std::string printExpression(const CellRef& e) { return Printer(Mode::Expression).print_tree(e.get()); }
 
-std::string printResult(const CellRef& e) { return Printer(Mode::Result).Print(e.get()); }
+std::string printResult(const CellRef& e) { return Printer(Mode::Result).print_tree(e.get()); }
 
-std::string DisplayForm(std::string_view text) {
+std::string display_form(std::string_view text) {
     std::string out(text);
     for (char& ch : out) {
         if (ch == '\0')

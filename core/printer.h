@@ -13,4 +13,4 @@ constexpr size_t kPrintLimit = size_t{1} << 20;
 std::string printExpression(const CellRef& e);
 std::string printResult(const CellRef& e);
 // NUL and line feed exchanged, every other byte kept.
-std::string DisplayForm(std::string_view text);
+std::string display_form(std::string_view text);

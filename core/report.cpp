@@ -1,12 +1,12 @@
 // Error record, position codes, report formatting and colouring.
 #include "core/report.h"
 
-#include <cstdio>
-#include <cstdlib>
+#include <array>
+#include <string_view>
 
 const char kDigitAlphabet[65] = "_abcdefghijklmnopqrustvwzxy0123456789ABCDEFGHIJKLMNOPQRUSTVWZXY~";
 
-int DigitValue(unsigned char c) {
+int digit_value(unsigned char c) {
     static const auto table = [] {
         struct T {
             signed char v[256];
@@ -18,7 +18,24 @@ int DigitValue(unsigned char c) {
     return table.v[c];
 }
 
-bool IsEmpty(const ErrorRecord& record) { return record.Type == "Empty"; }
+const char* report_type_name(ReportType type) {
+    switch (type) {
+        case ReportType::Empty: return "Empty";
+        case ReportType::Match: return "Match";
+        case ReportType::Comma: return "Comma";
+        case ReportType::Built: return "Built";
+        case ReportType::Place: return "Place";
+        case ReportType::Alive: return "Alive";
+        case ReportType::Arity: return "Arity";
+        case ReportType::Funky: return "Funky";
+        case ReportType::Local: return "Local";
+        case ReportType::Cycle: return "Cycle";
+        case ReportType::Range: return "Range";
+    }
+    InternalFailure("reporttype");
+}
+
+bool IsEmpty(const ErrorRecord& record) { return record.Type == ReportType::Empty; }
 
 std::string PositionCode(int64_t p) {
     if (p == (int64_t{1} << 30)) return "!!!!!";
@@ -31,44 +48,44 @@ std::string PositionCode(int64_t p) {
     return code;
 }
 
-std::string MakeErrorText(const std::string& type, int64_t position, const std::string& detail) {
-    return type + "[" + PositionCode(position) + "]" + detail;
+std::string MakeErrorText(ReportType type, int64_t position, const std::string& detail) {
+    return report_type_name(type) + std::string("[") + PositionCode(position) + "]" + detail;
 }
 
 std::string FormatReport(const ErrorRecord& record) {
     if (IsEmpty(record)) return "No errors.\n";
-    std::string out = "Error.\n Type: " + record.Type + "\n";
+    std::string out = "Error.\n Type: " + std::string(report_type_name(record.Type)) + "\n";
     if (!record.Name.empty()) out += " Name: " + record.Name + "\n";
     out += record.Text + "\n\\/\n";
     return out;
 }
 
+namespace {
+
+// The character each code byte stands for in a report, where it shows in green; 0 for bytes
+// that are no code. Lower-case letters share their capital's code.
+constexpr std::array<char, 256> kCodeShown = [] {
+    std::array<char, 256> shown{};
+    constexpr std::string_view low = "]JABCDEFGHI,KLMNOPQRSTUVWXYZ(){}[_";  // codes 255, 0, 1, ..., 32
+    for (size_t i = 0; i < low.size(); ++i) shown[(i + 255) & 255] = low[i];
+    constexpr std::string_view high = "~!@#$%^&*<>-|+/=\\.`'\":;?0123456789";  // codes 127, 128, ...
+    for (size_t i = 0; i < high.size(); ++i) shown[127 + i] = high[i];
+    return shown;
+}();
+
+}  // namespace
+
 unsigned char DisplayCode(int kind, unsigned char c) {
     if (c == ' ' || c == '\n') return c;
     if (kind == 3) return c;
     if (kind == 1) return static_cast<unsigned char>(c + 128);
-    if (c >= 'a' && c <= 'z') return c == 'j' ? 0 : static_cast<unsigned char>(c - 'a' + 1);
-    if (c >= 'A' && c <= 'Z') return c == 'J' ? 0 : static_cast<unsigned char>(c - 'A' + 1);
-    switch (c) {
-        case ',': return 10;
-        case '(': return 27;
-        case ')': return 28;
-        case '{': return 29;
-        case '}': return 30;
-        case '[': return 31;
-        case '_': return 32;
-        case ']': return 255;
-        default: break;
-    }
-    static const char punct[] = "~!@#$%^&*<>-|+/=\\.`'\":;?0123456789";
-    for (int i = 0; punct[i]; ++i)
-        if (static_cast<unsigned char>(punct[i]) == c) return static_cast<unsigned char>(127 + i);
+    char wanted = static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
+    for (int code = 0; code < 256 && wanted != 0; ++code)
+        if (kCodeShown[code] == wanted) return static_cast<unsigned char>(code);
     InternalFailure("nopqchar");
 }
 
 std::string ColourReport(const std::string& text) {
-    static const char displayA[] = "~!@#$%^&*<>-|+/=\\.`'\":;?0123456789";
-    static const char displayB[] = "]JABCDEFGHI,KLMNOPQRSTUVWXYZ(){}[_";
     enum Class { Plain, High, Code } state = Plain;
     std::string out;
     out.reserve(text.size() + 16);
@@ -82,12 +99,9 @@ std::string ColourReport(const std::string& text) {
             cls = High;
             // 160 has no red form of its own; it shows as the space it stands above.
             shown = static_cast<char>(b - 128);
-        } else if (b >= 127 && b <= 159) {
-            cls = Code;
-            shown = displayA[b - 127];
         } else {
             cls = Code;
-            shown = displayB[(b + 1) & 255];
+            shown = kCodeShown[b];
         }
         if (cls != state) {
             out += cls == Plain ? "\x1b[m" : cls == High ? "\x1b[31m" : "\x1b[32m";

@@ -21,15 +21,15 @@ class FlatMap {
 public:
     Value* find(uint64_t key) {
         if (keys_.empty()) return nullptr;
-        for (size_t i = Slot(key);; i = (i + 1) & (keys_.size() - 1)) {
+        for (size_t i = slot_of(key);; i = (i + 1) & (keys_.size() - 1)) {
             if (keys_[i] == key) return &values_[i];
             if (keys_[i] == kEmpty) return nullptr;
         }
     }
     // The value under key, default-made when absent; `added` tells which.
     Value& insert(uint64_t key, bool& added) {
-        if ((count_ + 1) * 2 > keys_.size()) Grow();
-        size_t i = Slot(key);
+        if ((count_ + 1) * 2 > keys_.size()) grow_table();
+        size_t i = slot_of(key);
         while (keys_[i] != kEmpty && keys_[i] != key) i = (i + 1) & (keys_.size() - 1);
         added = keys_[i] == kEmpty;
         if (added) {
@@ -42,11 +42,11 @@ public:
 private:
     static constexpr uint64_t kEmpty = ~uint64_t{0};
 
-    size_t Slot(uint64_t key) const {
+    size_t slot_of(uint64_t key) const {
         uint64_t mixed = (key ^ (key >> 29)) * 0x9E3779B97F4A7C15ULL;
         return static_cast<size_t>(mixed >> shift_);
     }
-    void Grow() {
+    void grow_table() {
         std::vector<uint64_t> keys = std::move(keys_);
         std::vector<Value> values = std::move(values_);
         keys_.assign(keys.empty() ? 64 : keys.size() * 2, kEmpty);
@@ -80,26 +80,26 @@ Index& index() {
     return i;
 }
 
-ClassId NewClass(Index& ix) {
+ClassId new_class(Index& ix) {
     QUIB_CHECK(ix.members.size() < 0xFFFFFFFEu);
     ix.members.emplace_back();
     return static_cast<ClassId>(ix.members.size() - 1);
 }
 
-ClassId AtomClass(Index& ix, const Cell* c) {
+ClassId atom_class(Index& ix, const Cell* c) {
     auto [it, added] = ix.atom_classes.try_emplace(std::string(atom_bytes(c)), 0);
-    if (added) it->second = NewClass(ix);
+    if (added) it->second = new_class(ix);
     return it->second;
 }
 
-ClassId PairClass(Index& ix, ClassId l, ClassId r) {
+ClassId pair_class(Index& ix, ClassId l, ClassId r) {
     bool added;
     ClassId& id = ix.pair_classes.insert(uint64_t{l} << 32 | r, added);
-    if (added) id = NewClass(ix);
+    if (added) id = new_class(ix);
     return id;
 }
 
-void Insert(Index& ix, ClassId id, CellRef c) {
+void insert_member(Index& ix, ClassId id, CellRef c) {
     ix.members[id] = std::move(c);
     ix.view_current = false;
 }
@@ -114,10 +114,10 @@ struct Entry {
 };
 constexpr uint32_t kNone = ~uint32_t{0};
 
-bool ManyOwners(const Cell* c) { return ref_count(c) > 1; }
+bool has_many_owners(const Cell* c) { return ref_count(c) > 1; }
 
 // The graph in pre-order with the class number of every cell, without native recursion.
-std::vector<Entry> ClassifyStructures(Index& ix, Cell* e) {
+std::vector<Entry> classify_structures(Index& ix, Cell* e) {
     std::vector<Entry> entries;
     FlatMap<uint32_t> first_entry;  // cells with several owners -> index of their first entry
     std::vector<std::pair<Cell*, uint32_t>> pending{{e, kNone}};  // kNone: not entered yet
@@ -128,13 +128,13 @@ std::vector<Entry> ClassifyStructures(Index& ix, Cell* e) {
         if (at != kNone) {
             Entry& left = entries[at + 1];
             Entry& right = entries[at + 1 + left.size];
-            entries[at].id = PairClass(ix, left.id, right.id);
+            entries[at].id = pair_class(ix, left.id, right.id);
             entries[at].size = static_cast<uint32_t>(entries.size() - at);
             continue;
         }
         QUIB_CHECK(entries.size() < kNone);
         uint32_t index = static_cast<uint32_t>(entries.size());
-        if (ManyOwners(c)) {
+        if (has_many_owners(c)) {
             uint32_t& first = first_entry.insert(CellKey(c), added);
             if (!added) {
                 entries.push_back({c, entries[first].id, 1, first});
@@ -144,7 +144,7 @@ std::vector<Entry> ClassifyStructures(Index& ix, Cell* e) {
         }
         entries.push_back({c, 0, 1, kNone});
         if (is_atom(c)) {
-            entries[index].id = AtomClass(ix, c);
+            entries[index].id = atom_class(ix, c);
             continue;
         }
         pending.push_back({c, index});
@@ -167,19 +167,19 @@ SharingSet& sharing_set() {
     return ix.view;
 }
 
-void EmptySharingSet() { index() = Index(); }
+void empty_sharing_set() { index() = Index(); }
 
 // A member equal to e is the answer; otherwise the parts are shared first and e, or a pair
 // of the shared parts when they differ from e's, joins the set.
-CellRef Share(const CellRef& e) {
+CellRef share(const CellRef& e) {
     Index& ix = index();
-    std::vector<Entry> entries = ClassifyStructures(ix, e.get());
+    std::vector<Entry> entries = classify_structures(ix, e.get());
     FlatMap<CellRef> shared_results;  // cells with several owners, once shared
     std::vector<CellRef> results;
     std::vector<std::pair<uint32_t, bool>> pending{{0, false}};  // entry, parts done
     bool added;
     auto finish = [&](Cell* c, CellRef result) {
-        if (ManyOwners(c)) shared_results.insert(CellKey(c), added) = result;
+        if (has_many_owners(c)) shared_results.insert(CellKey(c), added) = result;
         results.push_back(std::move(result));
     };
     while (!pending.empty()) {
@@ -193,11 +193,11 @@ CellRef Share(const CellRef& e) {
             CellRef l = std::move(results.back());
             results.pop_back();
             CellRef shared = l.get() == left_of(c) && r.get() == right_of(c) ? CellRef(c) : CellRef::pair(l, r);
-            Insert(ix, entry.id, shared);
+            insert_member(ix, entry.id, shared);
             finish(c, std::move(shared));
             continue;
         }
-        if (ManyOwners(c)) {
+        if (has_many_owners(c)) {
             if (CellRef* known = shared_results.find(CellKey(c))) {
                 results.push_back(*known);
                 continue;
@@ -213,7 +213,7 @@ CellRef Share(const CellRef& e) {
         }
         if (is_atom(c)) {
             CellRef atom(c);
-            Insert(ix, entry.id, atom);
+            insert_member(ix, entry.id, atom);
             finish(c, std::move(atom));
             continue;
         }
@@ -224,7 +224,7 @@ CellRef Share(const CellRef& e) {
     return std::move(results.back());
 }
 
-void PruneSharingSet() {
+void prune_sharing_set() {
     Index& ix = index();
     for (CellRef& member : ix.members) {
         if (!member) continue;

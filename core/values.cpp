@@ -9,13 +9,8 @@
 
 namespace {
 
-bool is_digit(unsigned char ch) { return ch >= '0' && ch <= '9'; }
-
 // A numeral atom starting with "00".
-bool is_numb_atom(const Cell* c) {
-    const char* s = atom_chars(c);
-    return s[0] == '0' && s[1] == '0';
-}
+bool is_numb_atom(const Cell* c) { return is_numb_numeral(atom_bytes(c).substr(0, 2)); }
 
 // The pair ((J s) r) with s the one-byte atom `bit`.
 bool is_bit_form(const Cell* c, char bit) {
@@ -24,59 +19,50 @@ bool is_bit_form(const Cell* c, char bit) {
     return is_pair(head) && atom_is_char(left_of(head), 'J') && atom_is_char(right_of(head), bit);
 }
 
-std::string numeral_text(const Cell* c) {
-    if (is_atom(c)) return std::string(atom_bytes(c));
-    std::optional<mpz_class> image = image_of_cell(c);
-    return image ? numeral_of_image(*image) : std::string();
-}
-
-std::string decimal_digits(uint64_t u) {
-    char buf[24];
-    auto res = std::to_chars(buf, buf + sizeof buf, u);
-    return std::string(buf, res.ptr);
-}
-
 }  // namespace
 
-char kind_of(Cell* c) {
-    unsigned char t = tag_of(c);
-    if (t == ' ') return 'e';
-    if (t == '(') return 'a';
+Kind kind_of(Cell* c) {
     if (is_atom(c)) {
         // An atom's data marker follows from its first byte alone.
-        if (t == '[') return 'u';
-        if (is_digit(t)) return is_numb_atom(c) ? 'o' : 'i';
-        return 'w';
+        switch (static_cast<Tag>(tag_of(c))) {
+            case Tag::Real: return Kind::Real;
+            case Tag::Text: return Kind::Post;
+            case Tag::List: return Kind::Zits;
+            default: break;
+        }
+        if (is_numeral(c)) return is_numb_atom(c) ? Kind::Numb : Kind::Hint;
+        return Kind::Void;
     }
-    if (is_data(c)) return 'u';
-    if (is_bit_form(c, 'K')) return 'i';
-    if (is_bit_form(c, 'H')) return 'o';
-    return 'w';
+    if (is_data(c)) return Kind::Zits;
+    if (is_bit_form(c, 'K')) return Kind::Hint;
+    if (is_bit_form(c, 'H')) return Kind::Numb;
+    return Kind::Void;
 }
 
-const char* type_name(char kind) {
+const char* type_name(Kind kind) {
     switch (kind) {
-        case 'e': return "[real]";
-        case 'a': return "[post]";
-        case 'u': return "[zits]";
-        case 'i': return "[hint]";
-        case 'o': return "[numb]";
-        default: return "[void]";
+        case Kind::Real: return "[real]";
+        case Kind::Post: return "[post]";
+        case Kind::Zits: return "[zits]";
+        case Kind::Hint: return "[hint]";
+        case Kind::Numb: return "[numb]";
+        case Kind::Void: break;
     }
+    return "[void]";
 }
 
 bool is_integer_arg(const Cell* c) {
     if (is_atom(c)) {
         if (atom_is_char(c, 'K')) return true;
         const char* s = atom_chars(c);
-        if (!is_digit(static_cast<unsigned char>(s[0]))) return false;
+        if (!is_numeral(c)) return false;
         return s[0] != '0' || s[1] != '0';
     }
     if (is_bit_form(c, 'H')) return true;
     if (!is_bit_form(c, 'K')) return false;
     const Cell* rest = right_of(c);
     if (atom_is_char(rest, 'K') || is_bit_form(rest, 'H')) return true;
-    if (!is_atom(rest) || !is_digit(tag_of(rest))) return false;
+    if (!is_numeral(rest)) return false;
     return !is_numb_atom(rest);
 }
 
@@ -89,7 +75,7 @@ bool is_non_negative(const Cell* c) {
     }
     if (!is_bit_form(c, 'K')) return true;
     const Cell* rest = right_of(c);
-    if (is_atom(rest)) return !(is_digit(tag_of(rest)) && is_numb_atom(rest));
+    if (is_atom(rest)) return !(is_numeral(rest) && is_numb_atom(rest));
     return !is_bit_form(rest, 'H');
 }
 
@@ -99,7 +85,7 @@ int64_t to_int64(const Cell* c) {
 }
 
 uint64_t to_uint64(const Cell* c) {
-    if (is_atom(c) && is_digit(tag_of(c)) && !is_numb_atom(c)) {
+    if (is_numeral(c) && !is_numb_atom(c)) {
         // The image of a hint without its two lowest bits is the magnitude.
         std::optional<Integer> v = parse_hint_numeral(atom_bytes(c));
         return v ? v->magnitude_low64() : 0;
@@ -115,9 +101,6 @@ CellRef make_integer(int64_t n) {
     return CellRef::atom("0" + decimal_digits(0 - static_cast<uint64_t>(n)));
 }
 
-// Results meant to be non-negative; a negative one still comes out as a valid numeral.
-CellRef make_decimal(int64_t n) { return make_integer(n); }
-
 CellRef make_real(double d) {
     std::string bytes(9, ' ');
     std::memcpy(&bytes[1], &d, sizeof d);
@@ -126,12 +109,15 @@ CellRef make_real(double d) {
 
 double real_of(const Cell* c) {
     double d = 0.0;
-    if (tag_of(c) == ' ') std::memcpy(&d, atom_chars(c) + 1, sizeof d);
+    if (has_tag(c, Tag::Real)) std::memcpy(&d, atom_chars(c) + 1, sizeof d);
     return d;
 }
 
-std::string hint_text(const Cell* c) { return numeral_text(c); }
-std::string numb_text(const Cell* c) { return numeral_text(c); }
+std::string numeral_text(const Cell* c) {
+    if (is_atom(c)) return std::string(atom_bytes(c));
+    std::optional<mpz_class> image = image_of_cell(c);
+    return image ? numeral_of_image(*image) : std::string();
+}
 
 BitImage bit_image_of_numeral(std::string_view numeral) {
     std::optional<mpz_class> image = image_of_numeral(numeral);
@@ -151,7 +137,7 @@ CellRef numeral_remainder(std::string_view numeral) {
     // Counting loops apply positive numerals: 1, b, t loses its first bit, leaving b, t, which
     // spells |n| / 2 with the sign b (the low bit of n).
     std::optional<Integer> n;
-    if (!(numeral.size() >= 2 && numeral[0] == '0' && numeral[1] == '0')) n = parse_hint_numeral(numeral);
+    if (!is_numb_numeral(numeral)) n = parse_hint_numeral(numeral);
     if (n && n->sign() >= 0) {
         if (n->is_zero()) return CellRef::atom("K");
         Integer half = n->half_floor();

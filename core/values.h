@@ -7,23 +7,22 @@
 
 #include "core/cell.h"
 
-// 'e' real, 'a' post (counted text), 'u' zits (data), 'i' hint, 'o' numb, 'w' void.
-char kind_of(Cell* c);
-const char* type_name(char kind);  // "[real]", "[post]", ...
+// The value kinds, by the letters their type names are known by: post a counted text, zits
+// data, hint and numb the two integer notations.
+enum class Kind : char { Real = 'e', Post = 'a', Zits = 'u', Hint = 'i', Numb = 'o', Void = 'w' };
+Kind kind_of(Cell* c);
+const char* type_name(Kind kind);  // "[real]", "[post]", ...
 
 bool is_integer_arg(const Cell* c);
 bool is_non_negative(const Cell* c);
 int64_t to_int64(const Cell* c);
 uint64_t to_uint64(const Cell* c);
 CellRef make_integer(int64_t n);
-CellRef make_decimal(int64_t n);
 CellRef make_real(double d);
 double real_of(const Cell* c);
 
-// The canonical numeral text of a hint (bit-list forms spelled as numerals).
-std::string hint_text(const Cell* c);
-// The numeral text of a numb (bit-list forms spelled as numerals).
-std::string numb_text(const Cell* c);
+// The numeral text of a hint or numb (bit-list forms spelled as numerals); "" for no integer.
+std::string numeral_text(const Cell* c);
 
 // Bit images: little-endian bit vectors whose highest set bit is the end marker.
 using BitImage = std::string;

@@ -25,7 +25,7 @@ std::optional<std::string> ReadProgramFile(const char* path) {
 }
 
 // Linux keeps 8 bits of the status: the failure word's top bit becomes the byte's top bit.
-int ProcessStatus(int32_t status) {
+int process_status(int32_t status) {
     if (status == INT32_MIN) return 128;
     return status & 0xFF;
 }
@@ -52,7 +52,7 @@ int run(int argc, char** argv) {
         std::string report =
             "Error.\n Type: Start\n Name: \"" + EscapeName(argv[1]) + "\"\nCould not read program file.\n\\/\n";
         std::fwrite(report.data(), 1, report.size(), stderr);
-        return ProcessStatus(INT32_MIN);
+        return process_status(INT32_MIN);
     }
-    return ProcessStatus(RunPipeline(*text, argv));
+    return process_status(RunPipeline(*text, argv));
 }

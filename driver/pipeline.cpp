@@ -8,7 +8,7 @@
 #include "core/values.h"
 #include "front/loader.h"
 
-ErrorRecord LoadAndRun(std::string_view text, int64_t argv_address) {
+ErrorRecord load_and_run(std::string_view text, int64_t argv_address) {
     LoadPrelude();
     ErrorRecord record;
     LoadProgram(record, text);
@@ -17,7 +17,7 @@ ErrorRecord LoadAndRun(std::string_view text, int64_t argv_address) {
 }
 
 int32_t RunPipeline(std::string_view text, char** argv) {
-    ErrorRecord record = LoadAndRun(text, static_cast<int64_t>(reinterpret_cast<intptr_t>(argv)));
+    ErrorRecord record = load_and_run(text, static_cast<int64_t>(reinterpret_cast<intptr_t>(argv)));
     if (IsEmpty(record)) {
         const CellRef* result = find_definition("");
         if (!result || !*result) AssertionFailure("quib", __LINE__);

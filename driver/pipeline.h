@@ -8,6 +8,6 @@
 
 // Loads the Prelude and the program, checks it and reduces the main expression applied to
 // argv_address. An empty record means the result is an integer, kept under the name "".
-ErrorRecord LoadAndRun(std::string_view text, int64_t argv_address);
+ErrorRecord load_and_run(std::string_view text, int64_t argv_address);
 // Returns the 32-bit status (0x80000000 after a report).
 int32_t RunPipeline(std::string_view text, char** argv);

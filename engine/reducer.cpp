@@ -10,9 +10,8 @@
 
 #include "core/atoms.h"
 #include "core/builtins.h"
-#include "core/chars.h"
 #include "core/classify.h"
-#include "core/datalist.h"
+#include "core/convert.h"
 #include "core/tables.h"
 #include "core/values.h"
 
@@ -28,105 +27,21 @@ struct Frame {
     CellRef cell;
 };
 
-// The machine's own atoms are the shared combinator letters.
-CellRef atom(const char* s) { return s[1] == 0 ? letter_atom(s[0]) : CellRef::atom(s); }
+// What a saturated head does, one contraction rule each.
+enum class HeadKind { Binding, Lambda, Numeral, Text, Real, Settle, Name, Data };
 
-bool is_numeral_tag(unsigned char t) { return t >= '0' && t <= '9'; }
-// Atoms that may name a definition: not numerals, literals, texts, reals, marks or the binders.
-bool is_name_tag(unsigned char t) {
-    return !is_numeral_tag(t) && t != '[' && t != '(' && t != ' ' && t != ']' && t != ')' && t != '{' && t != '\\';
-}
-
-CellRef j_node(CellRef front, CellRef last) { return apply2(atom("J"), std::move(front), std::move(last)); }
-
-// conv of a list-literal text in one pass: a stack of the lists begun and not yet closed, each
-// holding the J-tree of its elements so far. A one-byte element stands for the tree code the
-// character table pairs with it; a byte the table lacks stands for the code 401 + byte, a value
-// no display character has, so that every element converts to a finite tree of its own.
-CellRef convert_literal(std::string_view text) {
-    std::vector<CellRef> open;
-    CellRef done;
-    for (unsigned char b : text) {
-        if (b == '[') {
-            open.push_back(atom("K"));
-            continue;
-        }
-        CellRef element;
-        if (b == ']') {
-            QUIB_CHECK(!open.empty());
-            element = std::move(open.back());
-            open.pop_back();
-            if (open.empty()) {
-                done = std::move(element);
-                break;
-            }
-        } else {
-            QUIB_CHECK(!open.empty());
-            const std::string* code = CharacterTableFind(std::string_view(reinterpret_cast<const char*>(&b), 1));
-            element = convert_literal(code ? *code : TreeCode(401 + b));  // tree codes are shallow
-        }
-        open.back() = j_node(std::move(open.back()), std::move(element));
+HeadKind head_kind(const Cell* h) {
+    if (!is_atom(h)) return HeadKind::Data;
+    if (is_numeral(h)) return HeadKind::Numeral;
+    switch (static_cast<Tag>(tag_of(h))) {
+        case Tag::Binding: return atom_is_char(h, '{') ? HeadKind::Binding : HeadKind::Name;
+        case Tag::Lambda: return atom_is_char(h, '\\') ? HeadKind::Lambda : HeadKind::Name;
+        case Tag::Text: return HeadKind::Text;
+        case Tag::Real: return HeadKind::Real;
+        case Tag::Settle: return HeadKind::Settle;
+        case Tag::List: return HeadKind::Data;
+        default: return HeadKind::Name;
     }
-    QUIB_CHECK(done);
-    return done;
-}
-
-// conv: data as a tree of J nodes ending in K. A data pair is its front applied to its last
-// element; both may be deep, so the walk keeps its own stack.
-CellRef convert_data(Cell* d) {
-    struct Task {
-        Cell* cell;
-        bool combine;  // both parts converted: join the two values on top
-    };
-    std::vector<Task> tasks{{d, false}};
-    std::vector<CellRef> values;
-    while (!tasks.empty()) {
-        Task t = tasks.back();
-        tasks.pop_back();
-        if (t.combine) {
-            CellRef last = std::move(values.back());
-            values.pop_back();
-            values.back() = j_node(std::move(values.back()), std::move(last));
-        } else if (is_pair(t.cell)) {
-            tasks.push_back({t.cell, true});
-            tasks.push_back({right_of(t.cell), false});
-            tasks.push_back({left_of(t.cell), false});
-        } else {
-            values.push_back(convert_literal(atom_bytes(t.cell)));
-        }
-    }
-    return std::move(values.back());
-}
-
-CellRef bit_of_byte(unsigned char c, int i) { return atom((c >> i) & 1 ? "I" : "H"); }
-
-CellRef byte_tree(unsigned char c) {
-    auto j = [](CellRef x, CellRef y) { return apply2(atom("J"), std::move(x), std::move(y)); };
-    CellRef lo = j(j(bit_of_byte(c, 0), bit_of_byte(c, 1)), j(bit_of_byte(c, 2), bit_of_byte(c, 3)));
-    CellRef hi = j(j(bit_of_byte(c, 4), bit_of_byte(c, 5)), j(bit_of_byte(c, 6), bit_of_byte(c, 7)));
-    return apply2(atom("V"), std::move(lo), std::move(hi));
-}
-
-CellRef real_tree(const Cell* real) {
-    uint64_t bits;
-    std::memcpy(&bits, atom_chars(real) + 1, 8);
-    std::vector<CellRef> level;
-    for (int i = 0; i < 64; ++i) level.push_back(atom((bits >> i) & 1 ? "K" : "H"));
-    while (level.size() > 1) {
-        std::vector<CellRef> next;
-        for (size_t i = 0; i < level.size(); i += 2)
-            next.push_back(apply2(atom("V"), std::move(level[i]), std::move(level[i + 1])));
-        level = std::move(next);
-    }
-    return std::move(level[0]);
-}
-
-// The counted text split into its first P bytes and the rest, P the largest power of two below L.
-CellRef split_text(const Cell* text) {
-    std::string_view payload = counted_payload(text);
-    size_t p = 1;
-    while (p * 2 < payload.size()) p *= 2;
-    return apply2(atom("V"), make_counted_text(payload.substr(0, p)), make_counted_text(payload.substr(p)));
 }
 
 uint64_t steps_taken = 0;
@@ -227,7 +142,7 @@ private:
             contract();
             return;
         }
-        if (shape(e) == 'i') {
+        if (shape(e) == Shape::Binding) {
             Cell* d = right_of(left_of(e));
             if (!is_normal_form(d)) {
                 push_binding(e);
@@ -267,7 +182,7 @@ private:
         const Head& head = head_of(h);
         if (head.builtin || !head.definition) return false;
         Cell* body = head.definition->get();
-        if (shape(body) == 'u' || !is_normal_form(body)) return false;
+        if (shape(body) == Shape::Lambda || !is_normal_form(body)) return false;
         CellRef rebuilt(body);
         for (int i = depth - 1; i >= 0; --i) rebuilt = classified_pair(std::move(rebuilt), CellRef(right_of(spine[i])));
         expr_ = std::move(rebuilt);
@@ -301,67 +216,38 @@ private:
         QUIB_CHECK(m <= 16);
         std::reverse(args, args + m);  // args[0] is a1, the innermost argument
 
-        if (is_atom(h)) {
-            unsigned char t = tag_of(h);
-            if (t == '{' && atom_is_char(h, '{')) {
-                Cell* d = args[1];
-                if (!is_normal_form(d)) {
-                    push_binding(e);
-                    return;
-                }
-                expr_ = substitute(CellRef(args[2]), CellRef(d), atom_chars(args[0])[0]);
-                return;
-            }
-            if (t == '\\' && atom_is_char(h, '\\')) {
+        switch (head_kind(h)) {
+            case HeadKind::Binding: bind(e, args); return;
+            case HeadKind::Lambda:
                 expr_ = substitute(CellRef(args[1]), CellRef(args[2]), atom_chars(args[0])[0]);
                 return;
-            }
-            if (is_numeral_tag(t)) {
-                if (atom_is_char(h, '0')) {
-                    expr_ = apply(atom("K"), CellRef(args[0]));
-                } else {
-                    CellRef s = atom(t == '0' ? "K" : "H");
-                    expr_ = apply2(atom("V"), std::move(s), numeral_remainder(atom_bytes(h)));
-                }
-                return;
-            }
-            if (t == '(') {
-                size_t length = counted_length(h);
-                if (length == 0)
-                    expr_ = atom("Z");
-                else if (length == 1)
-                    expr_ = byte_tree(static_cast<unsigned char>(counted_payload(h)[0]));
-                else
-                    expr_ = split_text(h);
-                return;
-            }
-            if (t == ' ') {
-                expr_ = apply(real_tree(h), CellRef(args[0]));
-                return;
-            }
-            if (t == ']') {
-                settle(atom_bytes(h).substr(1), args[0]);
-                return;
-            }
-            if (t != '[') {
-                const Head& head = head_of(h);
-                if (head.builtin) {
-                    expr_ = head.builtin->handler(std::move(expr_));
-                    return;
-                }
-                apply_definition(h, head.definition, args, m);
-                return;
-            }
+            case HeadKind::Numeral: expr_ = numeral_applied(h, args[0]); return;
+            case HeadKind::Text: expr_ = text_applied(h); return;
+            case HeadKind::Real: expr_ = real_applied(h, args[0]); return;
+            case HeadKind::Settle: settle(atom_bytes(h).substr(1), args[0]); return;
+            case HeadKind::Name: call_name(h, args, m); return;
+            case HeadKind::Data: expr_ = data_applied(h, args[0]); return;
         }
-        // A data head with its one argument.
-        Cell* a1 = args[0];
-        if (IsEmptyData(h)) {
-            expr_ = apply2(CellRef(a1), apply(atom("X"), atom("J")), atom("K"));
-        } else if (is_atom(a1) && tag_of(a1) == 'G') {
-            expr_ = apply2(atom("V"), DataFront(h), DataLast(h));
-        } else {
-            expr_ = apply2(CellRef(a1), apply(atom("X"), atom("J")), convert_data(h));
+    }
+
+    // e = ((({ v) d) r): bind d in r once it is in normal form.
+    void bind(Cell* e, Cell** args) {
+        Cell* d = args[1];
+        if (!is_normal_form(d)) {
+            push_binding(e);
+            return;
         }
+        expr_ = substitute(CellRef(args[2]), CellRef(d), atom_chars(args[0])[0]);
+    }
+
+    // A builtin's handler, unless the program defined the name itself; else the definition.
+    void call_name(Cell* h, Cell** args, int m) {
+        const Head& head = head_of(h);
+        if (head.builtin) {
+            expr_ = head.builtin->handler(std::move(expr_));
+            return;
+        }
+        apply_definition(h, head.definition, args, m);
     }
 
     // The head of a name atom, through a small cache keyed by the atom's address; the cache
@@ -390,7 +276,7 @@ private:
         CellRef body = *found;
         char params[16];
         int j = 0;
-        while (shape(body.get()) == 'u') {
+        while (shape(body.get()) == Shape::Lambda) {
             QUIB_CHECK(j < 16);
             params[j++] = atom_chars(right_of(left_of(body.get())))[0];
             body = body.right();
@@ -425,7 +311,7 @@ private:
         QUIB_CHECK(def != definitions().end());
         QUIB_CHECK(is_normal_form(value));
         CellRef w(value);
-        if (shape(value) == 'u') w = apply(atom("I"), std::move(w));
+        if (shape(value) == Shape::Lambda) w = apply(letter_atom('I'), std::move(w));
         def->second = w;
         auto flag = settled().find(name);
         QUIB_CHECK(flag != settled().end() && !flag->second);

@@ -62,22 +62,19 @@ private:
         }
         Cell* l = left_of(b);
         Cell* r = right_of(b);
-        if (is_pair(l)) {
-            Cell* ll = left_of(l);
-            if (atom_is_char(ll, '\\')) {
-                schedule_pair({Work::Keep, l}, {Work::Replace, r});
-                return;
-            }
-            if (is_pair(ll) && atom_is_char(left_of(ll), '{')) {
+        switch (shape(b)) {
+            case Shape::Lambda: schedule_pair({Work::Keep, l}, {Work::Replace, r}); return;
+            case Shape::Binding: {
                 // Binding node ((({ u) d) r): d always sees v; r only when u is not v.
+                Cell* ll = left_of(l);
                 Work body = atom_chars(right_of(ll))[0] == variable_ ? Work::Keep : Work::Replace;
                 tasks_.push_back({Work::Join, nullptr});
                 tasks_.push_back({body, r});
                 schedule_pair({Work::Keep, ll}, {Work::Replace, right_of(l)});
                 return;
             }
+            case Shape::Other: schedule_pair({Work::Replace, l}, {Work::Replace, r}); return;
         }
-        schedule_pair({Work::Replace, l}, {Work::Replace, r});
     }
 
     void join() {

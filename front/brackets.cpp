@@ -16,18 +16,19 @@ int64_t CodedPosition(size_t p) {
     return p > static_cast<size_t>(kLargestCodedPosition) ? kLargestCodedPosition : static_cast<int64_t>(p);
 }
 
-bool Fail(const char* type, size_t at, const std::string& detail, std::string& out, int64_t& position) {
-    position = static_cast<int64_t>(at);
-    out = MakeErrorText(type, CodedPosition(at), detail);
+bool fail_at(ReportType type, size_t at, const std::string& detail, ErrorRecord& record) {
+    record.Type = type;
+    record.Position = static_cast<int64_t>(at);
+    record.Text = MakeErrorText(type, CodedPosition(at), detail);
     return false;
 }
 
-bool PairsOf(unsigned char opener, unsigned char closer) {
+bool pairs_of(unsigned char opener, unsigned char closer) {
     return (opener == '(' && closer == ')') || (opener == '[' && closer == ']') || (opener == '{' && closer == '}');
 }
 
 // Pass 1: every closer meets an opener of its kind; square groups are opaque.
-bool CheckPairs(std::string_view text, std::string& detail, int64_t& position) {
+bool check_pairs(std::string_view text, ErrorRecord& record) {
     std::vector<size_t> open;
     for (size_t i = 0; i < text.size(); ++i) {
         unsigned char c = text[i];
@@ -40,27 +41,27 @@ bool CheckPairs(std::string_view text, std::string& detail, int64_t& position) {
             open.push_back(i);
         } else if (IsCloser(c)) {
             if (open.empty())
-                return Fail("Match", i, std::string("Left dangling ") + BracketName(c) + ".", detail, position);
+                return fail_at(ReportType::Match, i, std::string("Left dangling ") + BracketName(c) + ".", record);
             size_t top = open.back();
-            if (!PairsOf(text[top], c))
-                return Fail("Match", top,
-                            std::string("Doesn't fit '") + static_cast<char>(c) + "' at [" +
-                                PositionCode(CodedPosition(i)) + "].",
-                            detail, position);
+            if (!pairs_of(text[top], c))
+                return fail_at(ReportType::Match, top,
+                               std::string("Doesn't fit '") + static_cast<char>(c) + "' at [" +
+                                   PositionCode(CodedPosition(i)) + "].",
+                               record);
             open.pop_back();
         }
     }
     if (!open.empty())
-        return Fail("Match", open.back(), std::string("Right dangling ") + BracketName(text[open.back()]) + ".", detail,
-                    position);
+        return fail_at(ReportType::Match, open.back(),
+                       std::string("Right dangling ") + BracketName(text[open.back()]) + ".", record);
     return true;
 }
 
 // A comma-holding parenthesis is a call list only when something callable stands right before it.
-bool OpensCallList(std::string_view text, size_t i) { return i > 0 && !IsSpaceEater(text[i - 1]); }
+bool opens_call_list(std::string_view text, size_t i) { return i > 0 && !IsSpaceEater(text[i - 1]); }
 
 // Pass 2, backward: a parenthesis holding a top-level comma must be a call list.
-bool CheckCommas(std::string_view text, std::string& detail, int64_t& position) {
+bool check_commas(std::string_view text, ErrorRecord& record) {
     std::vector<size_t> marks;  // closers, and for a parenthesis its leftmost comma so far
     for (size_t i = text.size(); i-- > 0;) {
         unsigned char c = text[i];
@@ -80,9 +81,9 @@ bool CheckCommas(std::string_view text, std::string& detail, int64_t& position) 
         } else if (c == '(') {
             QUIB_CHECK(!marks.empty());
             if (text[marks.back()] == ',') {
-                if (!OpensCallList(text, i))
-                    return Fail("Comma", marks.back(),
-                                "Comma encountered in parenthesization which is not a call list.", detail, position);
+                if (!opens_call_list(text, i))
+                    return fail_at(ReportType::Comma, marks.back(),
+                                   "Comma encountered in parenthesization which is not a call list.", record);
                 marks.pop_back();
             }
             marks.pop_back();
@@ -104,8 +105,8 @@ const char* BracketName(unsigned char c) {
     AssertionFailure("b", __LINE__);
 }
 
-bool MatchBrackets(std::string_view text, std::string& detail, int64_t& position) {
-    return CheckPairs(text, detail, position) && CheckCommas(text, detail, position);
+bool MatchBrackets(std::string_view text, ErrorRecord& record) {
+    return check_pairs(text, record) && check_commas(text, record);
 }
 
 size_t SkipBracket(std::string_view text, size_t i) {

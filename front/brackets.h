@@ -6,11 +6,14 @@
 #include <string>
 #include <string_view>
 
+#include "core/report.h"
+
 bool IsOpener(unsigned char c);
 bool IsCloser(unsigned char c);
 bool IsBracket(unsigned char c);
 const char* BracketName(unsigned char c);
-bool MatchBrackets(std::string_view text, std::string& detail, int64_t& position);
+// False, with the Match or Comma report in record, when the brackets of text do not match.
+bool MatchBrackets(std::string_view text, ErrorRecord& record);
 size_t SkipBracket(std::string_view text, size_t i);
 
 using SeparatorList = std::deque<size_t>;

@@ -40,8 +40,6 @@ CellRef placeholder(int n) {
 
 }  // namespace
 
-std::string_view PreludeText() { return kPrelude; }
-
 void LoadPrelude() {
     reset_process_state();
     std::string t = NormaliseSpace(kPrelude);
@@ -58,14 +56,7 @@ void LoadPrelude() {
 
 void LoadProgram(ErrorRecord& record, std::string_view text) {
     record = ErrorRecord();
-    std::string detail;
-    int64_t position = -1;
-    if (!MatchBrackets(text, detail, position)) {
-        record.Position = position;
-        record.Type = detail.substr(0, 5);
-        record.Text = detail;
-        return;
-    }
+    if (!MatchBrackets(text, record)) return;
     DefinitionTable& table = definitions();
     for (const auto& [name, entry] : builtin_table()) table[name] = placeholder(entry.arity);
 
@@ -92,7 +83,7 @@ void LoadProgram(ErrorRecord& record, std::string_view text) {
         std::string key = ShortSpelling(name);
         if (key == "\\" || key == "{") {
             record.Position = static_cast<int64_t>(start);
-            record.Type = "Built";
+            record.Type = ReportType::Built;
             record.Text = "Built in function [" + key + "] cannot be re-defined.";
             return;
         }

@@ -5,7 +5,5 @@
 
 #include "core/report.h"
 
-// The Prelude text, exactly as loaded.
-std::string_view PreludeText();
 void LoadPrelude();
 void LoadProgram(ErrorRecord& record, std::string_view text);

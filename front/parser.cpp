@@ -37,20 +37,20 @@ const std::array<uint8_t, 256>& SeparatorLevels() {
     return levels;
 }
 
-bool IsLeftAssociative(int level) { return level == 2 || level == 5 || level == 6 || level == 7; }
+bool is_left_associative(int level) { return level == 2 || level == 5 || level == 6 || level == 7; }
 
-bool IsUnary(unsigned char c) { return c == '~' || c == '!' || c == '"' || c == '$' || c == '`'; }
-bool IsWordByte(unsigned char c) { return (c >= 'a' && c <= 'z') || c == '_'; }
-bool IsDigit(unsigned char c) { return c >= '0' && c <= '9'; }
+bool is_unary(unsigned char c) { return c == '~' || c == '!' || c == '"' || c == '$' || c == '`'; }
+bool is_word_byte(unsigned char c) { return (c >= 'a' && c <= 'z') || c == '_'; }
+bool is_digit(unsigned char c) { return c >= '0' && c <= '9'; }
 
 // Upper-case letters and the other one-byte names each stand alone in a word.
-bool IsLoneByte(unsigned char c) {
-    return !IsWordByte(c) && !IsDigit(c) && !IsOperatorChar(c) && !IsBracket(c) && c != ' ' && c != '\n';
+bool is_lone_byte(unsigned char c) {
+    return !is_word_byte(c) && !is_digit(c) && !is_operator_char(c) && !IsBracket(c) && c != ' ' && c != '\n';
 }
 
-CellRef Hole() { return CellRef::atom("}"); }
+CellRef hole_atom() { return CellRef::atom("}"); }
 
-CellRef ByteAtom(unsigned char c) {
+CellRef byte_atom(unsigned char c) {
     char bytes[2] = {c == 0 ? '\n' : static_cast<char>(c), 0};
     return CellRef::atom(static_cast<const char*>(bytes));
 }
@@ -59,25 +59,25 @@ class Parser {
 public:
     explicit Parser(std::string_view text) : text_(text) {}
 
-    CellRef Run() {
-        FindPartners();
+    CellRef parse_all() {
+        find_partners();
         if (!groups_.empty()) {
             items_.resize(text_.size() + 1);
             wholes_.resize(text_.size());
         }
-        for (size_t open : groups_) ParseGroup(open);
-        return Level(1, {0, text_.size()});
+        for (size_t open : groups_) parse_group(open);
+        return parse_level(1, {0, text_.size()});
     }
 
 private:
     // Partners of all brackets outside square groups, and the "(" and "{" groups in closing order.
-    void FindPartners() {
+    void find_partners() {
         partner_.assign(text_.size(), 0);
         std::vector<size_t> open;
         for (size_t i = 0; i < text_.size(); ++i) {
             unsigned char c = text_[i];
-            bool inSquare = !open.empty() && text_[open.back()] == '[';
-            if (inSquare && c != '[' && c != ']') continue;
+            bool in_square = !open.empty() && text_[open.back()] == '[';
+            if (in_square && c != '[' && c != ']') continue;
             if (IsOpener(c)) {
                 open.push_back(i);
             } else if (IsCloser(c)) {
@@ -86,26 +86,26 @@ private:
                 open.pop_back();
                 partner_[o] = i;
                 partner_[i] = o;
-                if (!inSquare && c != ']') groups_.push_back(o);
+                if (!in_square && c != ']') groups_.push_back(o);
             }
         }
         QUIB_CHECK(open.empty());
     }
 
     // The index of the last byte of the group starting at i, or i itself.
-    size_t Skip(size_t i) const { return IsOpener(text_[i]) ? partner_[i] : i; }
+    size_t skip_group(size_t i) const { return IsOpener(text_[i]) ? partner_[i] : i; }
 
     template <class Visit>
-    void ForEachTopLevel(Range r, Visit visit) const {
-        for (size_t i = r.begin; i < r.end; i = Skip(i) + 1) {
+    void for_each_top_level(Range r, Visit visit) const {
+        for (size_t i = r.begin; i < r.end; i = skip_group(i) + 1) {
             ++top_level_visits;
             visit(i);
         }
     }
 
-    std::vector<size_t> TopLevelCommas(size_t open) const {
+    std::vector<size_t> top_level_commas(size_t open) const {
         std::vector<size_t> commas;
-        ForEachTopLevel({open + 1, partner_[open]}, [&](size_t i) {
+        for_each_top_level({open + 1, partner_[open]}, [&](size_t i) {
             if (text_[i] == ',') commas.push_back(i);
         });
         return commas;
@@ -113,16 +113,16 @@ private:
 
     // Every comma item of the group, and for a parenthesis with commas its whole inside too:
     // which of them the outer parse wants depends on where the group stands in its word.
-    void ParseGroup(size_t open) {
+    void parse_group(size_t open) {
         size_t close = partner_[open];
-        std::vector<size_t> commas = TopLevelCommas(open);
+        std::vector<size_t> commas = top_level_commas(open);
         size_t begin = open + 1;
         for (size_t comma : commas) {
-            items_[begin] = Level(1, {begin, comma});
+            items_[begin] = parse_level(1, {begin, comma});
             begin = comma + 1;
         }
-        items_[begin] = Level(1, {begin, close});
-        if (text_[open] == '(' && !commas.empty()) wholes_[open] = Level(1, {open + 1, close});
+        items_[begin] = parse_level(1, {begin, close});
+        if (text_[open] == '(' && !commas.empty()) wholes_[open] = parse_level(1, {open + 1, close});
     }
 
     CellRef Item(size_t begin) const {
@@ -130,121 +130,121 @@ private:
         return items_[begin];
     }
 
-    CellRef Whole(size_t open) const { return wholes_[open] ? wholes_[open] : Item(open + 1); }
+    CellRef whole_group(size_t open) const { return wholes_[open] ? wholes_[open] : Item(open + 1); }
 
-    CellRef Level(int level, Range r) {
-        if (level == kUnaryLevel) return Unary(r);
+    CellRef parse_level(int level, Range r) {
+        if (level == kUnaryLevel) return parse_unary(r);
         const auto& levels = SeparatorLevels();
         std::vector<size_t> seps;
-        ForEachTopLevel(r, [&](size_t i) {
+        for_each_top_level(r, [&](size_t i) {
             if (levels[static_cast<unsigned char>(text_[i])] == level) seps.push_back(i);
         });
-        if (seps.empty()) return Level(level + 1, r);
-        if (IsLeftAssociative(level)) {
-            CellRef result = Level(level + 1, {r.begin, seps.front()});
+        if (seps.empty()) return parse_level(level + 1, r);
+        if (is_left_associative(level)) {
+            CellRef result = parse_level(level + 1, {r.begin, seps.front()});
             for (size_t j = 0; j < seps.size(); ++j) {
                 size_t end = j + 1 < seps.size() ? seps[j + 1] : r.end;
-                result = Combine(seps[j], std::move(result), Level(level + 1, {seps[j] + 1, end}));
+                result = combine_operands(seps[j], std::move(result), parse_level(level + 1, {seps[j] + 1, end}));
             }
             return result;
         }
-        CellRef result = Level(level + 1, {Skip(seps.back()) + 1, r.end});
+        CellRef result = parse_level(level + 1, {skip_group(seps.back()) + 1, r.end});
         for (size_t j = seps.size(); j-- > 0;) {
-            size_t begin = j > 0 ? Skip(seps[j - 1]) + 1 : r.begin;
-            result = Combine(seps[j], Level(level + 1, {begin, seps[j]}), std::move(result));
+            size_t begin = j > 0 ? skip_group(seps[j - 1]) + 1 : r.begin;
+            result = combine_operands(seps[j], parse_level(level + 1, {begin, seps[j]}), std::move(result));
         }
         return result;
     }
 
-    CellRef Combine(size_t at, CellRef left, CellRef right) {
+    CellRef combine_operands(size_t at, CellRef left, CellRef right) {
         unsigned char op = text_[at];
         if (op == ' ' || op == '\n') return apply(std::move(left), std::move(right));
-        if (op == '{') return apply(apply2(ByteAtom(op), std::move(left), BraceList(at)), std::move(right));
-        return apply2(ByteAtom(op), std::move(left), std::move(right));
+        if (op == '{') return apply(apply2(byte_atom(op), std::move(left), brace_list(at)), std::move(right));
+        return apply2(byte_atom(op), std::move(left), std::move(right));
     }
 
     // The items of a wing's brace list, joined as ((, item) rest).
-    CellRef BraceList(size_t open) {
-        std::vector<size_t> commas = TopLevelCommas(open);
+    CellRef brace_list(size_t open) {
+        std::vector<size_t> commas = top_level_commas(open);
         CellRef result = Item(commas.empty() ? open + 1 : commas.back() + 1);
         for (size_t j = commas.size(); j-- > 0;)
-            result = apply2(ByteAtom(','), Item(j > 0 ? commas[j - 1] + 1 : open + 1), std::move(result));
+            result = apply2(byte_atom(','), Item(j > 0 ? commas[j - 1] + 1 : open + 1), std::move(result));
         return result;
     }
 
     // Level 9: trailing unary operators, then leading ones, then runs inside the word.
-    CellRef Unary(Range r) {
+    CellRef parse_unary(Range r) {
         size_t j = r.end;
-        while (j > r.begin && IsUnary(text_[j - 1])) --j;
-        CellRef result = j == r.begin ? Hole() : Prefixed({r.begin, j});
-        for (size_t i = j; i < r.end; ++i) result = apply(ByteAtom(text_[i]), std::move(result));
+        while (j > r.begin && is_unary(text_[j - 1])) --j;
+        CellRef result = j == r.begin ? hole_atom() : parse_prefixed({r.begin, j});
+        for (size_t i = j; i < r.end; ++i) result = apply(byte_atom(text_[i]), std::move(result));
         return result;
     }
 
     // A non-empty text whose last byte is not a unary operator.
-    CellRef Prefixed(Range r) {
+    CellRef parse_prefixed(Range r) {
         size_t k = r.begin;
-        while (IsUnary(text_[k])) ++k;
+        while (is_unary(text_[k])) ++k;
         QUIB_CHECK(k < r.end);
-        CellRef result = InsideWord({k, r.end});
-        for (size_t i = k; i-- > r.begin;) result = apply(ByteAtom(text_[i]), std::move(result));
+        CellRef result = inside_word({k, r.end});
+        for (size_t i = k; i-- > r.begin;) result = apply(byte_atom(text_[i]), std::move(result));
         return result;
     }
 
     // Cut before each top-level run of unary operators; "f!x" is (f (! x)).
-    CellRef InsideWord(Range r) {
+    CellRef inside_word(Range r) {
         std::vector<size_t> runs;
-        ForEachTopLevel(r, [&](size_t i) {
-            if (IsUnary(text_[i]) && i > r.begin && !IsUnary(text_[i - 1])) runs.push_back(i);
+        for_each_top_level(r, [&](size_t i) {
+            if (is_unary(text_[i]) && i > r.begin && !is_unary(text_[i - 1])) runs.push_back(i);
         });
-        CellRef result = Word({r.begin, runs.empty() ? r.end : runs.front()});
+        CellRef result = parse_word({r.begin, runs.empty() ? r.end : runs.front()});
         for (size_t j = 0; j < runs.size(); ++j)
-            result = apply(std::move(result), Prefixed({runs[j], j + 1 < runs.size() ? runs[j + 1] : r.end}));
+            result = apply(std::move(result), parse_prefixed({runs[j], j + 1 < runs.size() ? runs[j + 1] : r.end}));
         return result;
     }
 
-    bool StartsPiece(size_t i) const {
+    bool starts_piece(size_t i) const {
         unsigned char prev = text_[i - 1], c = text_[i];
-        return prev == ')' || prev == ']' || c == '(' || c == '[' || IsLoneByte(c) ||
-               (IsWordByte(c) && !IsWordByte(prev)) || (IsDigit(c) && !IsDigit(prev));
+        return prev == ')' || prev == ']' || c == '(' || c == '[' || is_lone_byte(c) ||
+               (is_word_byte(c) && !is_word_byte(prev)) || (is_digit(c) && !is_digit(prev));
     }
 
-    size_t PieceEnd(size_t begin, size_t end) const {
+    size_t piece_end(size_t begin, size_t end) const {
         if (text_[begin] == '(' || text_[begin] == '[') return partner_[begin] + 1;
         size_t i = begin + 1;
-        while (i < end && !StartsPiece(i)) ++i;
+        while (i < end && !starts_piece(i)) ++i;
         return i;
     }
 
     // Level 10: a tight word, its pieces applied from the left.
-    CellRef Word(Range r) {
+    CellRef parse_word(Range r) {
         QUIB_CHECK(!r.empty());
-        size_t end = PieceEnd(r.begin, r.end);
-        CellRef result = Piece({r.begin, end});
+        size_t end = piece_end(r.begin, r.end);
+        CellRef result = parse_piece({r.begin, end});
         for (size_t begin = end; begin < r.end; begin = end) {
-            end = PieceEnd(begin, r.end);
+            end = piece_end(begin, r.end);
             if (text_[begin] == '(')
-                result = CallList(std::move(result), begin);
+                result = call_list(std::move(result), begin);
             else
-                result = apply(std::move(result), Piece({begin, end}));
+                result = apply(std::move(result), parse_piece({begin, end}));
         }
         return result;
     }
 
-    CellRef CallList(CellRef f, size_t open) {
+    CellRef call_list(CellRef f, size_t open) {
         f = apply(std::move(f), Item(open + 1));
-        for (size_t comma : TopLevelCommas(open)) f = apply(std::move(f), Item(comma + 1));
+        for (size_t comma : top_level_commas(open)) f = apply(std::move(f), Item(comma + 1));
         return f;
     }
 
-    CellRef Piece(Range r) {
+    CellRef parse_piece(Range r) {
         QUIB_CHECK(!r.empty());
         unsigned char c = text_[r.begin];
         std::string_view bytes = text_.substr(r.begin, r.end - r.begin);
-        if (IsDigit(c) || IsWordByte(c)) return CellRef::atom(bytes);
-        if (c == '(') return Whole(r.begin);
-        if (c == '[') return Literal(bytes);
-        if (bytes.size() == 1) return ByteAtom(c);
+        if (is_digit(c) || is_word_byte(c)) return CellRef::atom(bytes);
+        if (c == '(') return whole_group(r.begin);
+        if (c == '[') return parse_literal(bytes);
+        if (bytes.size() == 1) return byte_atom(c);
         // Only a comma glued to a lone byte gets here ("f((,,x))"); keep it whole as a name.
         std::string name(bytes);
         for (char& b : name)
@@ -252,7 +252,7 @@ private:
         return CellRef::atom(std::move(name));
     }
 
-    static CellRef Literal(std::string_view group) {
+    static CellRef parse_literal(std::string_view group) {
         std::string bytes;
         bytes.reserve(group.size());
         for (char b : group) {
@@ -271,6 +271,6 @@ private:
 
 }  // namespace
 
-CellRef ParseExpression(std::string_view text) { return Parser(text).Run(); }
+CellRef ParseExpression(std::string_view text) { return Parser(text).parse_all(); }
 
 uint64_t parser_top_level_visits() { return top_level_visits; }

@@ -18,8 +18,8 @@ constexpr size_t kMaxRepeatBytes = size_t{1} << 28;
 struct Operands {
     Cell* a;
     Cell* b;
-    char ka;
-    char kb;
+    Kind ka;
+    Kind kb;
 };
 
 Operands operands(const CellRef& application) {
@@ -34,21 +34,15 @@ Cell* operand(const CellRef& application) {
     return args[0];
 }
 
-bool is_text_or_list(char kind) { return kind == 'a' || kind == 'u'; }
-
-bool all_digits(std::string_view s) {
-    for (char ch : s)
-        if (ch < '0' || ch > '9') return false;
-    return !s.empty();
-}
+bool is_text_or_list(Kind kind) { return kind == Kind::Post || kind == Kind::Zits; }
 
 CellRef hint_result(const std::optional<Integer>& v) { return v ? make_hint_atom(*v) : atom_Z(); }
 CellRef numb_result(const std::optional<Integer>& v) { return v ? CellRef::atom(numb_numeral(*v)) : atom_Z(); }
 
 // A hint, a numb or a real as a double; nothing for other kinds.
-std::optional<double> real_value(Cell* c, char kind) {
-    if (kind == 'e') return real_of(c);
-    if (kind != 'i' && kind != 'o') return std::nullopt;
+std::optional<double> real_value(Cell* c, Kind kind) {
+    if (kind == Kind::Real) return real_of(c);
+    if (kind != Kind::Hint && kind != Kind::Numb) return std::nullopt;
     std::optional<Integer> v = integer_of(c);
     if (!v) return std::nullopt;
     return v->to_double();
@@ -102,7 +96,7 @@ std::optional<std::string> repeat(std::string_view text, const Integer& n) {
 }
 
 CellRef plus_text_cases(const Operands& x) {
-    if (x.ka == 'a' && x.kb == 'a') {
+    if (x.ka == Kind::Post && x.kb == Kind::Post) {
         std::string joined(counted_payload(x.a));
         joined += counted_payload(x.b);
         return make_counted_text(joined);
@@ -116,7 +110,7 @@ CellRef plus_text_cases(const Operands& x) {
 CellRef cut_text_or_list(const Operands& x) {
     std::optional<Integer> n = integer_of(x.b);
     if (!n) return atom_Z();
-    if (x.ka == 'a') {
+    if (x.ka == Kind::Post) {
         std::optional<std::string_view> kept = cut(counted_payload(x.a), *n);
         return kept ? make_counted_text(*kept) : atom_Z();
     }
@@ -133,10 +127,10 @@ CellRef repeat_text_or_list(const Operands& x) {
     std::optional<Integer> n = integer_of(x.b);
     if (!n) return atom_Z();
     std::string storage;
-    std::string_view text = x.ka == 'a' ? counted_payload(x.a) : element_text(x.a, storage);
+    std::string_view text = x.ka == Kind::Post ? counted_payload(x.a) : element_text(x.a, storage);
     std::optional<std::string> out = repeat(text, *n);
     if (!out) return atom_Z();
-    return x.ka == 'a' ? make_counted_text(*out) : list_or_Z(*out);
+    return x.ka == Kind::Post ? make_counted_text(*out) : list_or_Z(*out);
 }
 
 // ---- the numeric part ----
@@ -167,15 +161,15 @@ std::optional<Integer> exact_operation(const Operands& x, const NumericOp& op) {
 CellRef numeric(const Operands& x, const NumericOp& op) {
     if (x.ka != x.kb) {
         if (is_text_or_list(x.ka) || is_text_or_list(x.kb)) return atom_Z();
-        if (x.ka == 'e' || x.kb == 'e') return real_operation(x, op);
+        if (x.ka == Kind::Real || x.kb == Kind::Real) return real_operation(x, op);
         // one hint, one numb
-        bool numb_path = op.mixed == Mixed::Numb || (op.mixed == Mixed::NumbBase && x.ka == 'o');
+        bool numb_path = op.mixed == Mixed::Numb || (op.mixed == Mixed::NumbBase && x.ka == Kind::Numb);
         return numb_path ? numb_result(exact_operation(x, op)) : real_operation(x, op);
     }
     switch (x.ka) {
-        case 'e': return real_operation(x, op);
-        case 'i': return hint_result(exact_operation(x, op));
-        case 'o': return op.numb_with_numb ? numb_result(exact_operation(x, op)) : atom_Z();
+        case Kind::Real: return real_operation(x, op);
+        case Kind::Hint: return hint_result(exact_operation(x, op));
+        case Kind::Numb: return op.numb_with_numb ? numb_result(exact_operation(x, op)) : atom_Z();
         default: return atom_Z();
     }
 }
@@ -191,14 +185,14 @@ constexpr NumericOp kOver{floor_quotient, [](double a, double b) { return a / b;
 constexpr NumericOp kCent{cent_remainder, [](double a, double b) { return std::fmod(a, b); }, true, Mixed::Numb};
 constexpr NumericOp kPowa{power, [](double a, double b) { return std::pow(a, b); }, false, Mixed::NumbBase};
 
-bool has_void(const Operands& x) { return x.ka == 'w' || x.kb == 'w'; }
+bool has_void(const Operands& x) { return x.ka == Kind::Void || x.kb == Kind::Void; }
 
 // A text that only this application holds (a freshly computed one, typically) is extended in
 // place, so building a text by repeated appending is linear rather than quadratic.
 CellRef plus(CellRef app) {
     Operands x = operands(app);
     if (has_void(x)) return atom_Z();
-    if (x.ka == 'a' && x.kb == 'a') {
+    if (x.ka == Kind::Post && x.kb == Kind::Post) {
         bool sole =
             ref_count(app.get()) == 1 && ref_count(left_of(app.get())) == 1 && ref_count(x.a) == 1 && x.a != x.b;
         return append_counted_text(x.a, sole, counted_payload(x.b));
@@ -210,15 +204,15 @@ CellRef plus(CellRef app) {
 CellRef dash(CellRef app) {
     Operands x = operands(app);
     if (has_void(x)) return atom_Z();
-    if (is_text_or_list(x.ka) && x.kb == 'i') return cut_text_or_list(x);
-    if (x.ka == 'u' && x.kb == 'u') return CellRef::pair_of(x.a, x.b);
+    if (is_text_or_list(x.ka) && x.kb == Kind::Hint) return cut_text_or_list(x);
+    if (x.ka == Kind::Zits && x.kb == Kind::Zits) return CellRef::pair_of(x.a, x.b);
     return numeric(x, kDash);
 }
 
 CellRef mult(CellRef app) {
     Operands x = operands(app);
     if (has_void(x)) return atom_Z();
-    if (is_text_or_list(x.ka) && x.kb == 'i') return repeat_text_or_list(x);
+    if (is_text_or_list(x.ka) && x.kb == Kind::Hint) return repeat_text_or_list(x);
     return numeric(x, kMult);
 }
 
@@ -251,14 +245,14 @@ Order compare_bytes(std::string_view a, std::string_view b) {
 }
 
 // Two values of the same kind.
-Order compare_same_kind(Cell* a, Cell* b, char kind) {
+Order compare_same_kind(Cell* a, Cell* b, Kind kind) {
     switch (kind) {
-        case 'a': return compare_bytes(counted_payload(a), counted_payload(b));
-        case 'u': {
+        case Kind::Post: return compare_bytes(counted_payload(a), counted_payload(b));
+        case Kind::Zits: {
             std::string sa, sb;
             return compare_bytes(element_text(a, sa), element_text(b, sb));
         }
-        case 'e': {
+        case Kind::Real: {
             double x = real_of(a), y = real_of(b);
             if (x < y) return Order::Less;
             if (x > y) return Order::Greater;
@@ -298,7 +292,7 @@ CellRef equality(CellRef app, bool want_same) {
     if (has_void(x)) return atom_Z();
     if (x.ka != x.kb) return boolean(!want_same);
     // Valid numerals spell each value once, so two numeral atoms are equal exactly when their bytes are.
-    if (is_atom(x.a) && is_atom(x.b) && (x.ka == 'i' || x.ka == 'o'))
+    if (is_atom(x.a) && is_atom(x.b) && (x.ka == Kind::Hint || x.ka == Kind::Numb))
         return boolean((atom_bytes(x.a) == atom_bytes(x.b)) == want_same);
     Order order = compare_same_kind(x.a, x.b, x.ka);
     if (order == Order::Unreadable) return atom_Z();
@@ -311,7 +305,7 @@ CellRef diff(CellRef app) { return equality(std::move(app), false); }
 CellRef cmpr(CellRef app) {
     Cell* args[2];
     builtin_args(app.get(), 2, args);
-    return make_integer(-CompareCells(args[0], args[1]));
+    return make_integer(-compare_cells(args[0], args[1]));
 }
 
 // ---- $ and ~ ----
@@ -319,7 +313,7 @@ CellRef cmpr(CellRef app) {
 CellRef buck(CellRef app) {
     Cell* a = operand(app);
     switch (kind_of(a)) {
-        case 'a': {
+        case Kind::Post: {
             std::string_view text = counted_payload(a);
             if (text.empty()) return atom_Z();
             switch (text[0]) {
@@ -329,13 +323,13 @@ CellRef buck(CellRef app) {
                 default: return MakeListLiteral(text.substr(0, 1));
             }
         }
-        case 'e': return boolean(!std::signbit(real_of(a)));
-        case 'i': return boolean(is_non_negative(a));
-        case 'o': {
+        case Kind::Real: return boolean(!std::signbit(real_of(a)));
+        case Kind::Hint: return boolean(is_non_negative(a));
+        case Kind::Numb: {
             std::optional<Integer> v = integer_of(a);
             return v ? boolean(v->sign() >= 0) : atom_Z();
         }
-        case 'u': return IsEmptyData(a) ? atom_Z() : DataFront(a);
+        case Kind::Zits: return IsEmptyData(a) ? atom_Z() : DataFront(a);
         default: return atom_Z();
     }
 }
@@ -357,17 +351,17 @@ CellRef negate_hint(Cell* a) {
 CellRef wave(CellRef app) {
     Cell* a = operand(app);
     switch (kind_of(a)) {
-        case 'a': {
+        case Kind::Post: {
             std::string_view text = counted_payload(a);
             return text.empty() ? atom_Z() : make_counted_text(text.substr(1));
         }
-        case 'e': return make_real(-real_of(a));
-        case 'i': return negate_hint(a);
-        case 'o': {
+        case Kind::Real: return make_real(-real_of(a));
+        case Kind::Hint: return negate_hint(a);
+        case Kind::Numb: {
             std::optional<Integer> v = integer_of(a);
             return v ? CellRef::atom(numb_numeral(-*v)) : atom_Z();
         }
-        case 'u': return IsEmptyData(a) ? atom_Z() : DataLast(a);
+        case Kind::Zits: return IsEmptyData(a) ? atom_Z() : DataLast(a);
         default: return atom_Z();
     }
 }
@@ -383,9 +377,9 @@ CellRef real_of_text(std::string_view payload) {
 
 CellRef real(CellRef app) {
     Cell* a = operand(app);
-    char kind = kind_of(a);
-    if (kind == 'e') return CellRef(a);
-    if (kind == 'a') return real_of_text(counted_payload(a));
+    Kind kind = kind_of(a);
+    if (kind == Kind::Real) return CellRef(a);
+    if (kind == Kind::Post) return real_of_text(counted_payload(a));
     std::optional<double> d = real_value(a, kind);
     return d ? make_real(*d) : atom_Z();
 }

@@ -9,6 +9,7 @@
 #include <type_traits>
 
 #include "core/cell.h"
+#include "core/numbers.h"
 #include "core/values.h"
 #include "library/registry.h"
 
@@ -46,9 +47,9 @@ enum class ResultCode { Int, Dec, Real, Bool, I };
 // after its header, a counted text its first payload byte (NUL-terminated in the cell).
 inline int64_t to_address(Cell* c) {
     switch (kind_of(c)) {
-        case 'i': return to_int64(c);
-        case 'a': return reinterpret_cast<intptr_t>(atom_chars(c) + counted_payload_offset(c));
-        case 'u': return reinterpret_cast<intptr_t>(c + 1);
+        case Kind::Hint: return to_int64(c);
+        case Kind::Post: return reinterpret_cast<intptr_t>(atom_chars(c) + counted_payload_offset(c));
+        case Kind::Zits: return reinterpret_cast<intptr_t>(c + 1);
         default: InternalFailure("truecast");
     }
 }
@@ -64,8 +65,8 @@ inline bool is_count_arg(const Cell* c) {
 }
 
 inline bool is_text_arg(Cell* c) {
-    char kind = kind_of(c);
-    return kind == 'a' || kind == 'i' || kind == 'u';
+    Kind kind = kind_of(c);
+    return kind == Kind::Post || kind == Kind::Hint || kind == Kind::Zits;
 }
 
 // Checks one argument against its code and converts it; false leaves `out` unspecified.
@@ -90,15 +91,12 @@ inline bool convert_arg(char code, Cell* c, CArg& out) {
             out.n = to_address(c);
             return code == 'T' || out.n != 0;
         case 'R':
-            if (tag_of(c) != ' ') return false;
+            if (!has_tag(c, Tag::Real)) return false;
             out.r = real_of(c);
             return true;
         default: InternalFailure("argcode");
     }
 }
-
-// "dec" results are meant to be non-negative; a negative one still has to be a numeral.
-inline CellRef decimal_result(int64_t n) { return n < 0 ? make_integer(n) : make_decimal(n); }
 
 template <ResultCode R, class V>
 CellRef binding_result(V v) {
@@ -110,12 +108,13 @@ CellRef binding_result(V v) {
         static_assert(R == ResultCode::Int);
         return make_integer(reinterpret_cast<intptr_t>(v));
     } else if constexpr (R == ResultCode::Dec) {
-        return decimal_result(static_cast<int64_t>(v));
+        // "dec" results are meant to be non-negative; a negative one still comes out a numeral.
+        return make_integer(static_cast<int64_t>(v));
     } else {
         static_assert(R == ResultCode::Int);
         // An unsigned result beyond the signed range keeps its value rather than its bits.
         if constexpr (std::is_unsigned_v<V>)
-            if (static_cast<uint64_t>(v) > static_cast<uint64_t>(INT64_MAX)) return CellRef::atom(std::to_string(v));
+            if (static_cast<uint64_t>(v) > static_cast<uint64_t>(INT64_MAX)) return CellRef::atom(decimal_digits(v));
         return make_integer(static_cast<int64_t>(v));
     }
 }

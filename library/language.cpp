@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "core/classify.h"
+#include "core/numbers.h"
 #include "core/share.h"
 #include "core/values.h"
 #include "library/registry.h"
@@ -13,9 +14,9 @@ namespace {
 
 Cell* only_arg(const CellRef& app) { return right_of(app.get()); }
 
-CellRef type_builtin(CellRef app) { return Share(CellRef::atom(type_name(kind_of(only_arg(app))))); }
+CellRef type_builtin(CellRef app) { return share(CellRef::atom(type_name(kind_of(only_arg(app))))); }
 
-CellRef tern_builtin(CellRef app) { return Share(CellRef(only_arg(app))); }
+CellRef tern_builtin(CellRef app) { return share(CellRef(only_arg(app))); }
 
 CellRef leak_builtin(CellRef app) {
     return make_integer(static_cast<int64_t>(reinterpret_cast<uintptr_t>(only_arg(app))));
@@ -47,20 +48,16 @@ uint64_t data_length(Cell* d) {
     return total;
 }
 
-CellRef count_numeral(uint64_t n) {
-    char digits[24];
-    std::snprintf(digits, sizeof digits, "%" PRIu64, n);
-    return CellRef::atom(digits);
-}
+CellRef count_numeral(uint64_t n) { return CellRef::atom(decimal_digits(n)); }
 
 CellRef rank_builtin(CellRef app) {
     Cell* x = only_arg(app);
     switch (kind_of(x)) {
-        case 'a': return count_numeral(counted_length(x));
-        case 'e': return CellRef::atom("8");
-        case 'i': return count_numeral(hint_text(x).size());
-        case 'o': return count_numeral(numb_text(x).size());
-        case 'u': return count_numeral(data_length(x));
+        case Kind::Post: return count_numeral(counted_length(x));
+        case Kind::Real: return CellRef::atom("8");
+        case Kind::Hint:
+        case Kind::Numb: return count_numeral(numeral_text(x).size());
+        case Kind::Zits: return count_numeral(data_length(x));
         default: return atom_Z();
     }
 }

@@ -135,16 +135,16 @@ char low_byte(Cell* c) { return static_cast<char>(to_int64(c) & 0xFF); }
 
 CellRef init_of(Cell* x) {
     switch (kind_of(x)) {
-        case 'a': return CellRef(x);
-        case 'e': return make_counted_text(real_bytes(x));
-        case 'i': return make_counted_text(std::string(1, low_byte(x)));
-        case 'u': {
+        case Kind::Post: return CellRef(x);
+        case Kind::Real: return make_counted_text(real_bytes(x));
+        case Kind::Hint: return make_counted_text(std::string(1, low_byte(x)));
+        case Kind::Zits: {
             // A pair is flattened to bytes, not to an atom: a long list holding NUL bytes cannot be one.
             std::string flat = is_atom(x) ? std::string() : "[" + ElementText(x) + "]";
             std::optional<std::string> bytes = unescaped_bytes(is_atom(x) ? atom_bytes(x) : std::string_view(flat));
             return bytes ? make_counted_text(*bytes) : atom_Z();
         }
-        case 'w': {
+        case Kind::Void: {
             std::optional<std::string> bytes = bytes_of_tree(x);
             return bytes ? make_counted_text(*bytes) : atom_Z();
         }
@@ -154,10 +154,10 @@ CellRef init_of(Cell* x) {
 
 CellRef rows_of(Cell* x) {
     switch (kind_of(x)) {
-        case 'a': return literal_or_Z(escaped_elements(counted_payload(x)));
-        case 'e': return literal_or_Z(escaped_elements(real_bytes(x)));
-        case 'u': return CellRef(x);
-        case 'i': {
+        case Kind::Post: return literal_or_Z(escaped_elements(counted_payload(x)));
+        case Kind::Real: return literal_or_Z(escaped_elements(real_bytes(x)));
+        case Kind::Zits: return CellRef(x);
+        case Kind::Hint: {
             // A NUL shows as a line feed, as in the display form of texts.
             char c = low_byte(x);
             return literal_or_Z(c == '\0' ? std::string(1, '\n') : escaped_elements(std::string_view(&c, 1)));
@@ -166,9 +166,6 @@ CellRef rows_of(Cell* x) {
     }
 }
 
-// Bytes of the cell's block as the allocator sized it.
-size_t block_bytes(size_t atom_length) { return (sizeof(Cell) + atom_length + 1 + 7) & ~size_t{7}; }
-
 // Shortens an unshared text in place, keeping the fewest length digits; false when the
 // shorter text would fall into a smaller allocation class than the block it lives in.
 bool shorten_in_place(Cell* text) {
@@ -176,7 +173,7 @@ bool shorten_in_place(Cell* text) {
     size_t n = counted_length(text) - 1;
     std::string prefix = counted_prefix(n);
     size_t new_length = prefix.size() + n;
-    if (block_bytes(new_length) != block_bytes(old_length)) return false;
+    if (atom_block_bytes(new_length) != atom_block_bytes(old_length)) return false;
     char* s = atom_chars_mut(text);
     size_t payload = counted_payload_offset(text);
     std::memmove(s + prefix.size(), s + payload, n);
@@ -195,7 +192,7 @@ CellRef lisp_handler(CellRef app) {
 
 CellRef tail_handler(CellRef app) {
     Cell* x = only_argument(app);
-    if (kind_of(x) != 'a') return atom_Z();
+    if (kind_of(x) != Kind::Post) return atom_Z();
     size_t n = counted_length(x);
     if (n == 0) return atom_Z();
     // The reducer hands its only reference to the application over: when nothing else holds

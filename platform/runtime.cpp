@@ -17,8 +17,8 @@ struct ErrnoPair {
 
 // Linux numbers these differently; each pair is swapped, so the mapping stays one-to-one.
 constexpr ErrnoPair kMovedErrors[] = {
-    {EAGAIN, 140},  // EWOULDBLOCK
-    {EOVERFLOW, 132}, {ENOTSOCK, 128}, {EOPNOTSUPP, 130}, {ECONNABORTED, 106},
+    {EAGAIN, errnum::kEwouldblock},    {EOVERFLOW, errnum::kEoverflow},       {ENOTSOCK, errnum::kEnotsock},
+    {EOPNOTSUPP, errnum::kEopnotsupp}, {ECONNABORTED, errnum::kEconnaborted},
 };
 
 struct tm host_tm(const void* windows_tm) {

@@ -7,6 +7,26 @@
 #include <cstdio>
 #include <ctime>
 
+// The error numbers programs see (the table's numbering; errno_to_host translates them).
+namespace errnum {
+constexpr int kEacces = 13;
+constexpr int kEbadf = 9;
+constexpr int kEconnaborted = 106;
+constexpr int kEfault = 14;
+constexpr int kEintr = 4;
+constexpr int kEinval = 22;
+constexpr int kEio = 5;
+constexpr int kEmfile = 24;
+constexpr int kEnfile = 23;
+constexpr int kEnodev = 19;
+constexpr int kEnomem = 12;
+constexpr int kEnotsock = 128;
+constexpr int kEnxio = 6;
+constexpr int kEopnotsupp = 130;
+constexpr int kEoverflow = 132;
+constexpr int kEwouldblock = 140;
+}  // namespace errnum
+
 // Host errno -> the table's number, and back. Only the numbers that differ move; the
 // mapping is one-to-one, so strerror of errno always describes the host error.
 int errno_to_table(int host);

@@ -13,7 +13,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     RunOnLargeStack([text] {
         static char program[] = "quib";
         static char* argv[] = {program, program, nullptr};
-        ErrorRecord record = LoadAndRun(text, static_cast<int64_t>(reinterpret_cast<intptr_t>(argv)));
+        ErrorRecord record = load_and_run(text, static_cast<int64_t>(reinterpret_cast<intptr_t>(argv)));
         if (IsEmpty(record))
             to_int64(find_definition("")->get());
         else

@@ -42,9 +42,9 @@ TEST(Chars, SpaceEatersAndOperators) {
     for (unsigned char c : "\n #%&'*+,-./:;<=>?@\\^|"s) EXPECT_TRUE(IsSpaceEater(c)) << int(c);
     for (unsigned char c : "~!\"$`()[]{}aZ_09\t\r"s) EXPECT_FALSE(IsSpaceEater(c)) << int(c);
     EXPECT_FALSE(IsSpaceEater(0));
-    for (unsigned char c : "{,}~!@#$%^&*<>-|+/=\\.`'\":;?"s) EXPECT_TRUE(IsOperatorChar(c)) << int(c);
-    for (unsigned char c : "()[]a_0 \n"s) EXPECT_FALSE(IsOperatorChar(c)) << int(c);
-    EXPECT_FALSE(IsOperatorChar(0));
+    for (unsigned char c : "{,}~!@#$%^&*<>-|+/=\\.`'\":;?"s) EXPECT_TRUE(is_operator_char(c)) << int(c);
+    for (unsigned char c : "()[]a_0 \n"s) EXPECT_FALSE(is_operator_char(c)) << int(c);
+    EXPECT_FALSE(is_operator_char(0));
 }
 
 TEST(Chars, DefinableNamesAndShortSpellings) {
@@ -66,9 +66,9 @@ TEST(Chars, DefinableNamesAndShortSpellings) {
             EXPECT_EQ(ShortSpelling(c.name), c.key);
         }
     }
-    EXPECT_TRUE(IsLowerName("ab_c"));
-    EXPECT_FALSE(IsLowerName(""));
-    EXPECT_FALSE(IsLowerName("aB"));
+    EXPECT_TRUE(is_lower_name("ab_c"));
+    EXPECT_FALSE(is_lower_name(""));
+    EXPECT_FALSE(is_lower_name("aB"));
 }
 
 TEST(CharsDeathTest, ShortSpellingOfAnInvalidName) { EXPECT_DEATH(ShortSpelling("x1"), "ASSERTION FAILED:b:"); }
@@ -101,10 +101,10 @@ TEST(CharacterTable, BothDirections) {
         {"[[[[]][[]][]][[]][[]][]]", "\x96"},  // 400: '?' as a code byte
     };
     for (const Case& c : cases) {
-        const std::string* shown = CharacterTableFind(c.code);
+        const std::string* shown = character_table_find(c.code);
         ASSERT_NE(shown, nullptr) << c.code;
         EXPECT_EQ(*shown, c.shown);
-        const std::string* code = CharacterTableFind(c.shown);
+        const std::string* code = character_table_find(c.shown);
         ASSERT_NE(code, nullptr) << c.code;
         EXPECT_EQ(*code, c.code);
     }
@@ -112,12 +112,12 @@ TEST(CharacterTable, BothDirections) {
 
 TEST(CharacterTable, SkippedEntriesAndSize) {
     // Entries 245..247 would display as a newline, "[" and "]".
-    for (int value : {390, 391, 392}) EXPECT_EQ(CharacterTableFind(TreeCode(value)), nullptr) << value;
-    EXPECT_EQ(CharacterTableFind("\n"), nullptr);
-    EXPECT_EQ(CharacterTableFind("["), nullptr);
-    EXPECT_EQ(CharacterTableFind("]"), nullptr);
-    EXPECT_EQ(CharacterTableFind(TreeCode(144)), nullptr);
-    EXPECT_EQ(CharacterTableFind(TreeCode(401)), nullptr);
+    for (int value : {390, 391, 392}) EXPECT_EQ(character_table_find(TreeCode(value)), nullptr) << value;
+    EXPECT_EQ(character_table_find("\n"), nullptr);
+    EXPECT_EQ(character_table_find("["), nullptr);
+    EXPECT_EQ(character_table_find("]"), nullptr);
+    EXPECT_EQ(character_table_find(TreeCode(144)), nullptr);
+    EXPECT_EQ(character_table_find(TreeCode(401)), nullptr);
     EXPECT_EQ(CharacterTable().size(), 506u);  // 253 codes and 253 distinct display bytes
     EXPECT_EQ(&CharacterTable(), &CharacterTable());
 }

@@ -19,7 +19,7 @@ ErrorRecord Prepare(std::string_view program) {
     return record;
 }
 
-ErrorRecord RunWhole(std::string_view program) { return LoadAndRun(program, 0); }
+ErrorRecord RunWhole(std::string_view program) { return load_and_run(program, 0); }
 
 std::string Body(std::string_view name) {
     const CellRef* body = find_definition(name);
@@ -47,7 +47,7 @@ TEST(Checks, FailuresNameTheirDefinition) {
     };
     for (const Case& c : cases) {
         ErrorRecord record = Prepare(c.program);
-        EXPECT_EQ(record.Type, c.type) << c.program;
+        EXPECT_STREQ(report_type_name(record.Type), c.type) << c.program;
         EXPECT_EQ(record.Name, c.name) << c.program;
         EXPECT_EQ(record.Text, c.text) << c.program;
         EXPECT_EQ(record.Position, -1);
@@ -90,7 +90,7 @@ TEST(Run, IntegerResultsReplaceTheMainProgram) {
 
 TEST(Run, CyclesAndNonIntegers) {
     ErrorRecord cycle = RunWhole("a\\loop,loop\\plus loop 1");
-    EXPECT_EQ(cycle.Type, "Cycle");
+    EXPECT_EQ(cycle.Type, ReportType::Cycle);
     EXPECT_EQ(cycle.Name, "loop");
     EXPECT_EQ(cycle.Text, "Cycle detected on function [loop].");
 
@@ -110,7 +110,7 @@ TEST(Run, CyclesAndNonIntegers) {
     };
     for (const Case& c : cases) {
         ErrorRecord record = RunWhole(c.program);
-        EXPECT_EQ(record.Type, "Range") << c.program;
+        EXPECT_EQ(record.Type, ReportType::Range) << c.program;
         EXPECT_EQ(record.Name, c.name) << c.program;
         EXPECT_EQ(record.Text, prefix + c.printed) << c.program;
     }

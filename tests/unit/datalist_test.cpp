@@ -10,7 +10,7 @@
 namespace {
 
 CellRef A(std::string bytes) { return CellRef::atom(std::move(bytes)); }
-std::string code_of(const char* display) { return *CharacterTableFind(display); }
+std::string code_of(const char* display) { return *character_table_find(display); }
 
 class DataList : public ::testing::Test {
 protected:
@@ -55,7 +55,7 @@ TEST(ListLiteral, AppendWritesDisplayCharacters) {
 
 // A line feed has no tree code: it is the list holding that byte, and is written back bare.
 TEST(ListLiteral, ByteWithoutTreeCode) {
-    ASSERT_EQ(CharacterTableFind("\n"), nullptr);
+    ASSERT_EQ(character_table_find("\n"), nullptr);
     EXPECT_EQ(LiteralLast("[a\n]"), "[\n]");
     EXPECT_EQ(AppendElement("[a]", "[\n]"), "[a\n]");
 }

@@ -155,7 +155,7 @@ TEST_F(Engine, ParameterlessDefinitionsSettleOnce) {
 
     define("fn", P(A("I"), lambda("x", A("x"))));
     CellRef value = evaluate(A("fn"));
-    EXPECT_EQ(shape(value.get()), 'u');
+    EXPECT_EQ(shape(value.get()), Shape::Lambda);
     EXPECT_EQ(definitions()["fn"].left().bytes(), "I");
     EXPECT_EQ(arity(A("fn").get()), 0);
 }

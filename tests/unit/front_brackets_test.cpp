@@ -14,9 +14,9 @@ const std::string kCommaText = "]Comma encountered in parenthesization which is 
 TEST(MatchBrackets, ValidTexts) {
     for (std::string text : {"", "[)]", "f(a,b)", "g(x)(a,b)", "[s](a,b)", "{a,b}", "a,b", "x ((a,b))", "{(a,b)}",
                              "!(a,b)", "[(,]", "f([a,b],c)", "((x))"}) {
-        std::string detail = "untouched";
-        int64_t position = -7;
-        EXPECT_TRUE(MatchBrackets(text, detail, position)) << text << ": " << detail;
+        ErrorRecord record;
+        EXPECT_TRUE(MatchBrackets(text, record)) << text << ": " << record.Text;
+        EXPECT_TRUE(IsEmpty(record)) << text;
     }
 }
 
@@ -46,11 +46,11 @@ TEST(MatchBrackets, Failures) {
         {std::string(64, ' ') + ")", "Match[___a_]Left dangling parenthesis.", 64},
     };
     for (const Case& c : cases) {
-        std::string detail;
-        int64_t position = -1;
-        EXPECT_FALSE(MatchBrackets(c.text, detail, position)) << c.text;
-        EXPECT_EQ(detail, c.detail) << c.text;
-        EXPECT_EQ(position, c.position) << c.text;
+        ErrorRecord record;
+        EXPECT_FALSE(MatchBrackets(c.text, record)) << c.text;
+        EXPECT_EQ(report_type_name(record.Type), c.detail.substr(0, 5)) << c.text;
+        EXPECT_EQ(record.Text, c.detail) << c.text;
+        EXPECT_EQ(record.Position, c.position) << c.text;
     }
 }
 

@@ -81,7 +81,7 @@ TEST(Printer, ResultAtoms) {
 }
 
 TEST(Printer, DisplayFormSwapsNulAndLineFeed) {
-    EXPECT_EQ(DisplayForm(std::string_view("a\nb\0c", 5)), std::string("a\0b\nc", 5));
+    EXPECT_EQ(display_form(std::string_view("a\nb\0c", 5)), std::string("a\0b\nc", 5));
 }
 
 // The joining rules applied bottom-up to whole texts, as the rules are stated.

@@ -20,7 +20,7 @@ TEST(Report, PositionCodes) {
         {int64_t{1} << 30, "!!!!!"},
     };
     for (const Case& c : cases) EXPECT_EQ(PositionCode(c.position), c.code) << c.position;
-    EXPECT_EQ(MakeErrorText("Match", 7, "Doesn't fit."), "Match[____g]Doesn't fit.");
+    EXPECT_EQ(MakeErrorText(ReportType::Match, 7, "Doesn't fit."), "Match[____g]Doesn't fit.");
 }
 
 TEST(ReportDeath, PositionOutsideTheRangeAborts) {
@@ -31,12 +31,12 @@ TEST(ReportDeath, PositionOutsideTheRangeAborts) {
 TEST(Report, Formats) {
     EXPECT_EQ(FormatReport(ErrorRecord()), "No errors.\n");
     ErrorRecord named;
-    named.Type = "Cycle";
+    named.Type = ReportType::Cycle;
     named.Name = "loop";
     named.Text = "Cycle detected on function [loop].";
     EXPECT_EQ(FormatReport(named), "Error.\n Type: Cycle\n Name: loop\nCycle detected on function [loop].\n\\/\n");
     ErrorRecord bare;
-    bare.Type = "Local";
+    bare.Type = ReportType::Local;
     EXPECT_EQ(FormatReport(bare), "Error.\n Type: Local\n\n\\/\n");
 }
 
