@@ -48,6 +48,7 @@ if [ -n "$mode" ]; then
   [ -x /usr/bin/time ] || need+=(time)              # peak memory in the deep-list script
   command -v man >/dev/null || need+=(man-db)       # the install script renders the manual page
   command -v groff >/dev/null || need+=(groff-base)
+  command -v vim >/dev/null || need+=(vim)          # the syntax files are checked in vim
 fi
 if [ "$mode" = --fuzz ]; then
   command -v clang++ >/dev/null || need+=(clang)
