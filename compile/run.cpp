@@ -5,6 +5,7 @@
 #include "core/printer.h"
 #include "core/tables.h"
 #include "core/values.h"
+#include "engine/fast.h"
 #include "engine/reducer.h"
 
 namespace {
@@ -25,7 +26,10 @@ void runProgram(ErrorRecord& record, int64_t argv_address) {
     if (!IsEmpty(record)) return;
     const CellRef* main = find_definition("");
     QUIB_CHECK(main != nullptr);
-    CellRef result = evaluate(apply(CellRef::atom("I"), apply(*main, make_integer(argv_address))));
+    CellRef argument = make_integer(argv_address);
+    CellRef result = choose_engine() == Engine::Fast
+                         ? fast_evaluate(*main, std::move(argument))
+                         : evaluate(apply(CellRef::atom("I"), apply(*main, std::move(argument))));
     QUIB_CHECK(result);
     if (has_tag(result.get(), Tag::Cycle)) {
         std::string name(result.bytes().substr(1));

@@ -22,6 +22,7 @@ struct Pools {
     char* chunk_next = nullptr;
     char* chunk_end = nullptr;
     size_t live = 0;
+    uint64_t allocated_bytes = 0;
 };
 
 Pools& pools() {
@@ -48,6 +49,7 @@ void* refill(Pools& p, size_t size) {
 inline void* allocate_block(size_t size) {
     Pools& p = pools();
     ++p.live;
+    p.allocated_bytes += size;
 #ifdef QUIB_PLAIN_ALLOC
     void* block = std::malloc(size);
     if (!block) throw std::bad_alloc();
@@ -234,3 +236,4 @@ CellRef append_counted_text(Cell* c, bool sole_owner, std::string_view more) {
 }
 
 size_t live_cells() { return pools().live; }
+uint64_t cell_bytes_allocated() { return pools().allocated_bytes; }

@@ -225,3 +225,6 @@ CellRef append_counted_text(Cell* text, bool sole_owner, std::string_view more);
 
 // Live cells, for the micro-benchmark and the leak tests.
 size_t live_cells();
+// Bytes of cell blocks handed out since the process started: a measure of work that does not
+// depend on how busy the machine is.
+uint64_t cell_bytes_allocated();

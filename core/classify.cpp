@@ -163,8 +163,10 @@ bool is_lazy_head(Cell* c) {
         c = left_of(c);
         classify(c);
     }
-    return kLazyHeads[tag_of(c)];
+    return is_lazy_tag(tag_of(c));
 }
+
+bool is_lazy_tag(unsigned char tag) { return kLazyHeads[tag]; }
 
 Shape shape(const Cell* c) {
     if (!is_pair(c)) return Shape::Other;

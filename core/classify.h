@@ -56,6 +56,8 @@ inline uint32_t free_variables(Cell* c) {
     return classbits::free_of(c);
 }
 bool is_lazy_head(Cell* c);
+// Whether a head atom with this first byte is contracted without evaluating its arguments.
+bool is_lazy_tag(unsigned char tag);
 // A lambda node ((\ v) b), a binding node ((({ v) d) r), or anything else.
 enum class Shape : char { Lambda = 'u', Binding = 'i', Other = 'o' };
 Shape shape(const Cell* c);

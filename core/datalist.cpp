@@ -63,6 +63,8 @@ void abbreviate_tail(std::string& out, size_t from) {
     }
 }
 
+uint64_t flatten_tasks = 0;
+
 // The list-literal text of a data value, built with an explicit task stack so that long
 // left-nested chains take neither native stack nor quadratic copying.
 std::string flatten_text(Cell* d) {
@@ -78,6 +80,7 @@ std::string flatten_text(Cell* d) {
     while (!tasks.empty()) {
         Task task = tasks.back();
         tasks.pop_back();
+        ++flatten_tasks;
         switch (task.step) {
             case Step::Visit:
                 if (is_atom(task.cell)) {
@@ -170,6 +173,8 @@ std::string ElementText(Cell* d) {
     std::string text = is_atom(d) ? std::string(atom_bytes(d)) : flatten_text(d);
     return text.size() >= 2 ? text.substr(1, text.size() - 2) : std::string();
 }
+
+uint64_t flatten_tasks_run() { return flatten_tasks; }
 
 CellRef MakeListLiteral(std::string_view text) {
     std::string bytes;

@@ -15,4 +15,6 @@ CellRef DataLast(Cell* d);
 std::string AppendElement(std::string_view front, std::string_view element);
 CellRef FlattenData(Cell* d);
 std::string ElementText(Cell* d);
+// Tasks flattening has run since the process started: its work, counted apart from the machine's speed.
+uint64_t flatten_tasks_run();
 CellRef MakeListLiteral(std::string_view text);

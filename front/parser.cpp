@@ -22,6 +22,8 @@ struct Range {
 
 constexpr int kUnaryLevel = 9;
 
+uint64_t top_level_visits = 0;
+
 // The binary level (1..8) a separator byte belongs to; 0 for every other byte.
 const std::array<uint8_t, 256>& SeparatorLevels() {
     static const std::array<uint8_t, 256> levels = [] {
@@ -95,7 +97,10 @@ private:
 
     template <class Visit>
     void for_each_top_level(Range r, Visit visit) const {
-        for (size_t i = r.begin; i < r.end; i = skip_group(i) + 1) visit(i);
+        for (size_t i = r.begin; i < r.end; i = skip_group(i) + 1) {
+            ++top_level_visits;
+            visit(i);
+        }
     }
 
     std::vector<size_t> top_level_commas(size_t open) const {
@@ -267,3 +272,5 @@ private:
 }  // namespace
 
 CellRef ParseExpression(std::string_view text) { return Parser(text).parse_all(); }
+
+uint64_t parser_top_level_visits() { return top_level_visits; }

@@ -24,7 +24,7 @@ for name in names:
 PY
 
 for name in "$@"; do
-  timeout 100 "$quib" "$work/$name.quib" > /dev/null 2> "$work/$name.err"
+  timeout 600 "$quib" "$work/$name.quib" > /dev/null 2> "$work/$name.err"
   status=$?
   if [ "$status" != 7 ]; then
     echo "$name: status $status, expected 7"

@@ -7,7 +7,7 @@ quib=$1
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 printf '%s' 'a\x{(grow 5000000)I}3,grow\n\(n<1)[](h{grow(n/2)}(h+h+((n%2=1)[[]][])))' > "$work/chain.quib"
-timeout 110 "$quib" "$work/chain.quib" > /dev/null 2> "$work/chain.err"
+timeout 600 "$quib" "$work/chain.quib" > /dev/null 2> "$work/chain.err"
 status=$?
 if [ "$status" != 3 ]; then
   echo "chain: status $status, expected 3"

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# The driver's own reports: no program file named, and a file that cannot be opened.
+# The driver's own reports: no program file named, a file that cannot be opened, and the
+# report on a file whose line ends with a carriage return.
 quib=$1
 dir=$(mktemp -d)
 trap 'rm -rf "$dir"' EXIT
@@ -20,9 +21,12 @@ printf 'Error.\n Type: Start\n Name: "no[5B]such"\nCould not read program file.\
 cmp -s expected err || { echo "start: stderr differs"; od -c err; fail=1; }
 [ ! -s out ] || { echo "start: unexpected stdout"; fail=1; }
 
-# Carriage returns and NUL bytes are kept: the NUL becomes a line feed atom, \r a name.
+# A carriage return is kept as a name of its own, undefined, and shown as its control letter.
 printf 'K 7\r' > crlf.quib
 "$quib" crlf.quib > out 2> err
 status=$?
-grep -q 'Alive' err || { echo "crlf: expected the carriage return to be kept as a name"; cat err; fail=1; }
+printf '\e[mError.\n Type: Alive\n Name: \e[32mM\e[m\nAlive [\e[32mM\e[m] referenced by [TOP] but not defined.\n\\/\n' > expected
+[ "$status" = 128 ] || { echo "crlf: status $status"; fail=1; }
+cmp -s expected err || { echo "crlf: stderr differs"; od -c err; fail=1; }
+[ ! -s out ] || { echo "crlf: unexpected stdout"; fail=1; }
 exit $fail

@@ -19,7 +19,7 @@ done
 [ -n "$port" ] || { echo "no free port found"; exit 1; }
 
 work=$(mktemp -d)
-timeout 20 "$quib" "$root/examples/echo_server.quib" "$port" > "$work/server.out" 2>&1 &
+timeout 300 "$quib" "$root/examples/echo_server.quib" "$port" > "$work/server.out" 2>&1 &
 server=$!
 cleanup() {
   if [ -n "$server" ]; then
@@ -30,7 +30,7 @@ cleanup() {
 }
 trap cleanup EXIT
 
-for _ in $(seq 1 100); do
+for _ in $(seq 1 3000); do
   listening "$port" && break
   kill -0 "$server" 2>/dev/null || break
   sleep 0.1
@@ -41,7 +41,7 @@ if ! listening "$port"; then
   exit 1
 fi
 
-timeout 10 "$quib" "$root/examples/echo_client.quib" "$port" > "$work/client.out" 2>&1
+timeout 300 "$quib" "$root/examples/echo_client.quib" "$port" > "$work/client.out" 2>&1
 client_status=$?
 wait "$server"
 server_status=$?

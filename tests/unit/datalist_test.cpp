@@ -1,8 +1,6 @@
 // Data lists: last-element scanning, front and last of both representations, flattening.
 #include "core/datalist.h"
 
-#include <chrono>
-
 #include <gtest/gtest.h>
 
 #include "core/chars.h"
@@ -98,18 +96,28 @@ TEST_F(DataList, TakingApartAndFlatteningRoundTrips) {
     }
 }
 
-TEST_F(DataList, LongLeftNestedChainFlattensInLinearTime) {
-    const size_t n = 1000000;
+// The chain [] a [] a ... of n elements, each applied to the list before it.
+CellRef LeftNestedChain(size_t n) {
     CellRef list = A("[]");
     CellRef a = A(code_of("a"));
     CellRef empty = A("[]");
     for (size_t i = 0; i < n; ++i) list = apply(list, i % 2 ? a : empty);
-    auto started = std::chrono::steady_clock::now();
-    std::string text = ElementText(list.get());
-    auto seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    return list;
+}
+
+TEST_F(DataList, LongLeftNestedChainFlattensWithLinearWork) {
+    const size_t n = 1000000;
+    uint64_t before = flatten_tasks_run();
+    std::string text = ElementText(LeftNestedChain(n / 2).get());
+    uint64_t single = flatten_tasks_run() - before;
+    ASSERT_EQ(text.size(), n / 4 * 3);
+
+    before = flatten_tasks_run();
+    text = ElementText(LeftNestedChain(n).get());
+    uint64_t twice = flatten_tasks_run() - before;
     ASSERT_EQ(text.size(), n / 2 * 3);
     EXPECT_EQ(text.substr(0, 6), "[]a[]a");
-    EXPECT_LT(seconds, 10.0) << seconds;
+    EXPECT_LE(twice, single * 21 / 10) << single << " then " << twice;
 }
 
 }  // namespace

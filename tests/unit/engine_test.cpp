@@ -212,4 +212,24 @@ TEST_F(Engine, SubstitutionIntoAMillionDeepBodyKeepsTheNativeStackFlat) {
     EXPECT_EQ(atom_bytes(c), "5");
 }
 
+// A list literal nested deep and applied converts in one pass: the machine's steps and the
+// cells it makes grow with the depth, never faster.
+TEST_F(Engine, DeepListAppliedConvertsWithLinearWork) {
+    struct Work {
+        uint64_t steps, bytes;
+    };
+    auto work_to_apply = [](size_t depth) {
+        Work before{reduction_steps(), cell_bytes_allocated()};
+        CellRef literal = CellRef::atom(std::string(depth, '[') + std::string(depth, ']'));
+        CellRef result = evaluate(P(literal, A("I")));
+        EXPECT_TRUE(result.is_pair()) << depth;
+        return Work{reduction_steps() - before.steps, cell_bytes_allocated() - before.bytes};
+    };
+    const size_t depth = 100000;
+    Work single = work_to_apply(depth / 2);
+    Work twice = work_to_apply(depth);
+    EXPECT_LE(twice.steps, single.steps * 21 / 10) << single.steps << " then " << twice.steps;
+    EXPECT_LE(twice.bytes, single.bytes * 21 / 10) << single.bytes << " then " << twice.bytes;
+}
+
 }  // namespace

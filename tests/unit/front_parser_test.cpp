@@ -1,5 +1,4 @@
 // Parse trees of the ten precedence levels, unary positions, pieces, literals, holes and deep nesting.
-#include <chrono>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -133,27 +132,48 @@ TEST(Parser, LoneByteWithGluedCommaIsOneName) {
     });
 }
 
-TEST(Parser, DeepNestingIsLinear) {
-    const size_t depth = 100000;
-    auto start = std::chrono::steady_clock::now();
-    CellRef plain = ParseExpression(std::string(depth, '(') + "7" + std::string(depth, ')'));
-    EXPECT_EQ(TreeNotation(plain), "7");
+// Parses text and returns the top-level visits it took.
+uint64_t VisitsToParse(const std::string& text, CellRef* tree = nullptr) {
+    uint64_t before = parser_top_level_visits();
+    CellRef parsed = ParseExpression(text);
+    if (tree) *tree = parsed;
+    return parser_top_level_visits() - before;
+}
 
+std::string Nested(size_t depth) { return std::string(depth, '(') + "7" + std::string(depth, ')'); }
+std::string Calls(size_t depth) {
     std::string calls;
     for (size_t i = 0; i < depth; ++i) calls += "f(";
-    calls += "x" + std::string(depth, ')');
-    CellRef spine = ParseExpression(calls);
+    return calls + "x" + std::string(depth, ')');
+}
+std::string Unaries(size_t depth) { return std::string(depth, '!') + "x" + std::string(depth, '~'); }
+
+TEST(Parser, DeepNestingIsLinear) {
+    const size_t depth = 100000;
+    CellRef plain;
+    VisitsToParse(Nested(depth), &plain);
+    EXPECT_EQ(TreeNotation(plain), "7");
+
+    CellRef spine;
+    VisitsToParse(Calls(depth), &spine);
     size_t length = 0;
     const Cell* c = spine.get();
     for (; is_pair(c); c = right_of(c), ++length) ASSERT_TRUE(atom_is(left_of(c), "f"));
     EXPECT_EQ(length, depth);
     EXPECT_TRUE(atom_is(c, "x"));
 
-    CellRef unary = ParseExpression(std::string(depth, '!') + "x" + std::string(depth, '~'));
+    CellRef unary;
+    VisitsToParse(Unaries(depth), &unary);
     length = 0;
     for (c = unary.get(); is_pair(c); c = right_of(c)) ++length;
     EXPECT_EQ(length, 2 * depth);
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+
+    // Twice the depth may cost twice the scanning, never more: a rescanned group grows faster.
+    for (auto make : {Nested, Calls, Unaries}) {
+        uint64_t single = VisitsToParse(make(depth / 2));
+        uint64_t twice = VisitsToParse(make(depth));
+        EXPECT_LE(twice, single * 21 / 10) << make(3) << ": " << single << " then " << twice;
+    }
 }
 
 TEST(Parser, MillionNestedParentheses) {

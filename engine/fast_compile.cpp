@@ -1,0 +1,287 @@
+// Compiling definition bodies for the fast tier. A node is compiled only where the reducer's
+// rules are known to come to the same thing; everything else stays a Generic node, which the
+// exact reducer runs from the very graph it would hold there.
+#include <algorithm>
+#include <cstring>
+#include <limits>
+#include <optional>
+
+#include "core/chars.h"
+#include "core/classify.h"
+#include "core/tables.h"
+#include "engine/fast_nodes.h"
+
+namespace fast {
+
+namespace {
+
+constexpr int kCompileDepth = 200;  // deeper subterms stay Generic: compiling must not recurse far
+constexpr int kMaxParams = 10;      // below the classification ceiling of 11
+constexpr int kMaxSpine = 16;       // the reducer rebuilds alias spines up to this depth
+constexpr int kMaxFrame = 200;
+
+bool is_variable_atom(const Cell* c) { return is_atom(c) && is_lambda_variable(atom_bytes(c)); }
+
+// Leading lambda nodes of a body; -1 when a parameter is not a single letter.
+int parameter_count(Cell* body, Cell** inner) {
+    int count = 0;
+    while (shape(body) == Shape::Lambda) {
+        if (!is_variable_atom(right_of(left_of(body)))) return -1;
+        ++count;
+        body = right_of(body);
+    }
+    *inner = body;
+    return count;
+}
+
+// Whether a letter still has the Prelude's meaning: `params` parameters, answering the parameter
+// numbered `answer` (counted from 0) or, when `answer_atom` is given, that atom.
+bool keeps_prelude_shape(const char* name, int params, int answer, const char* answer_atom = nullptr) {
+    const CellRef* def = find_definition(name);
+    Cell* inner = nullptr;
+    if (!def || find_builtin(name) || parameter_count(def->get(), &inner) != params || !is_atom(inner)) return false;
+    if (answer_atom) return atom_bytes(inner) == answer_atom;
+    Cell* lambda = def->get();
+    std::string_view letters[kMaxParams];
+    for (int i = 0; i < params; ++i, lambda = right_of(lambda)) letters[i] = atom_bytes(right_of(left_of(lambda)));
+    for (int i = answer + 1; i < params; ++i)
+        if (letters[i] == letters[answer]) return false;  // shadowed by a later parameter
+    return atom_bytes(inner) == letters[answer];
+}
+
+WordOp word_op_of(std::string_view name) {
+    static constexpr std::pair<std::string_view, WordOp> kOps[] = {
+        {"plus", WordOp::Plus}, {"dash", WordOp::Dash}, {"mult", WordOp::Mult}, {"less", WordOp::Less},
+        {"gteq", WordOp::Gteq}, {"same", WordOp::Same}, {"diff", WordOp::Diff},
+    };
+    for (auto [n, op] : kOps)
+        if (n == name) return op;
+    return WordOp::None;
+}
+
+// A head as the reducer calls it: a builtin, or a definition with parameters, named directly or
+// through a parameterless definition whose settled value is such a name (an operator).
+struct Head {
+    Cell* atom = nullptr;
+    const BuiltinEntry* builtin = nullptr;
+    const CellRef* definition = nullptr;
+    int params = 0;
+};
+
+std::optional<Head> resolve_head(Cell* h, int args) {
+    for (int hop = 0; hop < 2; ++hop) {
+        if (!is_atom(h)) return std::nullopt;
+        std::string_view name = atom_bytes(h);
+        unsigned char t = tag_of(h);
+        if (!is_classification_name(name) || t == '{' || t == '\\' || is_lazy_tag(t)) return std::nullopt;
+        const BuiltinEntry* builtin = program_redefined_builtin(name) ? nullptr : find_builtin(name);
+        if (builtin) {
+            if (arity(h) != builtin->arity) return std::nullopt;
+            return Head{h, builtin, nullptr, builtin->arity};
+        }
+        const CellRef* def = find_definition(name);
+        if (!def) return std::nullopt;
+        Cell* inner = nullptr;
+        int params = parameter_count(def->get(), &inner);
+        if (params > 0) {
+            if (params > kMaxParams || arity(h) != params) return std::nullopt;
+            return Head{h, nullptr, def, params};
+        }
+        // The reducer rebuilds an over-applied spine around a settled alias in one step.
+        Cell* value = def->get();
+        if (params < 0 || hop > 0 || args > kMaxSpine || !is_atom(value) || !is_normal_form(value)) return std::nullopt;
+        h = value;
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
+// Canonical numerals are the only ones whose value alone tells every builtin's answer.
+std::optional<int64_t> canonical_word(const Cell* c) {
+    if (!is_atom(c)) return std::nullopt;
+    const char* s = atom_chars(c);
+    if (s[0] < '0' || s[0] > '9') return std::nullopt;
+    if (s[0] == '0' && s[1] == 0) return 0;
+    bool negative = s[0] == '0';
+    const char* d = negative ? s + 1 : s;
+    if (*d < '1' || *d > '9') return std::nullopt;
+    uint64_t v = 0;
+    int n = 0;
+    for (; d[n]; ++n) {
+        if (d[n] < '0' || d[n] > '9' || n >= 19) return std::nullopt;
+        uint64_t digit = static_cast<uint64_t>(d[n] - '0');
+        if (__builtin_mul_overflow(v, 10, &v) || __builtin_add_overflow(v, digit, &v)) return std::nullopt;
+    }
+    constexpr uint64_t kMax = std::numeric_limits<int64_t>::max();
+    if (!negative) return v <= kMax ? std::optional<int64_t>(static_cast<int64_t>(v)) : std::nullopt;
+    if (v > kMax + 1) return std::nullopt;
+    return static_cast<int64_t>(0 - v);
+}
+
+Value value_of(CellRef c) {
+    classify(c.get());
+    Value v;
+    if (std::optional<int64_t> w = canonical_word(c.get())) {
+        v.word = *w;
+        v.is_word = true;
+    }
+    v.cell = std::move(c);
+    return v;
+}
+
+Compiler::Compiler() {
+    select_ready_ =
+        keeps_prelude_shape("K", 2, 0) && keeps_prelude_shape("H", 1, 0, "I") && keeps_prelude_shape("I", 1, 0);
+    Cell* inner = nullptr;
+    const CellRef* brace = find_definition("{");
+    bind_ready_ = brace && !find_builtin("{") && parameter_count(brace->get(), &inner) == 3;
+}
+
+Code* Compiler::main_code(const CellRef& main) {
+    Cell* inner = nullptr;
+    const CellRef* lambda = find_definition("\\");
+    if (!keeps_prelude_shape("I", 1, 0) || !lambda || parameter_count(lambda->get(), &inner) != 3) return nullptr;
+    if (parameter_count(main.get(), &inner) != 1) return nullptr;
+    main_ = Code{main, 1, 1, nullptr};
+    prepare(main_);
+    return &main_;
+}
+
+Code* Compiler::code_of(std::string_view name, const CellRef& body, int params) {
+    auto it = codes_.find(name);
+    if (it == codes_.end()) it = codes_.emplace(std::string(name), Code{body, params, params, nullptr}).first;
+    return &it->second;
+}
+
+void Compiler::prepare(Code& code) {
+    if (code.entry) return;
+    std::memset(scope_, -1, sizeof scope_);
+    Cell* body = code.body.get();
+    for (int i = 0; i < code.params; ++i) {
+        scope_[atom_chars(right_of(left_of(body)))[0] - 'a'] = static_cast<int8_t>(i);
+        body = right_of(body);
+    }
+    code.frame_size = code.params;
+    code.entry = compile(body, 0, code);
+    std::bitset<256> read_later;
+    mark_last_reads(code.entry, read_later);
+}
+
+// Walks the body backwards in evaluation order. A value read for the last time is moved out of
+// its slot, so that a builtin may find itself the only holder and work in place, as it would
+// under the reducer, where the other occurrences are gone by then.
+void Compiler::mark_last_reads(Node* n, std::bitset<256>& read_later) {
+    switch (n->kind) {
+        case NodeKind::Var:
+            n->last = !read_later[n->slot];
+            read_later.set(n->slot);
+            break;
+        case NodeKind::Lit: break;
+        case NodeKind::Generic:
+            for (auto [letter, slot] : n->free) read_later.set(slot);
+            break;
+        case NodeKind::Prim:
+        case NodeKind::Call:
+            for (size_t i = n->parts.size(); i-- > 0;) mark_last_reads(n->parts[i], read_later);
+            break;
+        case NodeKind::Select: {
+            std::bitset<256> then_reads = read_later;
+            mark_last_reads(n->parts[1], then_reads);
+            mark_last_reads(n->parts[2], read_later);
+            read_later |= then_reads;
+            // When the test answers neither K nor H, both branches are instantiated after it.
+            for (const Node* branch : {n->parts[1], n->parts[2]})
+                for (auto [letter, slot] : branch->free) read_later.set(slot);
+            mark_last_reads(n->parts[0], read_later);
+            break;
+        }
+        case NodeKind::Bind:
+            mark_last_reads(n->parts[1], read_later);
+            read_later.reset(n->slot);
+            mark_last_reads(n->parts[0], read_later);
+            break;
+    }
+}
+
+Node* Compiler::make(NodeKind kind, Cell* c) {
+    Node& n = nodes_.emplace_back();
+    n.kind = kind;
+    n.tmpl = c;
+    uint32_t vars = free_variables(c);
+    for (int i = 0; i < 26; ++i)
+        if ((vars >> i) & 1 && scope_[i] >= 0) n.free.emplace_back(static_cast<char>('a' + i), scope_[i]);
+    return &n;
+}
+
+Node* Compiler::compile(Cell* c, int depth, Code& code) {
+    classify(c);
+    if (depth > kCompileDepth) return make(NodeKind::Generic, c);
+    if (free_variables(c) == 0 && is_normal_form(c)) {
+        Node* n = make(NodeKind::Lit, c);
+        n->lit = value_of(CellRef(c));
+        return n;
+    }
+    if (is_atom(c)) {
+        if (is_variable_atom(c) && scope_[atom_chars(c)[0] - 'a'] >= 0) {
+            Node* n = make(NodeKind::Var, c);
+            n->slot = static_cast<uint8_t>(scope_[atom_chars(c)[0] - 'a']);
+            return n;
+        }
+        return make(NodeKind::Generic, c);
+    }
+    if (shape(c) == Shape::Binding) return compile_bind(c, depth, code);
+    return compile_spine(c, depth, code);
+}
+
+Node* Compiler::compile_bind(Cell* c, int depth, Code& code) {
+    Cell* variable = right_of(left_of(left_of(c)));
+    if (!bind_ready_ || !is_variable_atom(variable) || code.frame_size >= kMaxFrame) return make(NodeKind::Generic, c);
+    Node* n = make(NodeKind::Bind, c);
+    Node* bound = compile(right_of(left_of(c)), depth + 1, code);
+    int letter = atom_chars(variable)[0] - 'a';
+    int8_t outer = scope_[letter];
+    n->slot = static_cast<uint8_t>(code.frame_size++);
+    scope_[letter] = static_cast<int8_t>(n->slot);
+    Node* body = compile(right_of(c), depth + 1, code);
+    scope_[letter] = outer;
+    n->parts = {bound, body};
+    return n;
+}
+
+Node* Compiler::compile_spine(Cell* c, int depth, Code& code) {
+    std::vector<Cell*> spine;  // spine[i]: the application holding i + 1 arguments
+    Cell* h = c;
+    while (is_pair(h) && !is_data(h) && spine.size() <= static_cast<size_t>(kMaxSpine)) {
+        spine.push_back(h);
+        h = left_of(h);
+    }
+    int m = static_cast<int>(spine.size());
+    std::reverse(spine.begin(), spine.end());
+    std::optional<Head> head = is_pair(h) ? std::nullopt : resolve_head(h, m);
+    if (!head) return make(NodeKind::Generic, c);
+    auto compile_args = [&](Node* n, int count) {
+        for (int i = 0; i < count; ++i) n->parts.push_back(compile(right_of(spine[i]), depth + 1, code));
+    };
+    if (head->definition) {
+        if (m != head->params) return make(NodeKind::Generic, c);
+        Node* n = make(NodeKind::Call, c);
+        compile_args(n, m);
+        n->callee = code_of(atom_bytes(head->atom), *head->definition, head->params);
+        return n;
+    }
+    int k = head->params;
+    if (k == 0 || k > static_cast<int>(kMaxBuiltinArity) || (m != k && !(m == k + 2 && select_ready_)))
+        return make(NodeKind::Generic, c);
+    Node* test = make(NodeKind::Prim, spine[k - 1]);
+    test->builtin = head->builtin;
+    test->head = head->atom;
+    test->op = word_op_of(atom_bytes(head->atom));
+    compile_args(test, k);
+    if (m == k) return test;
+    Node* n = make(NodeKind::Select, c);
+    n->parts = {test, compile(right_of(spine[k]), depth + 1, code), compile(right_of(spine[k + 1]), depth + 1, code)};
+    return n;
+}
+
+}  // namespace fast

@@ -1,0 +1,74 @@
+// The static gate between the engines, and the choice that the environment may force.
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <unordered_set>
+#include <vector>
+
+#include "core/tables.h"
+#include "engine/fast.h"
+
+namespace {
+
+// Answers of these builtins depend on cells, not values: the fast tier builds fewer cells and
+// holds other references, so they would tell the engines apart.
+constexpr std::string_view kCellObservers[] = {"leak", "raws", "tern", "type"};
+
+bool is_cell_observer(std::string_view name) {
+    for (std::string_view observer : kCellObservers)
+        if (name == observer) return true;
+    return false;
+}
+
+enum class Request { Default, Exact, Fast };
+
+Request requested_engine() {
+    const char* value = std::getenv("QUIB_ENGINE");
+    if (!value) return Request::Default;
+    if (std::strcmp(value, "exact") == 0) return Request::Exact;
+    if (std::strcmp(value, "fast") == 0) return Request::Fast;
+    return Request::Default;
+}
+
+// The fast tier has not yet been proven over the differential fuzzer: until then it runs only
+// when asked for.
+constexpr bool kGateIsDefault = false;
+
+}  // namespace
+
+// Names cannot be computed at run time, so the names in the reachable bodies are all a program
+// can ever call.
+bool reaches_cell_observer() {
+    const CellRef* main = find_definition("");
+    if (!main) return false;
+    std::unordered_set<const Cell*> seen;
+    std::unordered_set<std::string_view> names_seen;
+    std::vector<Cell*> pending{main->get()};
+    while (!pending.empty()) {
+        Cell* c = pending.back();
+        pending.pop_back();
+        if (!seen.insert(c).second) continue;
+        if (is_pair(c)) {
+            pending.push_back(left_of(c));
+            pending.push_back(right_of(c));
+            continue;
+        }
+        std::string_view name = atom_bytes(c);
+        if (is_cell_observer(name)) return true;
+        if (!names_seen.insert(name).second) continue;
+        if (const CellRef* body = find_definition(name)) pending.push_back(body->get());
+    }
+    return false;
+}
+
+Engine gate_choice() { return reaches_cell_observer() ? Engine::Exact : Engine::Fast; }
+
+Engine choose_engine() {
+#ifdef QUIB_FUZZING
+    return Engine::Exact;  // the fuzzing build's step budget lives in the exact reducer
+#else
+    static const Request request = requested_engine();
+    bool gate = request == Request::Fast || (request == Request::Default && kGateIsDefault);
+    return gate ? gate_choice() : Engine::Exact;
+#endif
+}

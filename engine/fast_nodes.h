@@ -1,0 +1,106 @@
+// The fast tier's compiled form: each definition body once, as a tree of pre-resolved nodes
+// over a frame of slots (parameters, then bound names), and the compiler that makes it.
+#pragma once
+
+#include <bitset>
+#include <cstdint>
+#include <deque>
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "core/builtins.h"
+#include "core/cell.h"
+
+namespace fast {
+
+// A value in normal form: an integer whose numeral is canonical travels as a machine word
+// (its numeral made only when a cell is needed, then kept); anything else is its cell.
+struct Value {
+    int64_t word = 0;
+    bool is_word = false;
+    CellRef cell;
+
+    Value() = default;
+    Value(Value&&) = default;
+    Value& operator=(Value&&) = default;
+    Value(const Value& o) : word(o.word), is_word(o.is_word), cell(o.cell ? CellRef(o.cell) : CellRef()) {}
+    Value& operator=(const Value& o) {
+        if (this != &o) *this = Value(o);
+        return *this;
+    }
+};
+
+// The value of a cell in normal form.
+Value value_of(CellRef c);
+// The value of a canonical numeral that fits a machine word.
+std::optional<int64_t> canonical_word(const Cell* c);
+
+enum class NodeKind : uint8_t {
+    Var,      // a slot of the frame
+    Lit,      // a closed subterm already in normal form
+    Call,     // a saturated call of a definition with parameters
+    Prim,     // a saturated builtin call
+    Select,   // a saturated builtin call applied to two branches (a test answering K or H)
+    Bind,     // ((({ v) d) r): d into a slot, then r
+    Generic,  // anything else: the exact reducer's
+};
+
+// Builtins whose answer on two canonical integers is computed in a machine word.
+enum class WordOp : uint8_t { None, Plus, Dash, Mult, Less, Gteq, Same, Diff };
+
+struct Code;
+
+// Builtin calls with more arguments stay Generic.
+constexpr size_t kMaxBuiltinArity = 8;
+
+struct Node {
+    NodeKind kind = NodeKind::Generic;
+    WordOp op = WordOp::None;
+    uint8_t slot = 0;                            // Var: read; Bind: written
+    bool last = false;                           // Var: no later read of the slot in this frame
+    Cell* tmpl = nullptr;                        // the subterm of the body this node stands for
+    std::vector<std::pair<char, uint8_t>> free;  // variables of tmpl held in the frame, by slot
+    Value lit;                                   // Lit
+    Code* callee = nullptr;                      // Call
+    const BuiltinEntry* builtin = nullptr;       // Prim, and Select's test
+    Cell* head = nullptr;                        // Prim: the name atom of the reducer's redex
+    std::vector<Node*> parts;                    // arguments; Select: test, then, else; Bind: d, r
+};
+
+struct Code {
+    CellRef body;  // the definition's whole body: it keeps every template alive
+    int params = 0;
+    int frame_size = 0;
+    Node* entry = nullptr;  // null until first called
+};
+
+class Compiler {
+public:
+    Compiler();
+    // The main expression as code of one parameter; null when it is not a one-parameter
+    // lambda applied the usual way.
+    Code* main_code(const CellRef& main);
+    // Compiles a definition's body the first time it is called.
+    void prepare(Code& code);
+
+private:
+    Node* compile(Cell* c, int depth, Code& code);
+    Node* compile_spine(Cell* c, int depth, Code& code);
+    Node* compile_bind(Cell* c, int depth, Code& code);
+    void mark_last_reads(Node* n, std::bitset<256>& read_later);
+    Node* make(NodeKind kind, Cell* c);
+    Code* code_of(std::string_view name, const CellRef& body, int params);
+
+    std::deque<Node> nodes_;
+    std::map<std::string, Code, std::less<>> codes_;
+    Code main_;
+    int8_t scope_[26];  // slot of each letter in the body being compiled; -1 when not bound
+    bool select_ready_ = false;
+    bool bind_ready_ = false;
+};
+
+}  // namespace fast

@@ -1,0 +1,303 @@
+// Running compiled bodies: frames of slots on one heap stack, tail calls that replace their frame,
+// word arithmetic, and the hand-over of a subterm to the exact reducer as the graph it would hold.
+// Every node is evaluated where the reducer would evaluate it in value context (no argument
+// frames waiting above), which is why a nested reduction of that graph comes to the same thing.
+#include <pthread.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+
+#include "core/classify.h"
+#include "core/tables.h"
+#include "core/values.h"
+#include "engine/fast.h"
+#include "engine/fast_nodes.h"
+#include "engine/reducer.h"
+#include "library/registry.h"
+
+namespace {
+
+using fast::Code;
+using fast::Node;
+using fast::NodeKind;
+using fast::Value;
+using fast::WordOp;
+
+FastCounters counters;
+
+constexpr size_t kStackBudget = size_t{64} << 20;
+constexpr size_t kFallbackStackBudget = size_t{1} << 20;
+
+// A reduction that ended on the cycle mark ends the whole run with it.
+struct CycleMark {
+    CellRef mark;
+};
+
+bool is_cycle_mark(const Cell* c) {
+    if (!is_atom(c) || tag_of(c) != ')') return false;
+    auto it = settled().find(atom_bytes(c).substr(1));
+    return it != settled().end() && !it->second;
+}
+
+// Programs read errno: nothing the tier does for itself may change it.
+struct ErrnoKept {
+    int saved = errno;
+    ~ErrnoKept() { errno = saved; }
+};
+
+// Native stack the tier may use before it hands deeper work to the reducer, whose stack is on
+// the heap: half of what this thread has left, and never more than the budget.
+size_t stack_budget() {
+    ErrnoKept kept;  // the main thread's attributes are read from a file, which may set errno
+    pthread_attr_t attr;
+    void* low = nullptr;
+    size_t size = 0;
+    if (pthread_getattr_np(pthread_self(), &attr) != 0) return kFallbackStackBudget;
+    int failed = pthread_attr_getstack(&attr, &low, &size);
+    pthread_attr_destroy(&attr);
+    uintptr_t here = reinterpret_cast<uintptr_t>(__builtin_frame_address(0));
+    uintptr_t bottom = reinterpret_cast<uintptr_t>(low);
+    if (failed || here <= bottom || here - bottom > size) return kFallbackStackBudget;
+    return std::min<size_t>(kStackBudget, (here - bottom) / 2);
+}
+
+const CellRef& cell_of(Value& v) {
+    if (!v.cell) {
+        v.cell = make_integer(v.word);
+        classify(v.cell.get());
+    }
+    return v.cell;
+}
+
+Value word_value(int64_t w) {
+    Value v;
+    v.word = w;
+    v.is_word = true;
+    return v;
+}
+
+Value boolean_value(bool b) { return fast::value_of(boolean(b)); }
+
+// The builtin's answer on two canonical integers, when a machine word holds it.
+bool word_answer(WordOp op, int64_t a, int64_t b, Value& out) {
+    int64_t r;
+    switch (op) {
+        case WordOp::Plus:
+            if (__builtin_add_overflow(a, b, &r)) return false;
+            out = word_value(r);
+            return true;
+        case WordOp::Dash:
+            if (__builtin_sub_overflow(a, b, &r)) return false;
+            out = word_value(r);
+            return true;
+        case WordOp::Mult:
+            if (__builtin_mul_overflow(a, b, &r)) return false;
+            out = word_value(r);
+            return true;
+        case WordOp::Less: out = boolean_value(a < b); return true;
+        case WordOp::Gteq: out = boolean_value(a >= b); return true;
+        case WordOp::Same: out = boolean_value(a == b); return true;
+        case WordOp::Diff: out = boolean_value(a != b); return true;
+        case WordOp::None: return false;
+    }
+    return false;
+}
+
+// A comparison's answer on two canonical integers: 1 for K, 0 for H, -1 when it is no comparison.
+int word_test(WordOp op, int64_t a, int64_t b) {
+    switch (op) {
+        case WordOp::Less: return a < b;
+        case WordOp::Gteq: return a >= b;
+        case WordOp::Same: return a == b;
+        case WordOp::Diff: return a != b;
+        default: return -1;
+    }
+}
+
+class Tier {
+public:
+    Tier() : stack_start_(reinterpret_cast<uintptr_t>(__builtin_frame_address(0))), budget_(stack_budget()) {}
+
+    CellRef run(const CellRef& main, CellRef argument) {
+        Code* code = compiler_.main_code(main);
+        if (!code) {
+            ++counters.handovers;
+            return evaluate(apply(CellRef::atom("I"), apply(main, std::move(argument))));
+        }
+        try {
+            slots_.resize(code->frame_size);
+            slots_[0] = fast::value_of(std::move(argument));
+            Value v = exec(code->entry, 0, true);
+            return cell_of(v);
+        } catch (CycleMark& cycle) {
+            return std::move(cycle.mark);
+        }
+    }
+
+private:
+    static constexpr size_t kNoFrame = ~size_t{0};
+
+    fast::Compiler compiler_;
+    std::vector<Value> slots_;
+    uintptr_t stack_start_;
+    size_t budget_;
+
+    bool stack_exhausted() const {
+        return stack_start_ - reinterpret_cast<uintptr_t>(__builtin_frame_address(0)) > budget_;
+    }
+
+    // The node's subterm with the frame's values in place of its variables, exactly as the
+    // reducer's substitutions would have left it (the order of the variables does not matter:
+    // every pair on a path to a variable is copied, every other one shared).
+    CellRef instantiate(const Node* n, size_t base) {
+        CellRef g(n->tmpl);
+        for (auto [letter, slot] : n->free) g = substitute(g, cell_of(slots_[base + slot]), letter);
+        return g;
+    }
+
+    CellRef reduce(CellRef g) {
+        ++counters.handovers;
+        CellRef r = evaluate(std::move(g));
+        if (is_cycle_mark(r.get())) throw CycleMark{std::move(r)};
+        return r;
+    }
+
+    Value handover(const Node* n, size_t base) { return fast::value_of(reduce(instantiate(n, base))); }
+
+    Value read(const Node* n, size_t base) {
+        Value& slot = slots_[base + n->slot];
+        return n->last ? std::move(slot) : slot;
+    }
+
+    // Variables and literals need no evaluation of their own; builtin calls nest no deeper than
+    // the compiled body, so only calls need the stack check of exec.
+    Value argument(const Node* n, size_t base) {
+        switch (n->kind) {
+            case NodeKind::Var: return read(n, base);
+            case NodeKind::Lit: return n->lit;
+            case NodeKind::Prim: return prim(n, base);
+            default: return exec(n, base, false);
+        }
+    }
+
+    // Evaluates a builtin call's arguments first to last.
+    void arguments(const Node* n, size_t base, Value* args) {
+        for (size_t i = 0; i < n->parts.size(); ++i) args[i] = argument(n->parts[i], base);
+    }
+
+    // The reducer's redex, which the handler consumes: only it may hold the arguments now, so
+    // that a handler sees the reference counts that allow it to work in place.
+    CellRef call_builtin(const Node* n, Value* args) {
+        CellRef app(n->head);
+        for (size_t i = 0; i < n->parts.size(); ++i) {
+            cell_of(args[i]);
+            app = classified_pair(std::move(app), std::move(args[i].cell));
+        }
+        return invoke_builtin(*n->builtin, std::move(app));
+    }
+
+    Value prim(const Node* n, size_t base) {
+        Value out;
+        if (n->parts.size() == 2) {  // the arithmetic and comparisons: no room for seven
+            Value args[2] = {argument(n->parts[0], base), argument(n->parts[1], base)};
+            if (args[0].is_word && args[1].is_word && word_answer(n->op, args[0].word, args[1].word, out)) return out;
+            return answer(n, args);
+        }
+        Value args[fast::kMaxBuiltinArity];
+        arguments(n, base, args);
+        return answer(n, args);
+    }
+
+    Value answer(const Node* n, Value* args) {
+        CellRef r = call_builtin(n, args);
+        if (!is_normal_form(r.get())) r = reduce(std::move(r));
+        return fast::value_of(std::move(r));
+    }
+
+    // The branch the test chooses; null when the test answered neither K nor H, the result then
+    // being the reducer's for the answer applied to both branches.
+    const Node* select(const Node* n, size_t base, Value& result) {
+        const Node* test = n->parts[0];
+        CellRef r;
+        if (test->parts.size() == 2) {
+            Value args[2] = {argument(test->parts[0], base), argument(test->parts[1], base)};
+            int choice = args[0].is_word && args[1].is_word ? word_test(test->op, args[0].word, args[1].word) : -1;
+            if (choice >= 0) return choice ? n->parts[1] : n->parts[2];
+            r = call_builtin(test, args);
+        } else {
+            Value args[fast::kMaxBuiltinArity];
+            arguments(test, base, args);
+            r = call_builtin(test, args);
+        }
+        if (atom_is_char(r.get(), 'K')) return n->parts[1];
+        if (atom_is_char(r.get(), 'H')) return n->parts[2];
+        result = fast::value_of(
+            reduce(apply2(std::move(r), instantiate(n->parts[1], base), instantiate(n->parts[2], base))));
+        return nullptr;
+    }
+
+    // The value of n in the frame at base. An owned frame belongs to this evaluation, so a call
+    // in tail position replaces it; otherwise a call gets a new frame above the others.
+    Value exec(const Node* n, size_t base, bool owned) {
+        if (!owned && stack_exhausted()) return handover(n, base);
+        size_t made_frame = kNoFrame;
+        Value result;
+        for (;;) {
+            switch (n->kind) {
+                case NodeKind::Var: result = read(n, base); break;
+                case NodeKind::Lit: result = n->lit; break;
+                case NodeKind::Prim: result = prim(n, base); break;
+                case NodeKind::Generic: result = handover(n, base); break;
+                case NodeKind::Bind: {
+                    Value bound = argument(n->parts[0], base);
+                    slots_[base + n->slot] = std::move(bound);
+                    n = n->parts[1];
+                    continue;
+                }
+                case NodeKind::Select:
+                    n = select(n, base, result);
+                    if (n) continue;
+                    break;
+                case NodeKind::Call: {
+                    size_t top = slots_.size();
+                    for (const Node* arg : n->parts) {
+                        Value v = argument(arg, base);
+                        slots_.push_back(std::move(v));
+                    }
+                    Code& code = *n->callee;
+                    compiler_.prepare(code);
+                    ++counters.calls;
+                    if (owned) {
+                        for (int i = 0; i < code.params; ++i) slots_[base + i] = std::move(slots_[top + i]);
+                    } else {
+                        base = made_frame = top;
+                        owned = true;
+                    }
+                    slots_.resize(base + code.params);
+                    slots_.resize(base + code.frame_size);
+                    n = code.entry;
+                    continue;
+                }
+            }
+            break;
+        }
+        if (made_frame != kNoFrame) slots_.resize(made_frame);
+        return result;
+    }
+};
+
+}  // namespace
+
+CellRef fast_evaluate(const CellRef& main, CellRef argument) {
+    Tier tier;
+    CellRef result = tier.run(main, std::move(argument));
+    if (std::getenv("QUIB_FAST_STATS"))
+        std::fprintf(stderr, "fast tier: %llu calls, %llu hand-overs\n",
+                     static_cast<unsigned long long>(counters.calls),
+                     static_cast<unsigned long long>(counters.handovers));
+    return result;
+}
+
+const FastCounters& fast_counters() { return counters; }
