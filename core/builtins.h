@@ -9,11 +9,8 @@
 
 #include "core/cell.h"
 
-// Takes the saturated application (consumed) with its arguments a1..an, borrowed from it
-// (args[0] is a1), and returns the result.
-using BuiltinHandler = CellRef (*)(CellRef application, Cell* const* args);
-
-constexpr int kMaxBuiltinArity = 7;
+// Takes the saturated application (consumed) and returns the result.
+using BuiltinHandler = CellRef (*)(CellRef application);
 
 struct BuiltinEntry {
     uint8_t arity;

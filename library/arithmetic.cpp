@@ -369,9 +369,10 @@ CellRef real(CellRef, Cell* const* args) {
 }
 
 constexpr BuiltinRow kRows[] = {
-    {"plus", {2, plus}}, {"dash", {2, dash}}, {"mult", {2, mult}}, {"over", {2, over}}, {"cent", {2, cent}},
-    {"powa", {2, powa}}, {"less", {2, less}}, {"gteq", {2, gteq}}, {"same", {2, same}}, {"diff", {2, diff}},
-    {"buck", {1, buck}}, {"wave", {1, wave}}, {"cmpr", {2, cmpr}}, {"real", {1, real}},
+    {"plus", builtin<2, plus>}, {"dash", builtin<2, dash>}, {"mult", builtin<2, mult>}, {"over", builtin<2, over>},
+    {"cent", builtin<2, cent>}, {"powa", builtin<2, powa>}, {"less", builtin<2, less>}, {"gteq", builtin<2, gteq>},
+    {"same", builtin<2, same>}, {"diff", builtin<2, diff>}, {"buck", builtin<1, buck>}, {"wave", builtin<1, wave>},
+    {"cmpr", builtin<2, cmpr>}, {"real", builtin<1, real>},
 };
 
 }  // namespace

@@ -153,7 +153,7 @@ CellRef binding_handler(CellRef, Cell* const* cells) {
 
 // A binding row's arity is the number of its argument codes.
 template <ArgCodes Codes, ResultCode R, auto Call>
-constexpr BuiltinImpl binding{Codes.count, binding_handler<Codes, R, Call>};
+constexpr BuiltinImpl binding = builtin<Codes.count, binding_handler<Codes, R, Call>>;
 
 template <int64_t Value>
 CellRef constant_handler(CellRef, Cell* const*) {
@@ -161,4 +161,4 @@ CellRef constant_handler(CellRef, Cell* const*) {
 }
 
 template <int64_t Value>
-constexpr BuiltinImpl constant{0, constant_handler<Value>};
+constexpr BuiltinImpl constant = builtin<0, constant_handler<Value>>;

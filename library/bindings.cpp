@@ -162,7 +162,7 @@ constexpr BuiltinRow kRows[] = {
     {"time", binding<"n", Int, [](Args a) { return win::_time64(a[0].p<int64_t>()); }>},
     // Process, environment, random numbers, errno and the error-number constants
     {"abort", binding<"", I, [](Args) { abort(); }>},
-    {"assert", {1, assert_handler}},
+    {"assert", builtin<1, assert_handler>},
     {"exit", binding<"N", I, [](Args a) { exit(a[0].i()); }>},
     {"getenv", binding<"S", Int, [](Args a) { return getenv(a[0].s()); }>},
     {"raise", binding<"N", Int, [](Args a) { return raise(a[0].i()); }>},

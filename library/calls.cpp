@@ -45,9 +45,9 @@ void note_definition_entered(Cell* name_atom) {
 
 const ZAnswerLog& z_answers() { return log_storage(); }
 
-CellRef invoke_noting_z(const BuiltinEntry& entry, CellRef application, Cell* const* args) {
+CellRef invoke_noting_z(const BuiltinEntry& entry, CellRef application) {
     CellRef kept = application;
-    CellRef result = entry.handler(std::move(application), args);
+    CellRef result = entry.handler(std::move(application));
     if (!atom_is_char(result.get(), 'Z')) return result;
     ZAnswerLog& log = log_storage();
     ZAnswer answer{entry.name, std::move(kept), recent_definitions()};

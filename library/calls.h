@@ -43,4 +43,4 @@ struct ZAnswerLog {
 const ZAnswerLog& z_answers();
 
 // Calls a handler while diagnosing, noting a "Z" answer.
-CellRef invoke_noting_z(const BuiltinEntry& entry, CellRef application, Cell* const* args);
+CellRef invoke_noting_z(const BuiltinEntry& entry, CellRef application);

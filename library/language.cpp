@@ -77,12 +77,12 @@ CellRef store(CellRef, Cell* const* args) {
 }
 
 constexpr BuiltinRow kRows[] = {
-    {"type", {1, type_builtin}},    {"tern", {1, tern_builtin}},    {"leak", {1, leak_builtin}},
-    {"raws", {2, raws_builtin}},    {"rank", {1, rank_builtin}},    {"getu", {1, load<uint32_t>}},
-    {"gets", {1, load<int32_t>}},   {"gett", {1, load<uint16_t>}},  {"getv", {1, load<int16_t>}},
-    {"getw", {1, load<int64_t>}},   {"getz", {1, load<int64_t>}},   {"getx", {1, load<uint8_t>}},
-    {"gety", {1, load<int8_t>}},    {"setu", {2, store<uint32_t>}}, {"sett", {2, store<uint16_t>}},
-    {"setw", {2, store<uint64_t>}}, {"setx", {2, store<uint8_t>}},
+    {"type", builtin<1, type_builtin>},    {"tern", builtin<1, tern_builtin>},    {"leak", builtin<1, leak_builtin>},
+    {"raws", builtin<2, raws_builtin>},    {"rank", builtin<1, rank_builtin>},    {"getu", builtin<1, load<uint32_t>>},
+    {"gets", builtin<1, load<int32_t>>},   {"gett", builtin<1, load<uint16_t>>},  {"getv", builtin<1, load<int16_t>>},
+    {"getw", builtin<1, load<int64_t>>},   {"getz", builtin<1, load<int64_t>>},   {"getx", builtin<1, load<uint8_t>>},
+    {"gety", builtin<1, load<int8_t>>},    {"setu", builtin<2, store<uint32_t>>}, {"sett", builtin<2, store<uint16_t>>},
+    {"setw", builtin<2, store<uint64_t>>}, {"setx", builtin<2, store<uint8_t>>},
 };
 
 }  // namespace

@@ -8,25 +8,38 @@
 #include "core/cell.h"
 #include "library/calls.h"
 
+// A handler that gets its arguments unpacked: the application (consumed) and a1..an, borrowed
+// from it (args[0] is a1).
+using UnpackedHandler = CellRef (*)(CellRef application, Cell* const* args);
+
+template <int Arity, UnpackedHandler Handler>
+CellRef unpacking_handler(CellRef application) {
+    Cell* args[Arity + 1];
+    builtin_args(application.get(), Arity, args);
+    return Handler(std::move(application), args);
+}
+
 struct BuiltinImpl {
     uint8_t arity;
     BuiltinHandler handler;
 };
+
+// A row's arity and handler. The arity is a constant here, so the unpacking costs no more than
+// a handler reading its own arguments.
+template <int Arity, UnpackedHandler Handler>
+constexpr BuiltinImpl builtin{Arity, unpacking_handler<Arity, Handler>};
 
 struct BuiltinRow {
     const char* name;
     BuiltinImpl impl;
 };
 
-// The one way every engine calls a handler: it hands over the arguments unpacked, marks the
-// builtin as running (for the message on a crash inside it) and, when diagnosing, notes the
-// calls that answered "Z".
+// The one way every engine calls a handler: it marks the builtin as running (for the message
+// on a crash inside it) and, when diagnosing, notes the calls that answered "Z".
 inline CellRef invoke_builtin(const BuiltinEntry& entry, CellRef application) {
-    Cell* args[kMaxBuiltinArity];
-    builtin_args(application.get(), entry.arity, args);
     set_running_builtin(entry.name);
-    CellRef result = __builtin_expect(diagnosing(), 0) ? invoke_noting_z(entry, std::move(application), args)
-                                                       : entry.handler(std::move(application), args);
+    CellRef result = __builtin_expect(diagnosing(), 0) ? invoke_noting_z(entry, std::move(application))
+                                                       : entry.handler(std::move(application));
     set_running_builtin(nullptr);
     return result;
 }

@@ -196,10 +196,10 @@ CellRef tail_handler(CellRef app, Cell* const* args) {
 }
 
 constexpr BuiltinRow kRows[] = {
-    {"init", {1, init_handler}},
-    {"lisp", {1, lisp_handler}},
-    {"rows", {1, rows_handler}},
-    {"tail", {1, tail_handler}},
+    {"init", builtin<1, init_handler>},
+    {"lisp", builtin<1, lisp_handler>},
+    {"rows", builtin<1, rows_handler>},
+    {"tail", builtin<1, tail_handler>},
 };
 
 }  // namespace
