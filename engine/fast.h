@@ -25,5 +25,6 @@ CellRef fast_evaluate(const CellRef& main, CellRef argument);
 struct FastCounters {
     uint64_t calls = 0;      // compiled definition calls
     uint64_t handovers = 0;  // subterms given to the exact reducer
+    uint64_t numerals = 0;   // integers beyond a machine word written as decimal text
 };
 const FastCounters& fast_counters();

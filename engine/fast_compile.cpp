@@ -3,7 +3,6 @@
 // exact reducer runs from the very graph it would hold there.
 #include <algorithm>
 #include <cstring>
-#include <limits>
 #include <optional>
 
 #include "core/chars.h"
@@ -51,8 +50,9 @@ bool keeps_prelude_shape(const char* name, int params, int answer, const char* a
 
 WordOp word_op_of(std::string_view name) {
     static constexpr std::pair<std::string_view, WordOp> kOps[] = {
-        {"plus", WordOp::Plus}, {"dash", WordOp::Dash}, {"mult", WordOp::Mult}, {"less", WordOp::Less},
-        {"gteq", WordOp::Gteq}, {"same", WordOp::Same}, {"diff", WordOp::Diff},
+        {"plus", WordOp::Plus}, {"dash", WordOp::Dash}, {"mult", WordOp::Mult}, {"over", WordOp::Over},
+        {"cent", WordOp::Cent}, {"less", WordOp::Less}, {"gteq", WordOp::Gteq}, {"same", WordOp::Same},
+        {"diff", WordOp::Diff},
     };
     for (auto [n, op] : kOps)
         if (n == name) return op;
@@ -96,39 +96,6 @@ std::optional<Head> resolve_head(Cell* h, int args) {
 }
 
 }  // namespace
-
-// Canonical numerals are the only ones whose value alone tells every builtin's answer.
-std::optional<int64_t> canonical_word(const Cell* c) {
-    if (!is_atom(c)) return std::nullopt;
-    const char* s = atom_chars(c);
-    if (s[0] < '0' || s[0] > '9') return std::nullopt;
-    if (s[0] == '0' && s[1] == 0) return 0;
-    bool negative = s[0] == '0';
-    const char* d = negative ? s + 1 : s;
-    if (*d < '1' || *d > '9') return std::nullopt;
-    uint64_t v = 0;
-    int n = 0;
-    for (; d[n]; ++n) {
-        if (d[n] < '0' || d[n] > '9' || n >= 19) return std::nullopt;
-        uint64_t digit = static_cast<uint64_t>(d[n] - '0');
-        if (__builtin_mul_overflow(v, 10, &v) || __builtin_add_overflow(v, digit, &v)) return std::nullopt;
-    }
-    constexpr uint64_t kMax = std::numeric_limits<int64_t>::max();
-    if (!negative) return v <= kMax ? std::optional<int64_t>(static_cast<int64_t>(v)) : std::nullopt;
-    if (v > kMax + 1) return std::nullopt;
-    return static_cast<int64_t>(0 - v);
-}
-
-Value value_of(CellRef c) {
-    classify(c.get());
-    Value v;
-    if (std::optional<int64_t> w = canonical_word(c.get())) {
-        v.word = *w;
-        v.is_word = true;
-    }
-    v.cell = std::move(c);
-    return v;
-}
 
 Compiler::Compiler() {
     select_ready_ =

@@ -2,10 +2,13 @@
 // over a frame of slots (parameters, then bound names), and the compiler that makes it.
 #pragma once
 
+#include <gmpxx.h>
+
 #include <bitset>
 #include <cstdint>
 #include <deque>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -14,30 +17,56 @@
 
 #include "core/builtins.h"
 #include "core/cell.h"
+#include "engine/fast.h"
 
 namespace fast {
 
-// A value in normal form: an integer whose numeral is canonical travels as a machine word
-// (its numeral made only when a cell is needed, then kept); anything else is its cell.
+// An integer beyond a machine word, in binary. Its numeral is written once, when a cell is
+// first needed, and shared by every copy of the value.
+struct BigInteger {
+    mpz_class z;
+    CellRef cell;
+};
+
+// A value in normal form: an integer whose numeral is canonical travels as a machine word or, when
+// too big for one, in binary (its numeral made only when a cell is needed, then kept); anything
+// else is its cell.
 struct Value {
     int64_t word = 0;
     bool is_word = false;
     CellRef cell;
+    std::shared_ptr<BigInteger> big;
 
     Value() = default;
     Value(Value&&) = default;
     Value& operator=(Value&&) = default;
-    Value(const Value& o) : word(o.word), is_word(o.is_word), cell(o.cell ? CellRef(o.cell) : CellRef()) {}
+    Value(const Value& o)
+        : word(o.word), is_word(o.is_word), cell(o.cell ? CellRef(o.cell) : CellRef()), big(o.big) {}
     Value& operator=(const Value& o) {
         if (this != &o) *this = Value(o);
         return *this;
     }
 };
 
+// Builtins whose answer on two canonical integers is computed without their numerals.
+enum class WordOp : uint8_t { None, Plus, Dash, Mult, Over, Cent, Less, Gteq, Same, Diff };
+
 // The value of a cell in normal form.
 Value value_of(CellRef c);
 // The value of a canonical numeral that fits a machine word.
 std::optional<int64_t> canonical_word(const Cell* c);
+Value word_value(int64_t w);
+Value boolean_value(bool b);
+// The value's cell, made (numerals written) the first time it is asked for.
+const CellRef& cell_of(Value& v);
+// The builtin's answer on two integers (words or binary), when it is an integer or a boolean;
+// false for other operands or when the builtin's answer is not one (a zero divisor).
+bool integer_answer(WordOp op, const Value& a, const Value& b, Value& out);
+// A comparison's answer on two integers: 1 for K, 0 for H, -1 when it is no comparison or the
+// operands are not both integers.
+int integer_test(WordOp op, const Value& a, const Value& b);
+// The tier's counters, to be added to.
+FastCounters& counters();
 
 enum class NodeKind : uint8_t {
     Var,      // a slot of the frame
@@ -48,9 +77,6 @@ enum class NodeKind : uint8_t {
     Bind,     // ((({ v) d) r): d into a slot, then r
     Generic,  // anything else: the exact reducer's
 };
-
-// Builtins whose answer on two canonical integers is computed in a machine word.
-enum class WordOp : uint8_t { None, Plus, Dash, Mult, Less, Gteq, Same, Diff };
 
 struct Code;
 

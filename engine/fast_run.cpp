@@ -25,7 +25,7 @@ using fast::NodeKind;
 using fast::Value;
 using fast::WordOp;
 
-FastCounters counters;
+FastCounters tier_counters;
 
 constexpr size_t kStackBudget = size_t{64} << 20;
 constexpr size_t kFallbackStackBudget = size_t{1} << 20;
@@ -63,22 +63,9 @@ size_t stack_budget() {
     return std::min<size_t>(kStackBudget, (here - bottom) / 2);
 }
 
-const CellRef& cell_of(Value& v) {
-    if (!v.cell) {
-        v.cell = make_integer(v.word);
-        classify(v.cell.get());
-    }
-    return v.cell;
-}
-
-Value word_value(int64_t w) {
-    Value v;
-    v.word = w;
-    v.is_word = true;
-    return v;
-}
-
-Value boolean_value(bool b) { return fast::value_of(boolean(b)); }
+using fast::boolean_value;
+using fast::cell_of;
+using fast::word_value;
 
 // The builtin's answer on two canonical integers, when a machine word holds it.
 bool word_answer(WordOp op, int64_t a, int64_t b, Value& out) {
@@ -100,19 +87,7 @@ bool word_answer(WordOp op, int64_t a, int64_t b, Value& out) {
         case WordOp::Gteq: out = boolean_value(a >= b); return true;
         case WordOp::Same: out = boolean_value(a == b); return true;
         case WordOp::Diff: out = boolean_value(a != b); return true;
-        case WordOp::None: return false;
-    }
-    return false;
-}
-
-// A comparison's answer on two canonical integers: 1 for K, 0 for H, -1 when it is no comparison.
-int word_test(WordOp op, int64_t a, int64_t b) {
-    switch (op) {
-        case WordOp::Less: return a < b;
-        case WordOp::Gteq: return a >= b;
-        case WordOp::Same: return a == b;
-        case WordOp::Diff: return a != b;
-        default: return -1;
+        default: return false;
     }
 }
 
@@ -123,7 +98,7 @@ public:
     CellRef run(const CellRef& main, CellRef argument) {
         Code* code = compiler_.main_code(main);
         if (!code) {
-            ++counters.handovers;
+            ++tier_counters.handovers;
             return evaluate(apply(CellRef::atom("I"), apply(main, std::move(argument))));
         }
         try {
@@ -158,7 +133,7 @@ private:
     }
 
     CellRef reduce(CellRef g) {
-        ++counters.handovers;
+        ++tier_counters.handovers;
         CellRef r = evaluate(std::move(g));
         if (is_cycle_mark(r.get())) throw CycleMark{std::move(r)};
         return r;
@@ -203,6 +178,7 @@ private:
         if (n->parts.size() == 2) {  // the arithmetic and comparisons: no room for seven
             Value args[2] = {argument(n->parts[0], base), argument(n->parts[1], base)};
             if (args[0].is_word && args[1].is_word && word_answer(n->op, args[0].word, args[1].word, out)) return out;
+            if (fast::integer_answer(n->op, args[0], args[1], out)) return out;
             return answer(n, args);
         }
         Value args[fast::kMaxBuiltinArity];
@@ -223,7 +199,7 @@ private:
         CellRef r;
         if (test->parts.size() == 2) {
             Value args[2] = {argument(test->parts[0], base), argument(test->parts[1], base)};
-            int choice = args[0].is_word && args[1].is_word ? word_test(test->op, args[0].word, args[1].word) : -1;
+            int choice = fast::integer_test(test->op, args[0], args[1]);
             if (choice >= 0) return choice ? n->parts[1] : n->parts[2];
             r = call_builtin(test, args);
         } else {
@@ -268,7 +244,7 @@ private:
                     }
                     Code& code = *n->callee;
                     compiler_.prepare(code);
-                    ++counters.calls;
+                    ++tier_counters.calls;
                     if (owned) {
                         for (int i = 0; i < code.params; ++i) slots_[base + i] = std::move(slots_[top + i]);
                     } else {
@@ -294,10 +270,13 @@ CellRef fast_evaluate(const CellRef& main, CellRef argument) {
     Tier tier;
     CellRef result = tier.run(main, std::move(argument));
     if (std::getenv("QUIB_FAST_STATS"))
-        std::fprintf(stderr, "fast tier: %llu calls, %llu hand-overs\n",
-                     static_cast<unsigned long long>(counters.calls),
-                     static_cast<unsigned long long>(counters.handovers));
+        std::fprintf(stderr, "fast tier: %llu calls, %llu hand-overs, %llu big numerals written\n",
+                     static_cast<unsigned long long>(tier_counters.calls),
+                     static_cast<unsigned long long>(tier_counters.handovers),
+                     static_cast<unsigned long long>(tier_counters.numerals));
     return result;
 }
 
-const FastCounters& fast_counters() { return counters; }
+const FastCounters& fast_counters() { return tier_counters; }
+
+FastCounters& fast::counters() { return tier_counters; }

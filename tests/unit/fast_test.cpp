@@ -78,6 +78,17 @@ TEST(FastTier, AgreesWithTheReducer) {
         "a\\fa 0005 00\n,fa\\x\\y\\(x<y)(x+y)(y-x)",
         "a\\fa K 1\n,fa\\x\\y\\(x=y)[eq](x+y)",
         "a\\fa 100000000000000000000 05\n,fa\\x\\y\\(x<y)(x*y)(x/y)",
+        // integers beyond a word: in binary until a numeral is needed, and back to words
+        "a\\fa 9223372036854775807 9223372036854775807\n,fa\\x\\y\\(x*y<x+y)(x-y)(x*y-x*y+1)",
+        "a\\fa 9999999999999999999 09999999999999999999\n,fa\\x\\y\\(x+y=0)(x*y)[differ]",
+        "a\\fa 18446744073709551616 03\n,fa\\x\\y\\(x*x/y)-(x*x%y)",
+        "a\\fa 018446744073709551616 3\n,fa\\x\\y\\(x*x*y%x)+(x/y)+(x*y/02)",
+        "a\\fa 100000000000000000000 0\n,fa\\x\\y\\x*x/y",
+        "a\\fa 100000000000000000000 7\n,fa\\x\\y\\(x*x>x)(rank(x*x)+cmpr(x*x)(x+y))(x#y)",
+        "a\\fa 100000000000000000000 7\n,fa\\x\\y\\(x*x=x*x)(x*x+y)0",
+        "a\\fa 100000000000000000000 7\n,fa\\x\\y\\(x*x<[a])(x*x+real 1)(x*x+init[a])",
+        "a\\fa 100000000000000000000 0010\n,fa\\x\\y\\(x*x+y)",
+        "a\\fa 100000000000000000000\n,fa\\x\\ga(x*x)\n,ga\\x\\y\\y-x",
         // identity of functions and reals under same
         "a\\fa(x\\x)\n,fa\\x\\(x=x)[same][differ]",
         "a\\fa 1\n,fa\\n\\(ga n=ga n)[same][differ]\n,ga\\n\\K n",
@@ -107,6 +118,15 @@ TEST(FastTier, CompiledCallsNeedNoHandOver) {
     FastCounters before = fast_counters();
     EXPECT_EQ(Result(program, Engine::Fast), "1973");
     EXPECT_EQ(fast_counters().calls - before.calls, 1973u);
+    EXPECT_EQ(fast_counters().handovers, before.handovers);
+}
+
+// A product is written as a numeral only when something reads its text, not at every step.
+TEST(FastTier, BigIntegersWriteTheirNumeralOnlyWhenRead) {
+    const char* program = "a\\rank(fact 300 1)\n,fact\\n\\p\\(n<2) p (fact (n-1) (p*n))";
+    FastCounters before = fast_counters();
+    EXPECT_EQ(Result(program, Engine::Fast), "615");
+    EXPECT_EQ(fast_counters().numerals - before.numerals, 1u);
     EXPECT_EQ(fast_counters().handovers, before.handovers);
 }
 

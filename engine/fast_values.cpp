@@ -1,0 +1,149 @@
+// Values of the fast tier: integers as machine words, or in binary beyond a word with their
+// numerals written only when a cell is needed, and the operators' answers computed on them.
+#include <limits>
+
+#include "core/classify.h"
+#include "core/numbers.h"
+#include "core/values.h"
+#include "engine/fast_nodes.h"
+#include "library/registry.h"
+
+namespace fast {
+
+namespace {
+
+// Values of fewer digits always fit a word.
+constexpr size_t kWordDigits = 18;
+
+bool is_integer(const Value& v) { return v.is_word || v.big; }
+
+Value big_value(mpz_class z, CellRef numeral = CellRef()) {
+    Value v;
+    v.big = std::make_shared<BigInteger>(BigInteger{std::move(z), std::move(numeral)});
+    return v;
+}
+
+// Words stay words: a binary value never holds what fits one.
+Value integer_value(mpz_class z) {
+    if (mpz_fits_slong_p(z.get_mpz_t())) return word_value(mpz_get_si(z.get_mpz_t()));
+    return big_value(std::move(z));
+}
+
+Value integer_value(const Integer& i) { return i.is_small() ? word_value(i.small()) : integer_value(i.to_mpz()); }
+
+// The binary form of an integer value; `scratch` holds it for a word.
+mpz_srcptr binary_of(const Value& v, mpz_class& scratch) {
+    if (v.big) return v.big->z.get_mpz_t();
+    scratch = static_cast<long>(v.word);
+    return scratch.get_mpz_t();
+}
+
+Integer integer_of_value(const Value& v) { return v.big ? Integer(v.big->z) : Integer(v.word); }
+
+}  // namespace
+
+// Canonical numerals are the only ones whose value alone tells every builtin's answer.
+std::optional<int64_t> canonical_word(const Cell* c) {
+    if (!is_atom(c)) return std::nullopt;
+    const char* s = atom_chars(c);
+    if (s[0] < '0' || s[0] > '9') return std::nullopt;
+    if (s[0] == '0' && s[1] == 0) return 0;
+    bool negative = s[0] == '0';
+    const char* d = negative ? s + 1 : s;
+    if (*d < '1' || *d > '9') return std::nullopt;
+    uint64_t v = 0;
+    int n = 0;
+    for (; d[n]; ++n) {
+        if (d[n] < '0' || d[n] > '9' || n >= 19) return std::nullopt;
+        uint64_t digit = static_cast<uint64_t>(d[n] - '0');
+        if (__builtin_mul_overflow(v, 10, &v) || __builtin_add_overflow(v, digit, &v)) return std::nullopt;
+    }
+    constexpr uint64_t kMax = std::numeric_limits<int64_t>::max();
+    if (!negative) return v <= kMax ? std::optional<int64_t>(static_cast<int64_t>(v)) : std::nullopt;
+    if (v > kMax + 1) return std::nullopt;
+    return static_cast<int64_t>(0 - v);
+}
+
+Value value_of(CellRef c) {
+    classify(c.get());
+    if (std::optional<int64_t> w = canonical_word(c.get())) {
+        Value v = word_value(*w);
+        v.cell = std::move(c);
+        return v;
+    }
+    if (is_atom(c.get()) && atom_bytes(c.get()).size() > kWordDigits) {
+        std::optional<Integer> i = parse_hint_numeral(atom_bytes(c.get()));
+        if (i && !i->is_small()) return big_value(i->to_mpz(), std::move(c));
+    }
+    Value v;
+    v.cell = std::move(c);
+    return v;
+}
+
+Value boolean_value(bool b) { return value_of(boolean(b)); }
+
+Value word_value(int64_t w) {
+    Value v;
+    v.word = w;
+    v.is_word = true;
+    return v;
+}
+
+const CellRef& cell_of(Value& v) {
+    if (v.cell) return v.cell;
+    if (v.big) {
+        if (!v.big->cell) {
+            v.big->cell = make_hint_atom(Integer(v.big->z));
+            classify(v.big->cell.get());
+            ++counters().numerals;
+        }
+        v.cell = v.big->cell;
+    } else {
+        v.cell = make_integer(v.word);
+        classify(v.cell.get());
+    }
+    return v.cell;
+}
+
+bool integer_answer(WordOp op, const Value& a, const Value& b, Value& out) {
+    if (!is_integer(a) || !is_integer(b)) return false;
+    mpz_class sa, sb, r;
+    mpz_srcptr x = binary_of(a, sa), y = binary_of(b, sb);
+    switch (op) {
+        case WordOp::Plus: mpz_add(r.get_mpz_t(), x, y); break;
+        case WordOp::Dash: mpz_sub(r.get_mpz_t(), x, y); break;
+        case WordOp::Mult: mpz_mul(r.get_mpz_t(), x, y); break;
+        case WordOp::Over:
+        case WordOp::Cent: {
+            Integer i = integer_of_value(a), j = integer_of_value(b);
+            std::optional<Integer> q = op == WordOp::Over ? floor_quotient(i, j) : cent_remainder(i, j);
+            if (!q) return false;
+            out = integer_value(*q);
+            return true;
+        }
+        case WordOp::None: return false;
+        default: out = boolean_value(integer_test(op, a, b) == 1); return true;
+    }
+    out = integer_value(std::move(r));
+    return true;
+}
+
+int integer_test(WordOp op, const Value& a, const Value& b) {
+    if (!is_integer(a) || !is_integer(b)) return -1;
+    int c;
+    if (a.is_word && b.is_word) {
+        c = (a.word > b.word) - (a.word < b.word);
+    } else {
+        mpz_class sa, sb;
+        c = mpz_cmp(binary_of(a, sa), binary_of(b, sb));
+    }
+    switch (op) {
+        case WordOp::Less: return c < 0;
+        case WordOp::Gteq: return c >= 0;
+        case WordOp::Same: return c == 0;
+        case WordOp::Diff: return c != 0;
+        default: return -1;
+    }
+}
+
+}  // namespace fast
