@@ -146,11 +146,20 @@ void Compiler::mark_last_reads(Node* n, std::bitset<256>& read_later) {
             break;
         case NodeKind::Lit: break;
         case NodeKind::Generic:
+        case NodeKind::Lambda:
             for (auto [letter, slot] : n->free) read_later.set(slot);
             break;
         case NodeKind::Prim:
         case NodeKind::Call:
+        case NodeKind::Partial:
             for (size_t i = n->parts.size(); i-- > 0;) mark_last_reads(n->parts[i], read_later);
+            break;
+        case NodeKind::Apply:
+            // Whether the application is handed over is known only once its head is seen, before
+            // any argument is read: every value it may be instantiated with stays in its slot.
+            for (size_t i = n->parts.size(); i-- > 0;) mark_last_reads(n->parts[i], read_later);
+            for (auto [letter, slot] : n->free) read_later.set(slot);
+            n->parts[0]->last = false;
             break;
         case NodeKind::Select: {
             std::bitset<256> then_reads = read_later;
@@ -190,7 +199,7 @@ Node* Compiler::compile(Cell* c, int depth, Code& code) {
         return n;
     }
     if (is_atom(c)) {
-        if (is_variable_atom(c) && scope_[atom_chars(c)[0] - 'a'] >= 0) {
+        if (is_bound_variable(c)) {
             Node* n = make(NodeKind::Var, c);
             n->slot = static_cast<uint8_t>(scope_[atom_chars(c)[0] - 'a']);
             return n;
@@ -198,7 +207,36 @@ Node* Compiler::compile(Cell* c, int depth, Code& code) {
         return make(NodeKind::Generic, c);
     }
     if (shape(c) == Shape::Binding) return compile_bind(c, depth, code);
+    if (shape(c) == Shape::Lambda) return compile_lambda(c, depth);
     return compile_spine(c, depth, code);
+}
+
+bool Compiler::is_bound_variable(const Cell* c) const {
+    return is_variable_atom(c) && scope_[atom_chars(c)[0] - 'a'] >= 0;
+}
+
+// The body is compiled into code of its own, whose frame holds the captured values and then the
+// parameter.
+Node* Compiler::compile_lambda(Cell* c, int depth) {
+    Cell* variable = right_of(left_of(c));
+    uint32_t vars = free_variables(c);
+    for (int i = 0; i < 26; ++i)
+        if ((vars >> i) & 1 && scope_[i] < 0) return make(NodeKind::Generic, c);
+    if (!is_variable_atom(variable)) return make(NodeKind::Generic, c);
+    Node* n = make(NodeKind::Lambda, c);
+    int captured = static_cast<int>(n->free.size());
+    Code& body = lambdas_.emplace_back(Code{CellRef(c), captured + 1, captured + 1, nullptr});
+    int8_t outer[26];
+    std::memcpy(outer, scope_, sizeof scope_);
+    std::memset(scope_, -1, sizeof scope_);
+    for (int i = 0; i < captured; ++i) scope_[n->free[i].first - 'a'] = static_cast<int8_t>(i);
+    scope_[atom_chars(variable)[0] - 'a'] = static_cast<int8_t>(captured);
+    body.entry = compile(right_of(c), depth + 1, body);
+    std::memcpy(scope_, outer, sizeof scope_);
+    std::bitset<256> read_later;
+    mark_last_reads(body.entry, read_later);
+    n->callee = &body;
+    return n;
 }
 
 Node* Compiler::compile_bind(Cell* c, int depth, Code& code) {
@@ -225,14 +263,22 @@ Node* Compiler::compile_spine(Cell* c, int depth, Code& code) {
     }
     int m = static_cast<int>(spine.size());
     std::reverse(spine.begin(), spine.end());
+    if (is_bound_variable(h) && m <= kMaxSpine) {
+        Node* n = make(NodeKind::Apply, c);
+        n->parts.push_back(compile(h, depth + 1, code));
+        for (int i = 0; i < m; ++i) n->parts.push_back(compile(right_of(spine[i]), depth + 1, code));
+        return n;
+    }
     std::optional<Head> head = is_pair(h) ? std::nullopt : resolve_head(h, m);
     if (!head) return make(NodeKind::Generic, c);
     auto compile_args = [&](Node* n, int count) {
         for (int i = 0; i < count; ++i) n->parts.push_back(compile(right_of(spine[i]), depth + 1, code));
     };
     if (head->definition) {
-        if (m != head->params) return make(NodeKind::Generic, c);
-        Node* n = make(NodeKind::Call, c);
+        // Through an alias the reducer rebuilds the spine: only a named definition is partial here.
+        bool partial = m < head->params && head->atom == h;
+        if (m != head->params && !partial) return make(NodeKind::Generic, c);
+        Node* n = make(partial ? NodeKind::Partial : NodeKind::Call, c);
         compile_args(n, m);
         n->callee = code_of(atom_bytes(head->atom), *head->definition, head->params);
         return n;

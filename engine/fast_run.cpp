@@ -20,6 +20,7 @@
 namespace {
 
 using fast::Code;
+using fast::Function;
 using fast::Node;
 using fast::NodeKind;
 using fast::Value;
@@ -214,6 +215,88 @@ private:
         return nullptr;
     }
 
+    // Pushes the node's parts from `first` on, evaluated first to last: the frame of a call.
+    Code* push_arguments(const Node* n, size_t base, size_t first = 0) {
+        for (size_t i = first; i < n->parts.size(); ++i) {
+            Value v = argument(n->parts[i], base);
+            slots_.push_back(std::move(v));
+        }
+        return n->callee;
+    }
+
+    std::shared_ptr<Function> partial(const Node* n, size_t base) {
+        auto f = std::make_shared<Function>();
+        f->code = n->callee;
+        f->node = n;
+        for (const Node* arg : n->parts) f->values.push_back(argument(arg, base));
+        return f;
+    }
+
+    // The closure a Lambda node makes in a frame.
+    static std::shared_ptr<Function> closure(const Node* n, const Value* frame) {
+        auto f = std::make_shared<Function>();
+        f->closure = true;
+        f->code = n->callee;
+        f->node = n;
+        for (auto [letter, slot] : n->free) f->values.push_back(frame[slot]);
+        return f;
+    }
+
+    // Whether the lambdas of f take `count` arguments one after the other, each but the last
+    // answering the next lambda without any work.
+    static bool lambdas_in_a_row(const Function& f, size_t count) {
+        const Code* code = f.code;
+        for (size_t i = 1; i < count; ++i) {
+            if (code->entry->kind != NodeKind::Lambda) return false;
+            code = code->entry->callee;
+        }
+        return true;
+    }
+
+    // Applies a function value of the frame to the node's arguments. Either the frame of the code
+    // that continues is pushed above the others and the code returned, or the result is set.
+    Code* apply_function(const Node* n, size_t base, Value& result) {
+        std::shared_ptr<Function> f = slots_[base + n->parts[0]->slot].fn;
+        size_t count = n->parts.size() - 1;
+        if (f && !f->closure && f->values.size() + count <= static_cast<size_t>(f->code->params)) {
+            // A definition's head is strict: its arguments are evaluated first to last.
+            size_t top = slots_.size();
+            for (const Value& v : f->values) slots_.push_back(v);
+            push_arguments(n, base, 1);
+            if (slots_.size() - top == static_cast<size_t>(f->code->params)) return f->code;
+            auto g = std::make_shared<Function>();
+            g->code = f->code;
+            g->values.assign(std::make_move_iterator(slots_.begin() + static_cast<std::ptrdiff_t>(top)),
+                             std::make_move_iterator(slots_.end()));
+            g->parent = std::move(f);
+            slots_.resize(top);
+            result.fn = std::move(g);
+            return nullptr;
+        }
+        // A lambda's head is lazy: it takes its arguments unevaluated, so only values go in here.
+        if (f && f->closure && lambdas_in_a_row(*f, count) && arguments_are_values(n)) {
+            for (size_t i = 1; i < count; ++i) {
+                std::vector<Value> frame = f->values;
+                frame.push_back(argument(n->parts[i], base));
+                f = closure(f->code->entry, frame.data());
+            }
+            for (const Value& v : f->values) slots_.push_back(v);
+            Value last = argument(n->parts[count], base);
+            slots_.push_back(std::move(last));
+            return f->code;
+        }
+        result = handover(n, base);
+        return nullptr;
+    }
+
+    static bool arguments_are_values(const Node* n) {
+        for (size_t i = 1; i < n->parts.size(); ++i) {
+            NodeKind k = n->parts[i]->kind;
+            if (k != NodeKind::Var && k != NodeKind::Lit && k != NodeKind::Lambda) return false;
+        }
+        return true;
+    }
+
     // The value of n in the frame at base. An owned frame belongs to this evaluation, so a call
     // in tail position replaces it; otherwise a call gets a new frame above the others.
     Value exec(const Node* n, size_t base, bool owned) {
@@ -236,24 +319,24 @@ private:
                     n = select(n, base, result);
                     if (n) continue;
                     break;
-                case NodeKind::Call: {
+                case NodeKind::Partial: result.fn = partial(n, base); break;
+                case NodeKind::Lambda: result.fn = closure(n, &slots_[base]); break;
+                case NodeKind::Call:
+                case NodeKind::Apply: {
                     size_t top = slots_.size();
-                    for (const Node* arg : n->parts) {
-                        Value v = argument(arg, base);
-                        slots_.push_back(std::move(v));
-                    }
-                    Code& code = *n->callee;
-                    compiler_.prepare(code);
+                    Code* code = n->kind == NodeKind::Call ? push_arguments(n, base) : apply_function(n, base, result);
+                    if (!code) break;
+                    compiler_.prepare(*code);
                     ++tier_counters.calls;
                     if (owned) {
-                        for (int i = 0; i < code.params; ++i) slots_[base + i] = std::move(slots_[top + i]);
+                        for (int i = 0; i < code->params; ++i) slots_[base + i] = std::move(slots_[top + i]);
                     } else {
                         base = made_frame = top;
                         owned = true;
                     }
-                    slots_.resize(base + code.params);
-                    slots_.resize(base + code.frame_size);
-                    n = code.entry;
+                    slots_.resize(base + code->params);
+                    slots_.resize(base + code->frame_size);
+                    n = code->entry;
                     continue;
                 }
             }

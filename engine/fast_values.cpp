@@ -1,10 +1,13 @@
 // Values of the fast tier: integers as machine words, or in binary beyond a word with their
 // numerals written only when a cell is needed, and the operators' answers computed on them.
+#include <algorithm>
 #include <limits>
+#include <vector>
 
 #include "core/classify.h"
 #include "core/numbers.h"
 #include "core/values.h"
+#include "engine/reducer.h"
 #include "engine/fast_nodes.h"
 #include "library/registry.h"
 
@@ -40,7 +43,77 @@ mpz_srcptr binary_of(const Value& v, mpz_class& scratch) {
 
 Integer integer_of_value(const Value& v) { return v.big ? Integer(v.big->z) : Integer(v.word); }
 
+// The arguments a partial application adds to its parent's cell (all of them without a parent).
+size_t own_arguments(const Function& f) { return f.parent ? f.parent->values.size() : 0; }
+
+// The functions whose cells f's cell is made of and that have none yet.
+void push_unmade_parts(Function& f, std::vector<Function*>& pending) {
+    if (f.parent && !f.parent->cell) pending.push_back(f.parent.get());
+    size_t first = f.closure ? 0 : own_arguments(f);
+    for (size_t i = first; i < f.values.size(); ++i)
+        if (f.values[i].fn && !f.values[i].fn->cell && !f.values[i].cell) pending.push_back(f.values[i].fn.get());
+}
+
+// The reducer's cells for f, whose parts have theirs. A closure is its lambda with the captured
+// values substituted. A partial application is its arguments' pairs on the parent's cell or, when
+// a node made it, on the longest prefix of the template's spine that substitution shares (closed
+// and in normal form); every pair from the first argument that needed work or a variable is new.
+CellRef make_function_cell(Function& f) {
+    const Node* n = f.node;
+    if (f.closure) {
+        CellRef g(n->tmpl);
+        for (size_t i = 0; i < n->free.size(); ++i) g = substitute(g, cell_of(f.values[i]), n->free[i].first);
+        return g;
+    }
+    size_t first = own_arguments(f);
+    CellRef g;
+    if (f.parent) {
+        g = f.parent->cell;
+    } else {
+        std::vector<Cell*> spine;  // spine[i]: the application holding i + 1 arguments
+        for (Cell* c = n->tmpl; is_pair(c) && spine.size() < f.values.size(); c = left_of(c)) spine.push_back(c);
+        std::reverse(spine.begin(), spine.end());
+        while (first < spine.size() && free_variables(spine[first]) == 0 && is_normal_form(spine[first])) ++first;
+        g = CellRef(first ? spine[first - 1] : left_of(spine[0]));
+    }
+    for (size_t i = first; i < f.values.size(); ++i) g = classified_pair(std::move(g), cell_of(f.values[i]));
+    return g;
+}
+
+// Makes the cells of f and of the functions inside it, innermost first, without recursion: a list
+// built of partial applications may be a million deep.
+void make_cells(Function& root) {
+    std::vector<Function*> pending{&root};
+    while (!pending.empty()) {
+        Function* f = pending.back();
+        if (f->cell) {
+            pending.pop_back();
+            continue;
+        }
+        size_t before = pending.size();
+        push_unmade_parts(*f, pending);
+        if (pending.size() != before) continue;
+        f->cell = make_function_cell(*f);
+        pending.pop_back();
+    }
+}
+
 }  // namespace
+
+Function::~Function() {
+    static std::vector<std::shared_ptr<Function>> orphans;
+    static bool releasing = false;
+    for (Value& v : values)
+        if (v.fn && v.fn.use_count() == 1) orphans.push_back(std::move(v.fn));
+    if (parent && parent.use_count() == 1) orphans.push_back(std::move(parent));
+    if (releasing) return;
+    releasing = true;
+    while (!orphans.empty()) {
+        std::shared_ptr<Function> f = std::move(orphans.back());
+        orphans.pop_back();
+    }
+    releasing = false;
+}
 
 // Canonical numerals are the only ones whose value alone tells every builtin's answer.
 std::optional<int64_t> canonical_word(const Cell* c) {
@@ -91,7 +164,10 @@ Value word_value(int64_t w) {
 
 const CellRef& cell_of(Value& v) {
     if (v.cell) return v.cell;
-    if (v.big) {
+    if (v.fn) {
+        make_cells(*v.fn);
+        v.cell = v.fn->cell;
+    } else if (v.big) {
         if (!v.big->cell) {
             v.big->cell = make_hint_atom(Integer(v.big->z));
             classify(v.big->cell.get());

@@ -103,6 +103,27 @@ TEST(FastTier, AgreesWithTheReducer) {
         "a\\fa(init[a],40)\n,fa\\s\\n\\(n<1)(rank s)(fa(s+init[bc])(n-1))",
         "a\\fa(init[a],40)\n,fa\\s\\n\\(n<1)(rank s)(x{s+init[bc]}fa(x,n-1)+rank(s+s))",
         "a\\fa(init[a],3)\n,fa\\s\\n\\(n<1)(rank s)((s<init[b])(fa(s+s)(n-1))(y\\s))",
+        // partial applications and closures as values: identity, sharing, lazy arguments, surplus
+        // arguments and what is handed over
+        "a\\fa 1\n,fa\\x\\ga (cons x) (cons x)\n,ga\\p\\q\\(p=p)(p=q)9\n,cons\\h\\t\\n\\c\\c h t",
+        "a\\fa 1\n,fa\\x\\ga (cons x)\n,ga\\p\\(p 2=p 2)[same][differ]\n,cons\\h\\t\\n\\c\\c h t",
+        "a\\fa 1\n,fa\\x\\ga (cons x)\n,ga\\p\\q{p 2}(q=q)[same][differ]\n,cons\\h\\t\\n\\c\\c h t",
+        "a\\fa 1\n,fa\\x\\ga (y\\x+y)\n,ga\\p\\(p=p)(p 4)[differ]",
+        "a\\fa 1\n,fa\\x\\ga (y\\x+y) (y\\x+y)\n,ga\\p\\q\\(p=q)(p 4)[differ]",
+        "a\\fa 1\n,fa\\x\\cons (x+1) x 5\n,cons\\h\\t\\n\\c\\c h t",
+        "a\\fa 1\n,fa\\x\\cons 5 (x+1)\n,cons\\h\\t\\n\\c\\c h t",
+        "a\\fa 1\n,fa\\x\\cons (2+3) x\n,cons\\h\\t\\n\\c\\c h t",
+        "a\\fa 1\n,fa\\x\\ga (y\\z\\x+y*z)\n,ga\\f\\f 2 3",
+        "a\\fa 1\n,fa\\x\\ga (y\\z\\x+y*z)\n,ga\\f\\f 2",
+        "a\\fa 1\n,fa\\x\\ga (y\\z\\x+y*z)\n,ga\\f\\f (puts[a]) 3",
+        "a\\fa 1\n,fa\\x\\ga (y\\K x)\n,ga\\f\\f 2 3",
+        "a\\fa 1\n,fa\\x\\ga (cons x)\n,ga\\f\\f 2 3 (h\\t\\h+t)\n,cons\\h\\t\\n\\c\\c h t",
+        "a\\fa 1\n,fa\\x\\ga (cons x)\n,ga\\f\\f 2 3 (h\\t\\h+t) 7\n,cons\\h\\t\\n\\c\\c h t",
+        "a\\fa 1\n,fa\\x\\ga (cons x)\n,ga\\f\\f (puts[b]) 3 (h\\t\\h+t)\n,cons\\h\\t\\n\\c\\c h t",
+        "a\\fa 1\n,fa\\x\\ga (cons x)\n,ga\\f\\f 2 (puts[c])\n,cons\\h\\t\\n\\c\\c h t",
+        "a\\fa 1\n,fa\\x\\ga (cons (puts[d]))\n,ga\\f\\f 2\n,cons\\h\\t\\n\\c\\c h t",
+        "a\\down 3 nil\n,cons\\h\\t\\n\\c\\c h t\n,nil\\n\\c\\n\n,down\\i\\l\\(i<1) l (down (i-1) (cons i l))",
+        "a\\fa 1\n,fa\\x\\ga(y\\x{y+1}z\\z*x)\n,ga\\f\\f 3 4",
         // a cycle demanded from inside compiled calls
         "a\\fa 5\n,fa\\n\\(n<1)(0+loop)(n+fa(n-1))\n,loop\\1+loop",
     };
@@ -128,6 +149,22 @@ TEST(FastTier, BigIntegersWriteTheirNumeralOnlyWhenRead) {
     EXPECT_EQ(Result(program, Engine::Fast), "615");
     EXPECT_EQ(fast_counters().numerals - before.numerals, 1u);
     EXPECT_EQ(fast_counters().handovers, before.handovers);
+}
+
+// A list of two-continuation conses, built and summed: the conses are partial applications and the
+// continuations closures, applied without cells; a list this long also shows their cells are made
+// and released without deep recursion.
+TEST(FastTier, FunctionValuesRunCompiled) {
+    const char* sum =
+        "a\\sum (down 200000 nil) 0\n,cons\\h\\t\\n\\c\\c h t\n,nil\\n\\c\\n\n"
+        ",down\\i\\l\\(i<1) l (down (i-1) (cons i l))\n,sum\\l\\s\\l s (h\\t\\sum t (s+h))";
+    FastCounters before = fast_counters();
+    EXPECT_EQ(Result(sum, Engine::Fast), "20000100000");
+    EXPECT_EQ(fast_counters().handovers - before.handovers, 1u);  // nil, a plain cell, at the end
+    const char* printed =
+        "a\\rank(lisp(down 200000 nil))\n,cons\\h\\t\\n\\c\\c h t\n,nil\\n\\c\\n\n"
+        ",down\\i\\l\\(i<1) l (down (i-1) (cons i l))";
+    EXPECT_EQ(Result(printed, Engine::Fast), Result(printed, Engine::Exact));
 }
 
 TEST(FastTier, DeepRecursionContinuesOnTheReducer) {
