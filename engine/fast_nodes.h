@@ -8,7 +8,6 @@
 #include <cstdint>
 #include <deque>
 #include <map>
-#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -21,16 +20,35 @@
 
 namespace fast {
 
-// An integer beyond a machine word, in binary. Its numeral is written once, when a cell is
-// first needed, and shared by every copy of the value.
-struct BigInteger {
-    mpz_class z;
+struct Node;
+struct Code;
+
+// What copies of a value share: an integer beyond a machine word, or a function. Counted without
+// atomics (the tier runs on one thread); `cell` is made once, when a cell is first needed.
+struct Object {
+    explicit Object(bool function) : is_function(function) {}
+    uint32_t refs = 0;
+    bool is_function;
     CellRef cell;
 };
 
+// An integer beyond a machine word, in binary; its numeral is written only for its cell.
+struct BigInteger : Object {
+    explicit BigInteger(mpz_class value) : Object(false), z(std::move(value)) {}
+    mpz_class z;
+};
+
 struct Function;
-struct Node;
-struct Code;
+
+inline void retain(Object* o) {
+    if (o) ++o->refs;
+}
+// Frees the object and what only it held, without recursion: a list built of partial
+// applications may be a million deep.
+void destroy(Object* o);
+inline void release(Object* o) {
+    if (o && --o->refs == 0) destroy(o);
+}
 
 // A value in normal form: an integer whose numeral is canonical travels as a machine word or, when
 // too big for one, in binary; a partial application of a compiled definition or a closure of a
@@ -38,40 +56,63 @@ struct Code;
 // cell.
 struct Value {
     int64_t word = 0;
-    bool is_word = false;
+    Object* obj = nullptr;
     CellRef cell;
-    std::shared_ptr<BigInteger> big;
-    std::shared_ptr<Function> fn;
+    bool is_word = false;
 
     Value() = default;
-    Value(Value&&) = default;
-    Value& operator=(Value&&) = default;
-    Value(const Value& o)
-        : word(o.word), is_word(o.is_word), cell(o.cell ? CellRef(o.cell) : CellRef()), big(o.big), fn(o.fn) {}
+    Value(Value&& o) noexcept : word(o.word), obj(o.obj), cell(std::move(o.cell)), is_word(o.is_word) {
+        o.obj = nullptr;
+    }
+    Value& operator=(Value&& o) noexcept {
+        if (this != &o) {
+            Object* old = obj;
+            word = o.word;
+            obj = o.obj;
+            o.obj = nullptr;
+            cell = std::move(o.cell);
+            is_word = o.is_word;
+            release(old);
+        }
+        return *this;
+    }
+    Value(const Value& o) : word(o.word), obj(o.obj), cell(o.cell ? CellRef(o.cell) : CellRef()), is_word(o.is_word) {
+        retain(obj);
+    }
     Value& operator=(const Value& o) {
         if (this != &o) *this = Value(o);
         return *this;
     }
+    ~Value() { release(obj); }
+
+    // The value of a new object, which it holds.
+    static Value of(Object* o) {
+        Value v;
+        v.obj = o;
+        retain(o);
+        return v;
+    }
+    BigInteger* big() const { return obj && !obj->is_function ? static_cast<BigInteger*>(obj) : nullptr; }
+    Function* fn() const;
 };
 
 // A function value of the tier. Applying it runs its code on a frame of `values` and the new
 // arguments. It turns into the cells the reducer would hold for it: a closure by substituting its
 // captured values into the lambda, a partial application by the pairs of its arguments, on the
 // cells of its `parent` or of its template's spine; one object is one cell, so identity holds.
-struct Function {
+struct Function : Object {
+    Function() : Object(true) {}
     bool closure = false;
-    Code* code = nullptr;             // the definition, or the lambda's body
-    std::vector<Value> values;        // the arguments so far, or the captured values
-    std::shared_ptr<Function> parent; // a partial application extended by more arguments
-    const Node* node = nullptr;       // the Partial or Lambda node that made it, when no parent
-    CellRef cell;
-
-    Function() = default;
-    Function(const Function&) = delete;
-    Function& operator=(const Function&) = delete;
-    // Long chains (a list built of partial applications) are released without recursion.
-    ~Function();
+    Code* code = nullptr;       // the definition, or the lambda's body
+    std::vector<Value> values;  // the arguments so far, or the captured values
+    Value parent;               // a partial application extended by more arguments
+    const Node* node = nullptr; // the Partial or Lambda node that made it, when no parent
 };
+
+// A function with no values, no count and no cell, to be filled.
+Function* new_function();
+
+inline Function* Value::fn() const { return obj && obj->is_function ? static_cast<Function*>(obj) : nullptr; }
 
 // Builtins whose answer on two canonical integers is computed without their numerals.
 enum class WordOp : uint8_t { None, Plus, Dash, Mult, Over, Cent, Less, Gteq, Same, Diff };

@@ -224,22 +224,27 @@ private:
         return n->callee;
     }
 
-    std::shared_ptr<Function> partial(const Node* n, size_t base) {
-        auto f = std::make_shared<Function>();
+    Value partial(const Node* n, size_t base) {
+        auto* f = fast::new_function();
+        Value v = Value::of(f);
         f->code = n->callee;
         f->node = n;
+        f->values.reserve(n->parts.size());
         for (const Node* arg : n->parts) f->values.push_back(argument(arg, base));
-        return f;
+        return v;
     }
 
-    // The closure a Lambda node makes in a frame.
-    static std::shared_ptr<Function> closure(const Node* n, const Value* frame) {
-        auto f = std::make_shared<Function>();
+    // The closure a Lambda node makes in a frame: its slots below `split` are read from `low`, the
+    // others from `high`.
+    static Value closure(const Node* n, const Value* low, size_t split = ~size_t{0}, const Value* high = nullptr) {
+        auto* f = fast::new_function();
+        Value v = Value::of(f);
         f->closure = true;
         f->code = n->callee;
         f->node = n;
-        for (auto [letter, slot] : n->free) f->values.push_back(frame[slot]);
-        return f;
+        f->values.reserve(n->free.size());
+        for (auto [letter, slot] : n->free) f->values.push_back(slot < split ? low[slot] : high[slot - split]);
+        return v;
     }
 
     // Whether the lambdas of f take `count` arguments one after the other, each but the last
@@ -256,7 +261,8 @@ private:
     // Applies a function value of the frame to the node's arguments. Either the frame of the code
     // that continues is pushed above the others and the code returned, or the result is set.
     Code* apply_function(const Node* n, size_t base, Value& result) {
-        std::shared_ptr<Function> f = slots_[base + n->parts[0]->slot].fn;
+        Value head = slots_[base + n->parts[0]->slot];
+        Function* f = head.fn();
         size_t count = n->parts.size() - 1;
         if (f && !f->closure && f->values.size() + count <= static_cast<size_t>(f->code->params)) {
             // A definition's head is strict: its arguments are evaluated first to last.
@@ -264,21 +270,22 @@ private:
             for (const Value& v : f->values) slots_.push_back(v);
             push_arguments(n, base, 1);
             if (slots_.size() - top == static_cast<size_t>(f->code->params)) return f->code;
-            auto g = std::make_shared<Function>();
+            auto* g = fast::new_function();
+            result = Value::of(g);
             g->code = f->code;
+            g->values.reserve(slots_.size() - top);
             g->values.assign(std::make_move_iterator(slots_.begin() + static_cast<std::ptrdiff_t>(top)),
                              std::make_move_iterator(slots_.end()));
-            g->parent = std::move(f);
+            g->parent = std::move(head);
             slots_.resize(top);
-            result.fn = std::move(g);
             return nullptr;
         }
         // A lambda's head is lazy: it takes its arguments unevaluated, so only values go in here.
         if (f && f->closure && lambdas_in_a_row(*f, count) && arguments_are_values(n)) {
             for (size_t i = 1; i < count; ++i) {
-                std::vector<Value> frame = f->values;
-                frame.push_back(argument(n->parts[i], base));
-                f = closure(f->code->entry, frame.data());
+                Value parameter = argument(n->parts[i], base);
+                head = closure(f->code->entry, f->values.data(), f->values.size(), &parameter);
+                f = head.fn();
             }
             for (const Value& v : f->values) slots_.push_back(v);
             Value last = argument(n->parts[count], base);
@@ -319,8 +326,8 @@ private:
                     n = select(n, base, result);
                     if (n) continue;
                     break;
-                case NodeKind::Partial: result.fn = partial(n, base); break;
-                case NodeKind::Lambda: result.fn = closure(n, &slots_[base]); break;
+                case NodeKind::Partial: result = partial(n, base); break;
+                case NodeKind::Lambda: result = closure(n, &slots_[base]); break;
                 case NodeKind::Call:
                 case NodeKind::Apply: {
                     size_t top = slots_.size();

@@ -18,12 +18,12 @@ namespace {
 // Values of fewer digits always fit a word.
 constexpr size_t kWordDigits = 18;
 
-bool is_integer(const Value& v) { return v.is_word || v.big; }
+bool is_integer(const Value& v) { return v.is_word || v.big(); }
 
 Value big_value(mpz_class z, CellRef numeral = CellRef()) {
-    Value v;
-    v.big = std::make_shared<BigInteger>(BigInteger{std::move(z), std::move(numeral)});
-    return v;
+    auto* big = new BigInteger(std::move(z));
+    big->cell = std::move(numeral);
+    return Value::of(big);
 }
 
 // Words stay words: a binary value never holds what fits one.
@@ -36,22 +36,22 @@ Value integer_value(const Integer& i) { return i.is_small() ? word_value(i.small
 
 // The binary form of an integer value; `scratch` holds it for a word.
 mpz_srcptr binary_of(const Value& v, mpz_class& scratch) {
-    if (v.big) return v.big->z.get_mpz_t();
+    if (BigInteger* big = v.big()) return big->z.get_mpz_t();
     scratch = static_cast<long>(v.word);
     return scratch.get_mpz_t();
 }
 
-Integer integer_of_value(const Value& v) { return v.big ? Integer(v.big->z) : Integer(v.word); }
+Integer integer_of_value(const Value& v) { return v.big() ? Integer(v.big()->z) : Integer(v.word); }
 
 // The arguments a partial application adds to its parent's cell (all of them without a parent).
-size_t own_arguments(const Function& f) { return f.parent ? f.parent->values.size() : 0; }
+size_t own_arguments(const Function& f) { return f.parent.fn() ? f.parent.fn()->values.size() : 0; }
 
 // The functions whose cells f's cell is made of and that have none yet.
 void push_unmade_parts(Function& f, std::vector<Function*>& pending) {
-    if (f.parent && !f.parent->cell) pending.push_back(f.parent.get());
+    if (Function* parent = f.parent.fn(); parent && !parent->cell) pending.push_back(parent);
     size_t first = f.closure ? 0 : own_arguments(f);
     for (size_t i = first; i < f.values.size(); ++i)
-        if (f.values[i].fn && !f.values[i].fn->cell && !f.values[i].cell) pending.push_back(f.values[i].fn.get());
+        if (Function* part = f.values[i].fn(); part && !part->cell) pending.push_back(part);
 }
 
 // The reducer's cells for f, whose parts have theirs. A closure is its lambda with the captured
@@ -67,8 +67,8 @@ CellRef make_function_cell(Function& f) {
     }
     size_t first = own_arguments(f);
     CellRef g;
-    if (f.parent) {
-        g = f.parent->cell;
+    if (f.parent.fn()) {
+        g = f.parent.fn()->cell;
     } else {
         std::vector<Cell*> spine;  // spine[i]: the application holding i + 1 arguments
         for (Cell* c = n->tmpl; is_pair(c) && spine.size() < f.values.size(); c = left_of(c)) spine.push_back(c);
@@ -100,19 +100,50 @@ void make_cells(Function& root) {
 
 }  // namespace
 
-Function::~Function() {
-    static std::vector<std::shared_ptr<Function>> orphans;
-    static bool releasing = false;
-    for (Value& v : values)
-        if (v.fn && v.fn.use_count() == 1) orphans.push_back(std::move(v.fn));
-    if (parent && parent.use_count() == 1) orphans.push_back(std::move(parent));
-    if (releasing) return;
-    releasing = true;
-    while (!orphans.empty()) {
-        std::shared_ptr<Function> f = std::move(orphans.back());
-        orphans.pop_back();
+namespace {
+
+// Freed functions kept for reuse with their argument vectors' room: a loop that builds and drops a
+// closure at every step allocates nothing.
+std::vector<Function*>& spare_functions() {
+    static std::vector<Function*> spare;
+    return spare;
+}
+
+}  // namespace
+
+Function* new_function() {
+    std::vector<Function*>& spare = spare_functions();
+    if (spare.empty()) return new Function;
+    Function* f = spare.back();
+    spare.pop_back();
+    return f;
+}
+
+void destroy(Object* root) {
+    static std::vector<Object*> dead;
+    dead.push_back(root);
+    while (!dead.empty()) {
+        Object* o = dead.back();
+        dead.pop_back();
+        if (!o->is_function) {
+            delete static_cast<BigInteger*>(o);
+            continue;
+        }
+        auto* f = static_cast<Function*>(o);
+        auto let_go = [](Value& v) {
+            if (v.obj && --v.obj->refs == 0) dead.push_back(v.obj);
+            v.obj = nullptr;
+        };
+        for (Value& v : f->values) let_go(v);
+        let_go(f->parent);
+        f->values.clear();
+        f->parent = Value();
+        f->cell = CellRef();
+        f->closure = false;
+        f->code = nullptr;
+        f->node = nullptr;
+        spare_functions().push_back(f);
     }
-    releasing = false;
 }
 
 // Canonical numerals are the only ones whose value alone tells every builtin's answer.
@@ -164,16 +195,16 @@ Value word_value(int64_t w) {
 
 const CellRef& cell_of(Value& v) {
     if (v.cell) return v.cell;
-    if (v.fn) {
-        make_cells(*v.fn);
-        v.cell = v.fn->cell;
-    } else if (v.big) {
-        if (!v.big->cell) {
-            v.big->cell = make_hint_atom(Integer(v.big->z));
-            classify(v.big->cell.get());
+    if (Function* f = v.fn()) {
+        make_cells(*f);
+        v.cell = f->cell;
+    } else if (BigInteger* big = v.big()) {
+        if (!big->cell) {
+            big->cell = make_hint_atom(Integer(big->z));
+            classify(big->cell.get());
             ++counters().numerals;
         }
-        v.cell = v.big->cell;
+        v.cell = big->cell;
     } else {
         v.cell = make_integer(v.word);
         classify(v.cell.get());
