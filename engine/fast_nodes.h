@@ -111,6 +111,8 @@ struct Function : Object {
 
 // A function with no values, no count and no cell, to be filled.
 Function* new_function();
+// Frees the functions kept for reuse, once no value is left.
+void free_spare_functions();
 
 inline Function* Value::fn() const { return obj && obj->is_function ? static_cast<Function*>(obj) : nullptr; }
 

@@ -357,8 +357,12 @@ private:
 }  // namespace
 
 CellRef fast_evaluate(const CellRef& main, CellRef argument) {
-    Tier tier;
-    CellRef result = tier.run(main, std::move(argument));
+    CellRef result;
+    {
+        Tier tier;
+        result = tier.run(main, std::move(argument));
+    }
+    fast::free_spare_functions();
     if (std::getenv("QUIB_FAST_STATS"))
         std::fprintf(stderr, "fast tier: %llu calls, %llu hand-overs, %llu big numerals written\n",
                      static_cast<unsigned long long>(tier_counters.calls),

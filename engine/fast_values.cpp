@@ -119,6 +119,11 @@ Function* new_function() {
     return f;
 }
 
+void free_spare_functions() {
+    for (Function* f : spare_functions()) delete f;
+    spare_functions().clear();
+}
+
 void destroy(Object* root) {
     static std::vector<Object*> dead;
     dead.push_back(root);
