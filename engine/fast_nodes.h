@@ -123,7 +123,12 @@ enum class WordOp : uint8_t { None, Plus, Dash, Mult, Over, Cent, Less, Gteq, Sa
 Value value_of(CellRef c);
 // The value of a canonical numeral that fits a machine word.
 std::optional<int64_t> canonical_word(const Cell* c);
-Value word_value(int64_t w);
+inline Value word_value(int64_t w) {
+    Value v;
+    v.word = w;
+    v.is_word = true;
+    return v;
+}
 Value boolean_value(bool b);
 // The value's cell, made (numerals written) the first time it is asked for.
 const CellRef& cell_of(Value& v);

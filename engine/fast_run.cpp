@@ -91,6 +91,17 @@ bool word_answer(WordOp op, int64_t a, int64_t b, Value& out) {
     }
 }
 
+// A comparison's answer on two words: 1 for K, 0 for H, -1 when it is no comparison.
+int word_test(WordOp op, int64_t a, int64_t b) {
+    switch (op) {
+        case WordOp::Less: return a < b;
+        case WordOp::Gteq: return a >= b;
+        case WordOp::Same: return a == b;
+        case WordOp::Diff: return a != b;
+        default: return -1;
+    }
+}
+
 class Tier {
 public:
     Tier() : stack_start_(reinterpret_cast<uintptr_t>(__builtin_frame_address(0))), budget_(stack_budget()) {}
@@ -148,7 +159,7 @@ private:
 
     // Variables and literals need no evaluation of their own; builtin calls nest no deeper than
     // the compiled body, so only calls need the stack check of exec.
-    Value argument(const Node* n, size_t base) {
+    [[gnu::always_inline]] Value argument(const Node* n, size_t base) {
         switch (n->kind) {
             case NodeKind::Var: return read(n, base);
             case NodeKind::Lit: return n->lit;
@@ -199,7 +210,8 @@ private:
         CellRef r;
         if (test->parts.size() == 2) {
             Value args[2] = {argument(test->parts[0], base), argument(test->parts[1], base)};
-            int choice = fast::integer_test(test->op, args[0], args[1]);
+            int choice = args[0].is_word && args[1].is_word ? word_test(test->op, args[0].word, args[1].word)
+                                                            : fast::integer_test(test->op, args[0], args[1]);
             if (choice >= 0) return choice ? n->parts[1] : n->parts[2];
             r = call_builtin(test, args);
         } else {

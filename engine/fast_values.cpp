@@ -191,13 +191,6 @@ Value value_of(CellRef c) {
 
 Value boolean_value(bool b) { return value_of(boolean(b)); }
 
-Value word_value(int64_t w) {
-    Value v;
-    v.word = w;
-    v.is_word = true;
-    return v;
-}
-
 const CellRef& cell_of(Value& v) {
     if (v.cell) return v.cell;
     if (Function* f = v.fn()) {
