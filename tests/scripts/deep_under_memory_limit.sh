@@ -1,0 +1,71 @@
+#!/usr/bin/env bash
+# A limit on the address space (ulimit -v) changes no result: deep programs of a million levels
+# (applications, lists, lambdas, wings, quotes, comparisons, printing in a report) give the same
+# status and bytes under both engines with and without the limit, and the status they should.
+set -u
+quib=$1
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+# The sanitizers reserve terabytes of address space: no limit leaves them room to start.
+if ldd "$quib" 2>/dev/null | grep -q 'lib[at]san'; then
+  echo "sanitizer build: not run under a memory limit"
+  exit 0
+fi
+limit_kb=1000000
+
+python3 - "$work" <<'PY'
+import sys
+work = sys.argv[1]
+n = 1000000
+nested = "[" * n + "]" * n
+chain = ",deep\\n\\(n<1)[](V(deep(n-1))[])"
+shapes = {
+    "identities": "a\\" + "I(" * n + "a" + ")" * n + "*0+7",
+    "printed_list": "a\\x{puts(init(lisp(rank(" + nested + "))))}0",
+    "lambdas": "a\\" + "(b\\" * n + "b" + ")1" * n,
+    "wings": "a\\" + "x{" * n + "7" + "}x" * n,
+    "quotes": "a\\rank(lisp(" + "`" * 2000 + "7))",
+    "same": "a\\(" + nested + "=" + nested + ")0 1",
+    "less_built": "a\\(deep %d<deep %d)0 1,deep\\n\\(n<1)[](deep(n-1)-[])" % (n, n),
+    "shared_copy": "a\\raws(tern(" + nested + "))(tern(" + nested + "))0 1",
+    "reals": "a\\rank(lisp(" + "real(" * n + "1" + ")" * n + "))",
+    "report": "a\\deep %d" % n + chain,
+}
+for name, text in shapes.items():
+    with open(f"{work}/{name}.quib", "w") as f:
+        f.write(text)
+PY
+
+fail=0
+# shape | status | engines (tern keeps a program on the exact reducer; the fast tier answers
+# nested wings past 127 levels with a Range report, a fault of its own)
+while IFS='|' read -r shape status engines; do
+  for engine in $engines; do
+    for limit in unlimited "$limit_kb"; do
+      (ulimit -v "$limit"; QUIB_ENGINE=$engine timeout 600 "$quib" "$work/$shape.quib" \
+        >"$work/$shape.$limit.out" 2>"$work/$shape.$limit.err"; echo $? >"$work/$shape.$limit.status")
+    done
+    got=$(cat "$work/$shape.$limit_kb.status")
+    if [ "$(cat "$work/$shape.unlimited.status")" != "$status" ] || [ "$got" != "$status" ]; then
+      echo "$shape, $engine: status $(cat "$work/$shape.unlimited.status") unlimited, $got limited (want $status)"
+      head -c 300 "$work/$shape.$limit_kb.err"
+      fail=1
+    elif ! cmp -s "$work/$shape.unlimited.out" "$work/$shape.$limit_kb.out" ||
+         ! cmp -s "$work/$shape.unlimited.err" "$work/$shape.$limit_kb.err"; then
+      echo "$shape, $engine: the limit changed the output"
+      fail=1
+    fi
+  done
+done <<CASES
+identities|7|exact fast
+printed_list|0|exact fast
+lambdas|1|exact fast
+wings|7|exact
+quotes|5|exact fast
+same|0|exact fast
+less_built|1|exact fast
+shared_copy|0|exact
+reals|20|exact fast
+report|128|exact fast
+CASES
+exit $fail
