@@ -11,6 +11,7 @@
 #include "library/calls.h"
 #include "platform/crash.h"
 #include "platform/ending.h"
+#include "platform/net.h"
 #include "platform/platform.h"
 
 namespace {
@@ -58,6 +59,7 @@ int main(int argc, char** argv) {
 int run(int argc, char** argv) {
     install_crash_message(running_builtin);
     install_out_of_memory_ending();
+    net_startup();
     const char* diagnose = std::getenv("QUIB_DIAGNOSE");
     set_diagnosing(diagnose && *diagnose && std::strcmp(diagnose, "0") != 0);
     if (argc == 0) AssertionFailure("quib", __LINE__);
