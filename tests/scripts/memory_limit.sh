@@ -59,17 +59,18 @@ for name, text in shapes.items():
         f.write(text)
 PY
 
-# shape | status | engines (tern keeps a program on the exact reducer; the fast tier answers
-# nested wings past 127 levels with a Range report, a fault of its own)
+# shape | status (empty: any but a signal's) | engines (tern keeps a program on the exact
+# reducer; the fast tier answers nested wings past 127 levels with a Range report, a fault of
+# its own)
 while IFS='|' read -r shape status engines; do
   for engine in $engines; do
     for limit in unlimited "$deep_limit_kb"; do
       (ulimit -v "$limit"; QUIB_ENGINE=$engine timeout 600 "$quib" "$work/$shape.quib" \
         >"$work/$shape.$limit.out" 2>"$work/$shape.$limit.err"; echo $? >"$work/$shape.$limit.status")
     done
-    got=$(cat "$work/$shape.$deep_limit_kb.status")
-    if [ "$(cat "$work/$shape.unlimited.status")" != "$status" ] || [ "$got" != "$status" ]; then
-      echo "$shape, $engine: status $(cat "$work/$shape.unlimited.status") unlimited, $got limited (want $status)"
+    got=$(cat "$work/$shape.$deep_limit_kb.status") unlimited=$(cat "$work/$shape.unlimited.status")
+    if [ "$unlimited" != "$got" ] || [ "$got" -gt 128 ] || { [ -n "$status" ] && [ "$got" != "$status" ]; }; then
+      echo "$shape, $engine: status $unlimited unlimited, $got limited (want ${status:-the same, not a signal})"
       head -c 300 "$work/$shape.$deep_limit_kb.err"
       fail=1
     elif ! cmp -s "$work/$shape.unlimited.out" "$work/$shape.$deep_limit_kb.out" ||
@@ -83,7 +84,7 @@ identities|7|exact fast
 printed_list|0|exact fast
 lambdas|1|exact fast
 wings|7|exact
-quotes|5|exact fast
+quotes||exact fast
 same|0|exact fast
 less_built|1|exact fast
 shared_copy|0|exact
