@@ -107,10 +107,12 @@ ErrorRecord funky_failure(const std::string& name, Cell* found) {
 }
 
 // Gives every place of every definition a lambda variable not bound elsewhere in it.
-bool place_check(ErrorRecord& failure) {
+bool place_check(QuoteTexts& quotes, ErrorRecord& failure) {
     for (auto& [name, body] : definitions()) {
         Binders binders = collect_binders(body);
         if (binders.places.empty()) continue;
+        // The trace prints the body with its quotes' texts.
+        body = quotes.write(body);
         append_trace("First " + name + ": " + printExpression(body) + "\n");
         if (binders.places.size() + binders.letters.size() > 26) {
             failure = make_failure(ReportType::Place, name,
@@ -211,11 +213,13 @@ bool local_check(ErrorRecord& failure) {
 
 void prepareProgram(ErrorRecord& record) {
     definitions()["_"] = CellRef::atom(layout_text());
-    rewrite_all(quote_expansion);
+    QuoteTexts quotes;
+    rewrite_all([&](const CellRef& body) { return quotes.expand(body); });
     rewrite_all(pair_pattern_expansion);
     ErrorRecord failure;
-    bool passed = place_check(failure) && alive_check(failure) && arity_check(failure);
+    bool passed = place_check(quotes, failure) && alive_check(failure) && arity_check(failure);
     if (passed) {
+        rewrite_all([&](const CellRef& body) { return quotes.write(body); });
         share_definitions();
         passed = funky_check(failure) && local_check(failure);
     }

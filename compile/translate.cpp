@@ -151,15 +151,34 @@ std::string layout_text() {
 }
 
 // A quoted expression becomes (V "[source]" value): its text before expansion, then its value.
-CellRef quote_expansion(const CellRef& body) {
-    return rebuild_bottom_up(body.get(), keep_atom, [](Cell* original, CellRef l, CellRef r) {
+CellRef QuoteTexts::expand(const CellRef& body) {
+    return rebuild_bottom_up(body.get(), keep_atom, [&](Cell* original, CellRef l, CellRef r) {
         Cell* f = left_of(original);
         if (is_atom(f) && tag_of(f) == '`') {
-            std::string source = "[" + printExpression(CellRef(right_of(original))) + "]";
-            return apply(apply(CellRef::atom("V"), CellRef::atom(std::move(source))), std::move(r));
+            // A list literal, so that the checks before the texts are written take it for data.
+            CellRef stand_in = CellRef::atom("[quote]");
+            quotes_.emplace(stand_in.get(), Quote{stand_in, CellRef(right_of(original)), CellRef()});
+            return apply(apply(CellRef::atom("V"), std::move(stand_in)), std::move(r));
         }
         return rejoin(original, std::move(l), std::move(r));
     });
+}
+
+CellRef QuoteTexts::write(const CellRef& body) {
+    if (quotes_.empty()) return body;
+    auto text_of = [&](Cell* c) {
+        auto it = quotes_.find(c);
+        if (it == quotes_.end()) return CellRef(c);
+        Quote& quote = it->second;
+        if (!quote.text) quote.text = CellRef::atom("[" + printExpression(quote.source) + "]");
+        return quote.text;
+    };
+    return rebuild_bottom_up(body.get(), text_of, rejoin);
+}
+
+CellRef quote_expansion(const CellRef& body) {
+    QuoteTexts texts;
+    return texts.write(texts.expand(body));
 }
 
 // ((({ (k1 k2)) v) body) binds k2 to v, then k1 to v's first and k2 to v's second component.

@@ -10,6 +10,25 @@
 
 // The C structure layouts programs read under the name "_".
 std::string layout_text();
+// Quote expansion writes a quote's source text only when a later step needs it: nested quotes
+// each hold the text of all inside them, so writing them all at once is quadratic in the depth.
+// Until then each quote holds a stand-in atom, known by its cell, that nothing looks into.
+class QuoteTexts {
+public:
+    // (` x) becomes (V stand-in x'), the stand-in remembering x as it stood.
+    CellRef expand(const CellRef& body);
+    // The body with every stand-in replaced by its text atom "[" + printed x + "]".
+    CellRef write(const CellRef& body);
+
+private:
+    struct Quote {
+        CellRef stand_in;
+        CellRef source;
+        CellRef text;  // written on first need, then shared by every place holding the stand-in
+    };
+    std::map<const Cell*, Quote> quotes_;
+};
+// Expansion with the texts written at once.
 CellRef quote_expansion(const CellRef& body);
 CellRef pair_pattern_expansion(const CellRef& body);
 

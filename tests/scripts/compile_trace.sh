@@ -23,6 +23,15 @@ count=$(appended_since "$before" | grep -cxF "$expected")
 others=$(appended_since "$before" | grep -c '^First tracedfoo' )
 [ "$others" = 1 ] || { echo "named parameter: $others lines for the definition"; fail=1; }
 
+# A quote's text is written out in the trace.
+printf 'a\\tracedquote 5 H,tracedquote\\acc\\`(acc)\n' > "$work/quote.quib"
+before=$(size_of)
+"$quib" "$work/quote.quib"
+status=$?
+[ "$status" = 5 ] || { echo "quote: status $status, expected 5"; fail=1; }
+count=$(appended_since "$before" | grep -cxF 'First tracedquote: (\ acc (V [acc] acc))')
+[ "$count" = 1 ] || { echo "quote: expected line appended $count times"; fail=1; }
+
 printf 'a\\tracedbar 1 2,tracedbar\\a\\b\\plus a b\n' > "$work/letters.quib"
 before=$(size_of)
 "$quib" "$work/letters.quib"

@@ -60,6 +60,25 @@ TEST(Checks, PlacesGetLettersNotBoundElsewhere) {
     // An operator parameter takes its short spelling along: "+" in the body is the parameter.
     ASSERT_TRUE(IsEmpty(Prepare("a\\op 1 2,op\\x\\[+]\\x+2")));
     EXPECT_EQ(Body("op"), "((\\ x) ((\\ a) ((a x) 2)))");
+    // A quote's text keeps the source's spelling of the place.
+    ASSERT_TRUE(IsEmpty(Prepare("a\\op 1,op\\acc\\`(acc 1)")));
+    EXPECT_EQ(Body("op"), "((\\ a) ((V [(acc 1)]) (a 1)))");
+}
+
+// Cell bytes spent loading and checking, up to the Alive report, a program of depth nested quotes.
+uint64_t BytesToRejectQuotes(size_t depth) {
+    uint64_t before = cell_bytes_allocated();
+    ErrorRecord record = Prepare("a\\rank(lisp(" + std::string(depth, '`') + "7))+missing");
+    EXPECT_EQ(record.Text, "Alive [missing] referenced by [TOP] but not defined.");
+    return cell_bytes_allocated() - before;
+}
+
+// Each quote holds the text of all inside it; a program rejected before it runs needs none of
+// those texts, and writing them all is quadratic in the depth.
+TEST(Checks, DeepQuotesAreRejectedInLinearWork) {
+    uint64_t single = BytesToRejectQuotes(5000);
+    uint64_t twice = BytesToRejectQuotes(10000);
+    EXPECT_LE(twice, single * 22 / 10) << single << " then " << twice;
 }
 
 TEST(Checks, UnreachedDefinitionsAreDroppedUnchecked) {
