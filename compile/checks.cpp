@@ -100,8 +100,8 @@ Cell* find_binder_of(Cell* e, std::string_view key) {
     return nullptr;
 }
 
-ErrorRecord funky_failure(const std::string& name, Cell* found) {
-    std::string text = "Funky key in expression " + display_form(printExpression(CellRef(found)));
+ErrorRecord funky_failure(const std::string& name, Cell* found, QuoteTexts& quotes) {
+    std::string text = "Funky key in expression " + display_form(quotes.print(CellRef(found)));
     if (!name.empty()) text += " in function " + name;
     return make_failure(ReportType::Funky, "", text + ".", name);
 }
@@ -111,9 +111,9 @@ bool place_check(QuoteTexts& quotes, ErrorRecord& failure) {
     for (auto& [name, body] : definitions()) {
         Binders binders = collect_binders(body);
         if (binders.places.empty()) continue;
-        // The trace prints the body with its quotes' texts.
-        body = quotes.write(body);
-        append_trace("First " + name + ": " + printExpression(body) + "\n");
+        // A place "[c]" renames the quotes whose text is "[c]" too.
+        body = quotes.write_quoted_atoms(body);
+        append_trace("First " + name + ": " + quotes.print(body) + "\n");
         if (binders.places.size() + binders.letters.size() > 26) {
             failure = make_failure(ReportType::Place, name,
                                    name.empty() ? "Place error." : "Place error in function " + name + ".", name);
@@ -124,7 +124,7 @@ bool place_check(QuoteTexts& quotes, ErrorRecord& failure) {
             if (!IsDefinableName(place)) {
                 // A key that is no name has no short spelling: report it as the later check would.
                 Cell* found = find_funky_binder(body.get());
-                failure = funky_failure(name, found ? found : find_binder_of(body.get(), place));
+                failure = funky_failure(name, found ? found : find_binder_of(body.get(), place), quotes);
                 return false;
             }
             char letter = 'a';
@@ -183,10 +183,10 @@ void share_definitions() {
     prune_sharing_set();
 }
 
-bool funky_check(ErrorRecord& failure) {
+bool funky_check(QuoteTexts& quotes, ErrorRecord& failure) {
     for (auto& [name, body] : definitions()) {
         if (Cell* found = find_funky_binder(body.get())) {
-            failure = funky_failure(name, found);
+            failure = funky_failure(name, found, quotes);
             return false;
         }
     }
@@ -217,11 +217,15 @@ void prepareProgram(ErrorRecord& record) {
     rewrite_all([&](const CellRef& body) { return quotes.expand(body); });
     rewrite_all(pair_pattern_expansion);
     ErrorRecord failure;
-    bool passed = place_check(quotes, failure) && alive_check(failure) && arity_check(failure);
+    // Sharing changes neither what the Funky and Local checks find nor what they report, so they
+    // run before the quotes' texts are written: a rejected program never needs those texts.
+    bool passed = place_check(quotes, failure) && alive_check(failure) && arity_check(failure) &&
+                  funky_check(quotes, failure) && local_check(failure);
     if (passed) {
         rewrite_all([&](const CellRef& body) { return quotes.write(body); });
         share_definitions();
-        passed = funky_check(failure) && local_check(failure);
+        // Passes again; the run starts from classified bodies, as programs reading headers see.
+        local_check(failure);
     }
     record = passed ? ErrorRecord() : failure;
 }

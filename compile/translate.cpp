@@ -164,16 +164,50 @@ CellRef QuoteTexts::expand(const CellRef& body) {
     });
 }
 
-CellRef QuoteTexts::write(const CellRef& body) {
+const CellRef& QuoteTexts::text_of(Quote& quote) {
+    if (!quote.text) quote.text = CellRef::atom("[" + printExpression(quote.source) + "]");
+    return quote.text;
+}
+
+template <class Wanted>
+CellRef QuoteTexts::write_where(const CellRef& body, Wanted wanted) {
     if (quotes_.empty()) return body;
-    auto text_of = [&](Cell* c) {
+    auto written = [&](Cell* c) {
         auto it = quotes_.find(c);
-        if (it == quotes_.end()) return CellRef(c);
-        Quote& quote = it->second;
-        if (!quote.text) quote.text = CellRef::atom("[" + printExpression(quote.source) + "]");
-        return quote.text;
+        if (it == quotes_.end() || !wanted(it->second)) return CellRef(c);
+        return text_of(it->second);
     };
-    return rebuild_bottom_up(body.get(), text_of, rejoin);
+    return rebuild_bottom_up(body.get(), written, rejoin);
+}
+
+CellRef QuoteTexts::write(const CellRef& body) {
+    return write_where(body, [](const Quote&) { return true; });
+}
+
+CellRef QuoteTexts::write_quoted_atoms(const CellRef& body) {
+    return write_where(body, [](const Quote& quote) { return is_atom(quote.source.get()); });
+}
+
+// The printer walks left parts first, once per path, writes at least one byte for every
+// argument and a quote's text whole, and stops once its text passes kPrintLimit. A quote's
+// text decides nothing about the bytes written before it: it never heads an application and
+// is never one byte. So the printer shows no quote met after those counted here.
+std::string QuoteTexts::print(const CellRef& e) {
+    size_t shown = 0;
+    std::vector<const Cell*> pending{e.get()};
+    while (!pending.empty() && shown <= kPrintLimit) {
+        const Cell* c = pending.back();
+        pending.pop_back();
+        if (is_pair(c)) {
+            ++shown;
+            pending.push_back(right_of(c));
+            pending.push_back(left_of(c));
+            continue;
+        }
+        auto it = quotes_.find(c);
+        if (it != quotes_.end()) shown += atom_bytes(text_of(it->second).get()).size();
+    }
+    return printExpression(write_where(e, [](const Quote& quote) { return static_cast<bool>(quote.text); }));
 }
 
 CellRef quote_expansion(const CellRef& body) {

@@ -19,6 +19,10 @@ public:
     CellRef expand(const CellRef& body);
     // The body with every stand-in replaced by its text atom "[" + printed x + "]".
     CellRef write(const CellRef& body);
+    // The same for the quotes of a lone atom only: their texts, such as "[}]", can be names.
+    CellRef write_quoted_atoms(const CellRef& body);
+    // printExpression of e with the texts of the quotes it prints before its cut.
+    std::string print(const CellRef& e);
 
 private:
     struct Quote {
@@ -26,6 +30,9 @@ private:
         CellRef source;
         CellRef text;  // written on first need, then shared by every place holding the stand-in
     };
+    const CellRef& text_of(Quote& quote);
+    template <class Wanted>
+    CellRef write_where(const CellRef& body, Wanted wanted);
     std::map<const Cell*, Quote> quotes_;
 };
 // Expansion with the texts written at once.

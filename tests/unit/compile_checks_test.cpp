@@ -65,29 +65,34 @@ TEST(Checks, PlacesGetLettersNotBoundElsewhere) {
     EXPECT_EQ(Body("op"), "((\\ a) ((V [(acc 1)]) (a 1)))");
 }
 
-// Cell bytes spent loading and checking, up to the Alive report, a program of depth nested quotes.
-uint64_t BytesToRejectQuotes(size_t depth) {
+// Cell bytes spent loading and checking a program whose "Q" stands for depth nested quotes.
+uint64_t BytesToReject(const std::string& shape, size_t depth, const char* type) {
+    std::string program = shape;
+    program.replace(program.find('Q'), 1, std::string(depth, '`'));
     uint64_t before = cell_bytes_allocated();
-    ErrorRecord record = Prepare("a\\rank(lisp(" + std::string(depth, '`') + "7))+missing");
-    EXPECT_EQ(record.Text, "Alive [missing] referenced by [TOP] but not defined.");
+    ErrorRecord record = Prepare(program);
+    EXPECT_STREQ(report_type_name(record.Type), type) << shape;
     return cell_bytes_allocated() - before;
 }
 
-// Each quote holds the text of all inside it; a program rejected before it runs needs none of
-// those texts, and writing them all is quadratic in the depth.
+// Each quote holds the text of all inside it, and writing them all is quadratic in the depth:
+// a rejected program needs none of them but what its trace line and report show.
 TEST(Checks, DeepQuotesAreRejectedInLinearWork) {
-    uint64_t single = BytesToRejectQuotes(5000);
-    uint64_t twice = BytesToRejectQuotes(10000);
-    EXPECT_LE(twice, single * 22 / 10) << single << " then " << twice;
-}
-
-TEST(Checks, UnreachedDefinitionsAreDroppedUnchecked) {
-    ASSERT_TRUE(IsEmpty(Prepare("a\\used 1,used\\x\\x,unused\\x\\y,wide\\a\\b\\c\\d\\e\\f\\g\\h\\i\\j\\k\\k")));
-    EXPECT_EQ(Body("unused"), "(none)");
-    EXPECT_EQ(Body("wide"), "(none)");
-    EXPECT_EQ(Body("used"), "((\\ x) x)");
-    EXPECT_EQ(Body("_").substr(0, 11), "[[addrinfo[");
-    EXPECT_NE(find_definition("K"), nullptr);  // the letters stay reachable from the lambda mark
+    struct Case {
+        const char* shape;
+        const char* type;
+    } cases[] = {
+        {"a\\rank(lisp(Q7))+missing", "Alive"},
+        {"a\\rank(lisp(Q7))+b", "Local"},
+        {"a\\rank(lisp(Q7)+x{1}(1\\2))", "Funky"},  // found while renaming
+        {"a\\rank(lisp(Q7)+(b 1){1}2)", "Funky"},
+        {"a\\traced 1,traced\\acc\\rank(lisp(Q7))+missing", "Alive"},  // traced with its quotes
+    };
+    for (const Case& c : cases) {
+        uint64_t single = BytesToReject(c.shape, 5000, c.type);
+        uint64_t twice = BytesToReject(c.shape, 10000, c.type);
+        EXPECT_LE(twice, single * 22 / 10) << c.shape << ": " << single << " then " << twice;
+    }
 }
 
 TEST(Run, IntegerResultsReplaceTheMainProgram) {
