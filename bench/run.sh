@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Times the workloads of bench/programs under quib (its default engine choice and the exact
-# reducer alone), Hugs, Guile and Python side by side, and the word count, line numberer and grep
+# Times the workloads of bench/programs under quib (its default engine choice, and each engine
+# forced), Hugs, Guile and Python side by side, and the word count, line numberer and grep
 # of examples/ beside wc, cat -n, grep -F and Python one-liners; prints medians, peak memory and
 # the ratios of quib to each other program, with callgrind's instructions per nfib call and per
 # input byte of the text tools for each quib engine.
@@ -13,8 +13,9 @@ Usage: bash bench/run.sh [options]
   --runs N             timed runs per workload and interpreter, after one warm-up (default 5)
   --only LIST          workloads, comma-separated
                        (nfib,listsum,factorial,append,church,lines,wc,number,grep)
-  --with LIST          interpreters, comma-separated (quib,quib-exact,hugs,guile,python,tool);
-                       quib-exact is quib with QUIB_ENGINE=exact, tool the program a text
+  --with LIST          interpreters, comma-separated
+                       (quib,quib-exact,quib-fast,hugs,guile,python,tool); quib-exact and
+                       quib-fast are quib with QUIB_ENGINE=exact or fast, tool the program a text
                        workload is checked against (wc, cat -n, grep -F)
   --limit SECONDS      stop a run that takes longer and run that pair no more (default 60)
   --build DIR          build directory for quib in Release (default build-bench)
@@ -30,7 +31,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 programs=$root/bench/programs
 quick=0 runs=5 limit=60 install=1 callgrind=1
 only=nfib,listsum,factorial,append,church,lines,wc,number,grep
-with=quib,quib-exact,hugs,guile,python,tool
+with=quib,quib-exact,quib-fast,hugs,guile,python,tool
 build=$root/build-bench
 
 while [ $# -gt 0 ]; do
@@ -107,7 +108,7 @@ have python3 && python=$(python3 -c 'import sys; print(sys.executable)')
 available=()
 for i in "${interpreters[@]}"; do
   case $i in
-    quib|quib-exact|tool) available+=("$i") ;;
+    quib|quib-exact|quib-fast|tool) available+=("$i") ;;
     hugs) have runhugs && available+=(hugs) || echo "hugs missing: skipped" >&2 ;;
     guile) have guile && available+=(guile) || echo "guile missing: skipped" >&2 ;;
     python) [ -n "$python" ] && available+=(python) || echo "python3 missing: skipped" >&2 ;;
@@ -170,7 +171,7 @@ program_of() { if is_text "$1"; then echo "$root/examples/$1.quib"; else echo "$
 # Whether an interpreter has a program for the workload.
 runs() {
   case $1 in
-    quib|quib-exact) true ;;
+    quib|quib-exact|quib-fast) true ;;
     tool) is_text "$2" ;;
     python) is_text "$2" || [ -f "$programs/$2.py" ] ;;
     hugs) [ -f "$programs/$2.hs" ] ;;
@@ -182,7 +183,7 @@ command_for() {  # interpreter workload -> the command line, one word a line
   local arg; arg=$(argument "$2")
   case $1 in
     quib) printf '%s\n' "$quib" "$(program_of "$2")" "$arg" ;;
-    quib-exact) printf '%s\n' env QUIB_ENGINE=exact "$quib" "$(program_of "$2")" "$arg" ;;
+    quib-exact|quib-fast) printf '%s\n' env QUIB_ENGINE="${1#quib-}" "$quib" "$(program_of "$2")" "$arg" ;;
     tool) printf '%s\n' env LC_ALL=C ${tool_of[$2]} "$text_file" ;;
     python) if is_text "$2"; then printf '%s\n' "$python" -c "${python_of[$2]}" "$arg"
             else printf '%s\n' "$python" "$programs/$2.py" "$arg"; fi ;;
@@ -259,7 +260,7 @@ done
 declare -A per_unit
 instructions() {  # interpreter workload small|large -> "instructions units"
   local engine= args file
-  [ "$1" = quib-exact ] && engine=exact
+  [ "$1" = quib ] || engine=${1#quib-}
   if is_text "$2"; then
     file=$work/cg.$3.txt
     [ -f "$file" ] || text_input $([ "$3" = small ] && echo 65536 || echo 131072) >"$file"
@@ -281,7 +282,7 @@ per_unit_of() {  # interpreter workload -> instructions per call or per input by
 if [ $callgrind = 1 ] && have valgrind; then
   for w in "${workloads[@]}"; do
     [ "$w" = nfib ] || is_text "$w" || continue
-    for i in quib quib-exact; do
+    for i in quib quib-exact quib-fast; do
       [[ " ${available[*]} " == *" $i "* ]] || continue
       echo "callgrind: $i $w at two sizes" >&2
       per_unit["$i $w"]=$(per_unit_of "$i" "$w") ||
