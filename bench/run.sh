@@ -256,14 +256,14 @@ done
 
 # --- instructions per unit of work ----------------------------------------------------------------
 # Exact counts that do not depend on the load: the difference between two sizes cancels start-up.
-# Units: nfib's calls at 20 and 22 (its output), a text workload's input bytes at 64 and 128 KiB.
+# Units: nfib's calls at 20 and 22 (its output), a text workload's input bytes at 32 and 64 KiB.
 declare -A per_unit
 instructions() {  # interpreter workload small|large -> "instructions units"
   local engine= args file
   [ "$1" = quib ] || engine=${1#quib-}
   if is_text "$2"; then
     file=$work/cg.$3.txt
-    [ -f "$file" ] || text_input $([ "$3" = small ] && echo 65536 || echo 131072) >"$file"
+    [ -f "$file" ] || text_input $([ "$3" = small ] && echo 32768 || echo 65536) >"$file"
     args=("$file"); [ "$2" = grep ] && args=("$grep_word" "$file")
   else
     args=($([ "$3" = small ] && echo 20 || echo 22))
