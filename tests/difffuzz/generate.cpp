@@ -170,7 +170,7 @@ private:
         std::string body;
         if (index < recursive_) {
             std::string base = mostly_numeric(2, index, SIZE_MAX);
-            std::string step = tail_[index] ? counting_call(params[0]) : recursive_step(index, params[0]);
+            std::string step = tail_[index] ? counting_call(index, params[0]) : recursive_step(index, params[0]);
             body = base_case(params[0], base, step);
         } else if (random_.chance(4)) {
             body = d.name + paren(std::string(1, params[0]) + "+1") + rest_arguments(d.arity - 1);
@@ -193,16 +193,19 @@ private:
     }
 
     // A call of a counting function with the counter one smaller; in a tail function, the
-    // further arguments carry what is accumulated.
-    std::string counting_call(char counter) {
-        const Definition& callee = functions_[random_.below(static_cast<int>(recursive_))];
+    // further arguments carry what is accumulated. Callees are the caller or counting functions
+    // defined before it, and the further arguments call only those before it, so that no count
+    // starts again from a constant.
+    std::string counting_call(size_t caller, char counter) {
+        const size_t callees = lean_fast_ ? caller + 1 : recursive_;
+        const Definition& callee = functions_[random_.below(static_cast<int>(callees))];
         std::vector<std::string> args{paren(std::string(1, counter) + "-1")};
-        for (int i = 1; i < callee.arity; ++i) args.push_back(lean_fast_ ? numeric(2, SIZE_MAX, SIZE_MAX) : expression(1));
+        for (int i = 1; i < callee.arity; ++i) args.push_back(lean_fast_ ? numeric(2, caller, SIZE_MAX) : expression(1));
         return call_text(callee.name, args);
     }
 
     std::string recursive_step(size_t index, char counter) {
-        auto call = [&] { return counting_call(counter); };
+        auto call = [&] { return counting_call(index, counter); };
         switch (random_.below(4)) {
             case 0: return paren(call() + "+" + mostly_numeric(2, index, SIZE_MAX));
             case 1: return paren(call() + "*" + call());
@@ -227,7 +230,7 @@ private:
 
     // Mostly small, now and then long enough to go deep (and past the step limit when the count branches).
     std::string counter() {
-        return random_.chance(85) ? std::to_string(random_.below(9)) : std::to_string(20 + random_.below(400));
+        return random_.chance(93) ? std::to_string(random_.below(7)) : std::to_string(20 + random_.below(300));
     }
 
     // f a b, or now and then the call list f(a,b).
@@ -434,13 +437,19 @@ private:
 
     std::string call(int d, size_t callable, size_t readable) {
         if (callable == 0) return spine(d, callable, readable);
-        const Definition& f = functions_[random_.below(static_cast<int>(callable))];
+        const size_t index = static_cast<size_t>(random_.below(static_cast<int>(callable)));
+        const Definition& f = functions_[index];
         int count = f.arity;
         if (random_.chance(lean_fast_ ? 8 : 25)) count = std::max(0, count + random_.below(5) - 2);
+        // A counting function mostly gets a count it finishes soon.
+        const bool counted = lean_fast_ && index < recursive_;
         std::vector<std::string> args;
-        for (int i = 0; i < count; ++i)
-            args.push_back(i == 0 && random_.chance(60) ? (lean_fast_ ? counter() : small_number())
-                                                        : mostly_numeric(d, callable, readable));
+        for (int i = 0; i < count; ++i) {
+            if (i == 0 && random_.chance(counted ? 85 : 60))
+                args.push_back(counted ? counter() : small_number());
+            else
+                args.push_back(mostly_numeric(d, callable, readable));
+        }
         return call_text(f.name, args);
     }
 
