@@ -37,7 +37,7 @@ void append_trace(const std::string& line) {
 
 template <class Rewrite>
 void rewrite_all(Rewrite rewrite) {
-    for (auto& [name, body] : definitions()) body = rewrite(body);
+    rewrite_definitions([&](const std::string&, const CellRef& body) { return rewrite(body); });
 }
 
 bool valid_key(const Cell* key) { return is_atom(key) && IsDefinableName(atom_bytes(key)); }
@@ -106,40 +106,48 @@ ErrorRecord funky_failure(const std::string& name, Cell* found) {
     return make_failure(ReportType::Funky, "", text + ".", name);
 }
 
-// Gives every place of every definition a lambda variable not bound elsewhere in it.
-bool place_check(ErrorRecord& failure) {
-    for (auto& [name, body] : definitions()) {
-        Binders binders = collect_binders(body);
-        if (binders.places.empty()) continue;
-        append_trace("First " + name + ": " + printExpression(body) + "\n");
-        if (binders.places.size() + binders.letters.size() > 26) {
-            failure = make_failure(ReportType::Place, name,
-                                   name.empty() ? "Place error." : "Place error in function " + name + ".", name);
+// Renames the places of body to letters; false, with the failure set, when it cannot.
+bool place_letters(const std::string& name, CellRef& body, ErrorRecord& failure) {
+    Binders binders = collect_binders(body);
+    if (binders.places.empty()) return true;
+    append_trace("First " + name + ": " + printExpression(body) + "\n");
+    if (binders.places.size() + binders.letters.size() > 26) {
+        failure = make_failure(ReportType::Place, name,
+                               name.empty() ? "Place error." : "Place error in function " + name + ".", name);
+        return false;
+    }
+    Renaming renaming;
+    for (const std::string& place : binders.places) {
+        if (!IsDefinableName(place)) {
+            // A key that is no name has no short spelling: report it as the later check would.
+            Cell* found = find_funky_binder(body.get());
+            failure = funky_failure(name, found ? found : find_binder_of(body.get(), place));
             return false;
         }
-        Renaming renaming;
-        for (const std::string& place : binders.places) {
-            if (!IsDefinableName(place)) {
-                // A key that is no name has no short spelling: report it as the later check would.
-                Cell* found = find_funky_binder(body.get());
-                failure = funky_failure(name, found ? found : find_binder_of(body.get(), place));
-                return false;
-            }
-            char letter = 'a';
-            while (binders.letters.count(std::string(1, letter))) ++letter;
-            binders.letters.emplace(1, letter);
-            CellRef atom = CellRef::atom(std::string(1, letter));
-            renaming.emplace(place, atom);
-            renaming.emplace(ShortSpelling(place), atom);  // keeps an earlier place's letter
-        }
-        body = rename_all(body, renaming);
+        char letter = 'a';
+        while (binders.letters.count(std::string(1, letter))) ++letter;
+        binders.letters.emplace(1, letter);
+        CellRef atom = CellRef::atom(std::string(1, letter));
+        renaming.emplace(place, atom);
+        renaming.emplace(ShortSpelling(place), atom);  // keeps an earlier place's letter
     }
+    body = rename_all(body, renaming);
     return true;
+}
+
+// Gives every place of every definition a lambda variable not bound elsewhere in it.
+bool place_check(ErrorRecord& failure) {
+    bool failed = false;
+    rewrite_definitions([&](const std::string& name, const CellRef& body) {
+        CellRef renamed = body;
+        failed = failed || !place_letters(name, renamed, failure);
+        return renamed;
+    });
+    return !failed;
 }
 
 // Follows references from the main program and the three seed names, then drops what nothing reached.
 bool alive_check(ErrorRecord& failure) {
-    DefinitionTable& table = definitions();
     std::set<std::string, std::less<>> reached{""};
     std::map<std::string, std::string, std::less<>> referrer{{"\\", ""}, {"{", ""}, {"_", ""}};
     if (const CellRef* main = find_definition(""))
@@ -161,18 +169,21 @@ bool alive_check(ErrorRecord& failure) {
         for (const std::string& m : reference_names(*body))
             if (!reached.count(m)) referrer[m] = n;
     }
-    std::erase_if(table, [&](const auto& entry) { return !reached.count(entry.first); });
+    std::vector<std::string> unreached;
+    each_definition([&](const std::string& name, const CellRef&) {
+        if (!reached.count(name)) unreached.push_back(name);
+        return true;
+    });
+    for (const std::string& name : unreached) remove_definition(name);
     return true;
 }
 
 bool arity_check(ErrorRecord& failure) {
-    for (auto& [name, body] : definitions()) {
-        if (leading_lambdas(body.get()) > kMaxParameters) {
-            failure = make_failure(ReportType::Arity, name, "Arity of function " + name + " may not exceed ten.", name);
-            return false;
-        }
-    }
-    return true;
+    return each_definition([&](const std::string& name, const CellRef& body) {
+        if (leading_lambdas(body.get()) <= kMaxParameters) return true;
+        failure = make_failure(ReportType::Arity, name, "Arity of function " + name + " may not exceed ten.", name);
+        return false;
+    });
 }
 
 void share_definitions() {
@@ -182,19 +193,17 @@ void share_definitions() {
 }
 
 bool funky_check(ErrorRecord& failure) {
-    for (auto& [name, body] : definitions()) {
-        if (Cell* found = find_funky_binder(body.get())) {
-            failure = funky_failure(name, found);
-            return false;
-        }
-    }
-    return true;
+    return each_definition([&](const std::string& name, const CellRef& body) {
+        Cell* found = find_funky_binder(body.get());
+        if (found) failure = funky_failure(name, found);
+        return !found;
+    });
 }
 
 bool local_check(ErrorRecord& failure) {
-    for (auto& [name, body] : definitions()) {
+    return each_definition([&](const std::string& name, const CellRef& body) {
         uint32_t free = free_variables(body.get());
-        if (!free) continue;
+        if (!free) return true;
         char letter = static_cast<char>('a' + __builtin_ctz(free));
         if (name.empty())
             failure = make_failure(ReportType::Local, "", std::string("Local variable ") + letter + " unbound.", name);
@@ -203,14 +212,13 @@ bool local_check(ErrorRecord& failure) {
                 make_failure(ReportType::Local, name,
                              std::string("Local variable ") + letter + " unbound in function [" + name + "].", name);
         return false;
-    }
-    return true;
+    });
 }
 
 }  // namespace
 
 void prepareProgram(ErrorRecord& record) {
-    definitions()["_"] = CellRef::atom(layout_text());
+    set_definition("_", CellRef::atom(layout_text()));
     rewrite_all(quote_expansion);
     rewrite_all(pair_pattern_expansion);
     ErrorRecord failure;

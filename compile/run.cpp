@@ -21,7 +21,6 @@ std::string shortened_name(const std::string& text) {
 }  // namespace
 
 void runProgram(ErrorRecord& record, int64_t argv_address) {
-    DefinitionTable& table = definitions();
     prepareProgram(record);
     if (!IsEmpty(record)) return;
     const CellRef* main = find_definition("");
@@ -40,7 +39,7 @@ void runProgram(ErrorRecord& record, int64_t argv_address) {
         return;
     }
     if (is_integer_arg(result.get())) {
-        table[""] = std::move(result);
+        set_definition("", std::move(result));
         return;
     }
     std::string printed = printResult(result);

@@ -2,34 +2,32 @@
 #pragma once
 
 #include <functional>
-#include <map>
-#include <set>
 #include <string>
 #include <string_view>
 
 #include "core/cell.h"
 
-// Definition key -> body; the main expression lives under "". Bytewise ordered.
-using DefinitionTable = std::map<std::string, CellRef, std::less<>>;
-// Parameterless definition -> settled (true) or under evaluation (false).
-using SettledTable = std::map<std::string, bool, std::less<>>;
+// The main expression is defined under the empty name.
 
-DefinitionTable& definitions();
-SettledTable& settled();
+// Looks a definition up; null when absent. A replaced body stays at the address given here
+// until the name is removed or the tables reset, so the reducer may keep the pointer for a run.
+const CellRef* find_definition(std::string_view name);
+// Defines name, or replaces its body in place.
+void set_definition(std::string_view name, CellRef body);
+void remove_definition(std::string_view name);
+// Visits the definitions in bytewise order of names while visit returns true; false when it stopped early.
+bool each_definition(const std::function<bool(const std::string& name, const CellRef& body)>& visit);
+// Replaces every body, in bytewise order of names, with what rewrite makes of it.
+void rewrite_definitions(const std::function<CellRef(const std::string& name, const CellRef& body)>& rewrite);
 
-// Looks a definition up; null when absent.
-inline const CellRef* find_definition(std::string_view name) {
-    DefinitionTable& t = definitions();
-    auto it = t.find(name);
-    return it == t.end() ? nullptr : &it->second;
-}
+// Where a parameterless definition stands in its one evaluation.
+enum class DefinitionState { Unevaluated, Evaluating, Settled };
+DefinitionState definition_state(std::string_view name);
+void set_definition_state(std::string_view name, DefinitionState state);
 
 // Builtin names that the program defined for itself: their handlers are no longer called.
-std::set<std::string, std::less<>>& redefined_builtins();
-inline bool program_redefined_builtin(std::string_view name) {
-    auto& names = redefined_builtins();
-    return !names.empty() && names.count(name);
-}
+void note_redefined_builtin(std::string_view name);
+bool program_redefined_builtin(std::string_view name);
 
 // Empties the definition, settled and builtin tables and every cache that depends on them.
 void reset_process_state();

@@ -56,8 +56,10 @@ std::vector<std::pair<std::string, int64_t>> position_codes(const std::string& t
 // The names a builtin is called by: its own and those of definitions that are only its name ("+").
 std::set<std::string, std::less<>> call_names(const std::string& builtin) {
     std::set<std::string, std::less<>> names{builtin};
-    for (const auto& [key, body] : definitions())
+    each_definition([&](const std::string& key, const CellRef& body) {
         if (body && atom_is(body.get(), builtin)) names.insert(key);
+        return true;
+    });
     return names;
 }
 

@@ -37,8 +37,7 @@ struct CycleMark {
 
 bool is_cycle_mark(const Cell* c) {
     if (!is_atom(c) || tag_of(c) != ')') return false;
-    auto it = settled().find(atom_bytes(c).substr(1));
-    return it != settled().end() && !it->second;
+    return definition_state(atom_bytes(c).substr(1)) == DefinitionState::Evaluating;
 }
 
 // Programs read errno: nothing the tier does for itself may change it.

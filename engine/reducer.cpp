@@ -317,12 +317,11 @@ private:
             return;
         }
         std::string_view name = atom_bytes(head_atom);
-        SettledTable& table = settled();
-        auto it = table.find(name);
-        if (it == table.end()) {
-            table.emplace(std::string(name), false);
+        DefinitionState state = definition_state(name);
+        if (state == DefinitionState::Unevaluated) {
+            set_definition_state(name, DefinitionState::Evaluating);
             expr_ = apply(CellRef::atom("]" + std::string(name)), std::move(body));
-        } else if (it->second) {
+        } else if (state == DefinitionState::Settled) {
             expr_ = std::move(body);
         } else {
             // Demanded while its own value is being computed: the run ends with the cycle mark.
@@ -332,15 +331,13 @@ private:
     }
 
     void settle(std::string_view name, Cell* value) {
-        auto def = definitions().find(name);
-        QUIB_CHECK(def != definitions().end());
+        QUIB_CHECK(find_definition(name) != nullptr);
         QUIB_CHECK(is_normal_form(value));
         CellRef w(value);
         if (shape(value) == Shape::Lambda) w = apply(letter_atom('I'), std::move(w));
-        def->second = w;
-        auto flag = settled().find(name);
-        QUIB_CHECK(flag != settled().end() && !flag->second);
-        flag->second = true;
+        set_definition(name, w);
+        QUIB_CHECK(definition_state(name) == DefinitionState::Evaluating);
+        set_definition_state(name, DefinitionState::Settled);
         expr_ = std::move(w);
     }
 };

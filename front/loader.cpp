@@ -110,7 +110,7 @@ void note_definition(SourceNotes& notes, const std::string& key, size_t start) {
     if (earlier) return;
     if (find_builtin(key))
         warn(notes, start, "definition " + key + " replaces the builtin " + key);
-    else if (definitions().count(key))
+    else if (find_definition(key))
         warn(notes, start, "definition " + key + " replaces the Prelude's " + key);
 }
 
@@ -125,7 +125,7 @@ void LoadPrelude() {
         QUIB_CHECK(is_definition_item(tree.get()));
         std::string_view name = atom_bytes(right_of(left_of(tree.get())));
         QUIB_CHECK(IsDefinableName(name));
-        definitions()[ShortSpelling(name)] = tree.right();
+        set_definition(ShortSpelling(name), tree.right());
     }
     builtin_table();
 }
@@ -134,14 +134,14 @@ void LoadProgram(ErrorRecord& record, std::string_view text, SourceNotes* notes)
     record = ErrorRecord();
     if (notes) note_carriage_returns(*notes, text);
     if (!MatchBrackets(text, record)) return;
-    DefinitionTable& table = definitions();
-    for (const auto& [name, entry] : builtin_table()) table[name] = placeholder(entry.arity);
+    for (const auto& [name, entry] : builtin_table()) set_definition(name, placeholder(entry.arity));
 
     std::string t = NormaliseSpace(text, notes ? &notes->origin : nullptr);
     if (notes) notes->main_start = raw_offset(*notes, 0);
     SeparatorList items = SplitTopLevel(t, ",");
-    table[""] = ParseExpression(FirstSegment(items, t));
-    if (notes) notes->main = table[""];
+    CellRef main = ParseExpression(FirstSegment(items, t));
+    if (notes) notes->main = main;
+    set_definition("", std::move(main));
     while (!items.empty()) {
         size_t start = items.front() + 1;
         std::string item = NextSegment(items, t);
@@ -161,13 +161,13 @@ void LoadProgram(ErrorRecord& record, std::string_view text, SourceNotes* notes)
             return;
         }
         if (notes) note_definition(*notes, key, start);
-        if (find_builtin(key)) redefined_builtins().insert(key);
+        if (find_builtin(key)) note_redefined_builtin(key);
         if (item_name->unshared) {
-            table[key] = apply(CellRef::atom("I"), tree.right());
-            settled()[key] = true;
+            set_definition(key, apply(CellRef::atom("I"), tree.right()));
+            set_definition_state(key, DefinitionState::Settled);
         } else {
-            table[key] = tree.right();
-            settled().erase(key);
+            set_definition(key, tree.right());
+            set_definition_state(key, DefinitionState::Unevaluated);
         }
     }
 }

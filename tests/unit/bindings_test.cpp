@@ -41,8 +41,8 @@ std::string real_text(double d) { return std::string(make_real(d).bytes()); }
 // Names classify through the definition table; `abc` stands for any defined name.
 class Bindings : public ::testing::Test {
 protected:
-    void SetUp() override { definitions()["abc"] = CellRef::atom("Z"); }
-    void TearDown() override { definitions().clear(); }
+    void SetUp() override { set_definition("abc", CellRef::atom("Z")); }
+    void TearDown() override { reset_process_state(); }
 };
 
 TEST_F(Bindings, ResultsByArgumentKind) {

@@ -21,7 +21,7 @@ CellRef lambda(const char* v, CellRef body) { return P(P(A("\\"), A(v)), std::mo
 class Engine : public ::testing::Test {
 protected:
     void SetUp() override { LoadPrelude(); }
-    void define(const char* name, CellRef body) { definitions()[name] = std::move(body); }
+    void define(const char* name, CellRef body) { set_definition(name, std::move(body)); }
     // Parses a normalised expression of the language.
     static CellRef parse(const char* text) { return ParseExpression(text); }
 };
@@ -150,13 +150,13 @@ TEST_F(Engine, ParameterlessDefinitionsSettleOnce) {
 
     define("once", P(P(A("K"), A("3")), A("4")));
     EXPECT_EQ(evaluate(A("once")).bytes(), "3");
-    EXPECT_EQ(definitions()["once"].bytes(), "3");
-    EXPECT_TRUE(settled()["once"]);
+    EXPECT_EQ(find_definition("once")->bytes(), "3");
+    EXPECT_EQ(definition_state("once"), DefinitionState::Settled);
 
     define("fn", P(A("I"), lambda("x", A("x"))));
     CellRef value = evaluate(A("fn"));
     EXPECT_EQ(shape(value.get()), Shape::Lambda);
-    EXPECT_EQ(definitions()["fn"].left().bytes(), "I");
+    EXPECT_EQ(find_definition("fn")->left().bytes(), "I");
     EXPECT_EQ(arity(A("fn").get()), 0);
 }
 

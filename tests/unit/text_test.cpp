@@ -21,14 +21,14 @@ void define_combinators() {
         CellRef body = CellRef::atom("Z");
         for (int i = arity - 1; i >= 0; --i)
             body = apply(apply(CellRef::atom("\\"), CellRef::atom(std::string(1, char('a' + i)))), body);
-        definitions()[name] = body;
+        set_definition(name, body);
     }
 }
 
 class Text : public ::testing::Test {
 protected:
     void SetUp() override { define_combinators(); }
-    void TearDown() override { definitions().clear(); }
+    void TearDown() override { reset_process_state(); }
 
     static CellRef call(const char* name, CellRef argument) { return call_builtin(name, std::move(argument)); }
     static std::string bytes_of(const char* name, CellRef argument) {
