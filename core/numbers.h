@@ -59,6 +59,8 @@ std::optional<Integer> cent_remainder(const Integer& a, const Integer& b);
 // than 1 and -1) or would exceed kMaxPowerBits.
 std::optional<Integer> power(const Integer& base, const Integer& exponent);
 constexpr size_t kMaxPowerBits = size_t{1} << 28;
+// Whether |base|^e has more than `limit` bits, decided without computing it (|base| >= 2, e >= 1).
+bool power_exceeds(const Integer& base, uint64_t e, size_t limit);
 
 // Non-empty and only the digits 0 to 9.
 bool all_digits(std::string_view s);

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <vector>
 
 #include "core/chars.h"
@@ -121,15 +122,23 @@ enum Rule : uint8_t { kExtend = 1, kJoin = 2, kWrap = 3 };
 
 class Printer {
 public:
-    explicit Printer(Mode mode) : mode_(mode) {}
+    // Printing stops soon after the text passes `limit` bytes.
+    Printer(Mode mode, size_t limit) : mode_(mode), limit_(limit) {}
 
-    std::string print_tree(Cell* root) {
+    // The text, or nothing when it would pass the limit.
+    std::optional<std::string> print_tree(Cell* root) {
         start_spine(root, 0);
         while (!frames_.empty() && !is_full()) Step();
-        if (out_.size() > kPrintLimit) {
-            out_.resize(kPrintLimit);
-            out_ += "...";
-        }
+        if (is_full()) return std::nullopt;
+        return std::move(out_);
+    }
+
+    // The text, cut at the limit and marked "..." when it would pass it.
+    std::string print_tree_cut(Cell* root) {
+        std::optional<std::string> whole = print_tree(root);
+        if (whole) return std::move(*whole);
+        out_.resize(limit_);
+        out_ += "...";
         return std::move(out_);
     }
 
@@ -143,7 +152,7 @@ private:
         size_t trailing;
     };
 
-    bool is_full() const { return out_.size() > kPrintLimit; }
+    bool is_full() const { return out_.size() > limit_; }
 
     void append_atom(const Cell* c, bool drop_last) {
         unsigned char tag = tag_of(c);
@@ -152,20 +161,20 @@ private:
             out_ += "()";
         } else if (prints_as_itself(tag, mode_)) {
             std::string_view bytes = atom_bytes(c);
-            out_.append(bytes.substr(0, std::min(bytes.size(), kPrintLimit + 1)));
+            out_.append(bytes.substr(0, std::min(bytes.size(), limit_ + 1)));
         } else if (mode_ == Mode::Result) {
             out_ += result_list_literal(c);
         } else if (tag == tag_byte(Tag::Real)) {
             out_ += real_text(c);
         } else {
-            append_escaped_text(out_, c, kPrintLimit);
+            append_escaped_text(out_, c, limit_);
         }
         if (drop_last && out_.size() > before) out_.pop_back();
     }
 
     void append_closing(size_t n) {
         if (is_full()) return;
-        out_.append(std::min(n, kPrintLimit + 1 - out_.size()), ')');
+        out_.append(std::min(n, limit_ + 1 - out_.size()), ')');
     }
 
     // Writes c up to its first argument that still has to be written, leaving a frame for the rest.
@@ -205,7 +214,7 @@ private:
             }
             rules_[base + k] = rule;
         }
-        if (!is_full()) out_.append(std::min(wraps, kPrintLimit + 1 - out_.size()), '(');
+        if (!is_full()) out_.append(std::min(wraps, limit_ + 1 - out_.size()), '(');
         append_atom(c, rules_[base] == kExtend);
         frames_.push_back({base, count, 0, trailing});
     }
@@ -234,6 +243,7 @@ private:
     }
 
     Mode mode_;
+    size_t limit_;
     std::string out_;
     std::vector<Cell*> args_;
     std::vector<uint8_t> rules_;
@@ -242,9 +252,13 @@ private:
 
 }  // namespace
 
-std::string printExpression(const CellRef& e) { return Printer(Mode::Expression).print_tree(e.get()); }
+std::string printExpression(const CellRef& e) { return Printer(Mode::Expression, kPrintLimit).print_tree_cut(e.get()); }
 
-std::string printResult(const CellRef& e) { return Printer(Mode::Result).print_tree(e.get()); }
+std::string printResult(const CellRef& e) { return Printer(Mode::Result, kPrintLimit).print_tree_cut(e.get()); }
+
+std::optional<std::string> print_expression_within(const CellRef& e, size_t limit) {
+    return Printer(Mode::Expression, limit).print_tree(e.get());
+}
 
 std::string display_form(std::string_view text) {
     std::string out(text);

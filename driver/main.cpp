@@ -10,6 +10,7 @@
 #include "driver/pipeline.h"
 #include "library/calls.h"
 #include "platform/crash.h"
+#include "platform/net.h"
 #include "platform/platform.h"
 
 namespace {
@@ -55,6 +56,7 @@ int main(int argc, char** argv) {
 
 int run(int argc, char** argv) {
     install_crash_message(running_builtin);
+    net_startup();
     const char* diagnose = std::getenv("QUIB_DIAGNOSE");
     set_diagnosing(diagnose && *diagnose && std::strcmp(diagnose, "0") != 0);
     if (argc == 0) AssertionFailure("quib", __LINE__);

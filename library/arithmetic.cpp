@@ -12,9 +12,6 @@
 
 namespace {
 
-// Longer text or list results are refused ("Z") rather than attempted.
-constexpr size_t kMaxRepeatBytes = size_t{1} << 28;
-
 struct Operands {
     Cell* a;
     Cell* b;
@@ -74,7 +71,7 @@ bool at_element_boundary(std::string_view elements, size_t index) {
 std::optional<std::string> repeat(std::string_view text, const Integer& n) {
     if (n.sign() < 0) return std::nullopt;
     if (text.empty() || n.is_zero()) return std::string();
-    if (!n.is_small() || static_cast<uint64_t>(n.small()) > kMaxRepeatBytes / text.size()) return std::nullopt;
+    if (!n.is_small() || static_cast<uint64_t>(n.small()) > kMaxBuiltBytes / text.size()) return std::nullopt;
     uint64_t count = static_cast<uint64_t>(n.small());
     std::string out;
     out.reserve(text.size() * count);

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <type_traits>
 
@@ -55,6 +56,16 @@ inline int64_t to_address(Cell* c) {
         case Kind::Post: return reinterpret_cast<intptr_t>(atom_chars(c) + counted_payload_offset(c));
         case Kind::Zits: return reinterpret_cast<intptr_t>(c + 1);
         default: InternalFailure("truecast");
+    }
+}
+
+// Bytes a call may touch at to_address(c): a text's payload, a list literal's bytes, a data
+// pair's two child words. An integer address carries no bound: it is the program's own.
+inline std::optional<uint64_t> room_at_address(Cell* c) {
+    switch (kind_of(c)) {
+        case Kind::Post: return counted_length(c);
+        case Kind::Zits: return is_atom(c) ? atom_bytes(c).size() : 2 * sizeof(Cell*);
+        default: return std::nullopt;
     }
 }
 
@@ -127,6 +138,24 @@ CellRef binding_result(V v) {
     }
 }
 
+// The bytes a call reads or writes at one of its arguments: the argument at `count` gives their
+// number, multiplied by the argument at `per` when there is one (fwrite's size and count).
+struct Span {
+    int buffer = -1;
+    int count = -1;
+    int per = -1;
+};
+
+// Whether a span fits the text or list it was given; the counts are read as unsigned, so a
+// negative one (which the call would take as huge) never fits.
+inline bool span_fits(Cell* buffer, Args a, Span span) {
+    std::optional<uint64_t> room = room_at_address(buffer);
+    if (!room) return true;
+    uint64_t bytes = static_cast<uint64_t>(a[span.count].n);
+    if (span.per >= 0 && __builtin_mul_overflow(bytes, static_cast<uint64_t>(a[span.per].n), &bytes)) return false;
+    return bytes <= *room;
+}
+
 // Argument codes as a template argument: binding<"TT", ...>.
 template <size_t Size>
 struct ArgCodes {
@@ -136,13 +165,17 @@ struct ArgCodes {
 };
 
 // The handler of one binding row. `Call` takes the converted arguments (a[0] is the first)
-// and returns the C result, or nothing for the result code I.
-template <ArgCodes Codes, ResultCode R, auto Call>
+// and returns the C result, or nothing for the result code I. A row whose call reads or writes
+// a counted number of bytes names them as its Span: a text or list too short for them is wrong
+// input, so the call never runs past the cell.
+template <ArgCodes Codes, ResultCode R, auto Call, Span Bytes>
 CellRef binding_handler(CellRef, Cell* const* cells) {
     constexpr int n = Codes.count;
     CArg args[n + 1];
     for (int i = 0; i < n; ++i)
         if (!convert_arg(Codes.codes[i], cells[i], args[i])) return atom_Z();
+    if constexpr (Bytes.buffer >= 0)
+        if (!span_fits(cells[Bytes.buffer], args, Bytes)) return atom_Z();
     if constexpr (R == ResultCode::I) {
         Call(static_cast<Args>(args));
         return atom_I();
@@ -152,8 +185,8 @@ CellRef binding_handler(CellRef, Cell* const* cells) {
 }
 
 // A binding row's arity is the number of its argument codes.
-template <ArgCodes Codes, ResultCode R, auto Call>
-constexpr BuiltinImpl binding = builtin<Codes.count, binding_handler<Codes, R, Call>>;
+template <ArgCodes Codes, ResultCode R, auto Call, Span Bytes = Span{}>
+constexpr BuiltinImpl binding = builtin<Codes.count, binding_handler<Codes, R, Call, Bytes>>;
 
 template <int64_t Value>
 CellRef constant_handler(CellRef, Cell* const*) {

@@ -52,7 +52,8 @@ constexpr BuiltinRow kRows[] = {
     {"fseek", binding<"ANN", Int, [](Args a) { return fseek(a[0].f(), a[1].l(), a[2].i()); }>},
     {"fsetpos", binding<"AA", Int, [](Args a) { return win::fsetpos(a[0].f(), a[1].p<int64_t>()); }>},
     {"ftell", binding<"A", Int, [](Args a) { return ftell(a[0].f()); }>},
-    {"fwrite", binding<"SPPA", Int, [](Args a) { return fwrite(a[0].p(), a[1].z(), a[2].z(), a[3].f()); }>},
+    {"fwrite",
+     binding<"SPPA", Int, [](Args a) { return fwrite(a[0].p(), a[1].z(), a[2].z(), a[3].f()); }, Span{0, 1, 2}>},
     {"getc", binding<"A", Int, [](Args a) { return getc(a[0].f()); }>},
     {"getchar", binding<"", Int, [](Args) { return getchar(); }>},
     {"perror", binding<"T", I, [](Args a) { perror(a[0].s()); }>},
@@ -67,7 +68,7 @@ constexpr BuiltinRow kRows[] = {
     {"tmpfile", binding<"", Int, [](Args) { return tmpfile(); }>},
     {"tmpnam", binding<"n", Int, [](Args a) { return win::tmpnam(a[0].s()); }>},
     {"ungetc", binding<"NA", Int, [](Args a) { return ungetc(a[0].i(), a[1].f()); }>},
-    {"write", binding<"NTP", Int, [](Args a) { return win::_write(a[0].i(), a[1].p(), a[2].u()); }>},
+    {"write", binding<"NTP", Int, [](Args a) { return win::_write(a[0].i(), a[1].p(), a[2].u()); }, Span{1, 2}>},
     {"stdout", binding<"", Int, [](Args) { return win::acrt_iob_func(1); }>},
     {"stderr", binding<"", Int, [](Args) { return win::acrt_iob_func(2); }>},
     // Strings and memory

@@ -51,6 +51,10 @@ std::span<const BuiltinRow> binding_rows();     // the C runtime bindings and co
 std::span<const BuiltinRow> socket_rows();      // sockets, name resolution, directories
 std::span<const BuiltinRow> text_rows();        // init, rows, lisp, tail
 
+// A text or list that a builtin would build longer than this is refused ("Z") rather than
+// attempted.
+constexpr size_t kMaxBuiltBytes = size_t{1} << 28;
+
 // Common result atoms.
 CellRef atom_Z();
 CellRef atom_I();

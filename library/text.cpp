@@ -179,9 +179,10 @@ bool shorten_in_place(Cell* text) {
 CellRef init_handler(CellRef, Cell* const* args) { return init_of(args[0]); }
 CellRef rows_handler(CellRef, Cell* const* args) { return rows_of(args[0]); }
 
+// The whole printed text: a shared graph that unfolds past the limit gives "Z", never a cut text.
 CellRef lisp_handler(CellRef, Cell* const* args) {
-    std::string printed = printExpression(CellRef(args[0]));
-    return literal_or_Z(printed);
+    std::optional<std::string> printed = print_expression_within(CellRef(args[0]), kMaxBuiltBytes);
+    return printed ? literal_or_Z(*printed) : atom_Z();
 }
 
 CellRef tail_handler(CellRef app, Cell* const* args) {

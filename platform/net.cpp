@@ -4,10 +4,12 @@
 #include "platform/net.h"
 
 #include <netdb.h>
+#include <poll.h>
 #include <unistd.h>
 
 #include <arpa/inet.h>
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -18,6 +20,19 @@
 #include <utility>
 
 namespace {
+
+// POSIX signals a write to a socket or pipe that nobody reads any more, which ends the process;
+// the socket library programs are written for gives an error instead. Only standard output
+// whose reader has gone still ends the run by the signal, quietly, as command-line tools do.
+void on_broken_pipe(int) {
+    int saved = errno;
+    pollfd out{STDOUT_FILENO, POLLOUT, 0};
+    if (poll(&out, 1, 0) == 1 && (out.revents & (POLLERR | POLLHUP))) {
+        std::signal(SIGPIPE, SIG_DFL);
+        std::raise(SIGPIPE);  // delivered as the handler returns
+    }
+    errno = saved;
+}
 
 using Pair = std::pair<int, int>;  // (program number, host number)
 
@@ -172,6 +187,14 @@ int net_getnameinfo(const void* address, int64_t length, char* host, uint64_t ho
         flags, {{1, NI_NOFQDN}, {2, NI_NUMERICHOST}, {4, NI_NAMEREQD}, {8, NI_NUMERICSERV}, {0x10, NI_DGRAM}});
     return resolver_code(getnameinfo(a.pointer, a.length, host, static_cast<socklen_t>(host_size), service,
                                      static_cast<socklen_t>(service_size), host_flags));
+}
+
+void net_startup() {
+    struct sigaction action {};
+    action.sa_handler = on_broken_pipe;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    sigaction(SIGPIPE, &action, nullptr);
 }
 
 int net_socket(int family, int type, int protocol) { return socket(host_family(family), type, protocol); }

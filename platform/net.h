@@ -29,6 +29,10 @@ constexpr int kEaiFail = 11003;
 constexpr int kEaiBadFlags = 10022;
 }  // namespace netnum
 
+// Starts the socket layer: from then on a write to a socket whose peer has gone fails with
+// EPIPE, as send does, instead of ending the process.
+void net_startup();
+
 // Resolver: hints and results in the record layout above; codes as programs know them.
 int net_getaddrinfo(const char* node, const char* service, const AddrInfoRecord* hints, AddrInfoRecord** result);
 void net_freeaddrinfo(AddrInfoRecord* list);

@@ -153,4 +153,19 @@ TEST(Printer, RepeatedSharingIsCutPromptly) {
     EXPECT_EQ(printExpression(small), "(f (f (f x x) (f x x)) (f (f x x) (f x x)))");
 }
 
+// For lisp: the whole text up to the limit, nothing past it, and a graph that unfolds far past
+// it found out without printing much more than the limit.
+TEST(Printer, WholeTextWithinALimitOrNothing) {
+    CellRef small = A("x");
+    for (int i = 0; i < 3; ++i) small = P(P(A("f"), small), small);
+    const std::string text = "(f (f (f x x) (f x x)) (f (f x x) (f x x)))";
+    EXPECT_EQ(print_expression_within(small, text.size()), text);
+    EXPECT_EQ(print_expression_within(small, text.size() - 1), std::nullopt);
+
+    CellRef doubled = A("x");
+    for (int i = 0; i < 60; ++i) doubled = P(P(A("V"), doubled), doubled);
+    EXPECT_EQ(print_expression_within(doubled, 1000), std::nullopt);
+    EXPECT_EQ(print_expression_within(A(std::string(2000, 'a')), 1000), std::nullopt);
+}
+
 }  // namespace

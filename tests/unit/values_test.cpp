@@ -226,3 +226,39 @@ TEST_F(Values, LongBitListChainsNeedNoDeepRecursion) {
 }
 
 }  // namespace
+
+// The size check of powers decides from the base and exponent what the exact result would show.
+TEST(Powers, SizeCheckAgreesWithTheExactBitLength) {
+    const char* bases[] = {"2", "-2", "3", "-3", "4", "5", "7", "255", "256", "257", "18446744073709551617"};
+    for (const char* digits : bases) {
+        Integer base{mpz_class(digits)};
+        for (size_t limit : {64u, 1000u, 4097u}) {
+            // Exponents around the one where the result reaches the limit.
+            uint64_t middle = static_cast<uint64_t>(limit / std::log2(std::fabs(mpz_class(digits).get_d())));
+            for (uint64_t e = middle > 3 ? middle - 3 : 1; e <= middle + 3; ++e) {
+                mpz_class exact;
+                mpz_pow_ui(exact.get_mpz_t(), base.to_mpz().get_mpz_t(), e);
+                bool over = mpz_sizeinbase(exact.get_mpz_t(), 2) > limit;
+                EXPECT_EQ(power_exceeds(base, e, limit), over) << digits << "^" << e << " limit " << limit;
+            }
+        }
+    }
+}
+
+// At the real limit only the cheap cases run: powers of two just under and over, and a base of
+// two bits whose result the old lower bound let through (3^e has about 1.58 e bits).
+TEST(Powers, LimitOfTwoToThe28Bits) {
+    std::optional<Integer> under = power(Integer(2), Integer(int64_t{kMaxPowerBits - 1}));
+    ASSERT_TRUE(under);
+    EXPECT_EQ(under->bit_length(), kMaxPowerBits);
+    std::optional<Integer> negative = power(Integer(-4), Integer(int64_t{kMaxPowerBits / 2 - 1}));
+    ASSERT_TRUE(negative);
+    EXPECT_EQ(negative->sign(), -1);
+    EXPECT_EQ(negative->bit_length(), kMaxPowerBits - 1);
+    EXPECT_FALSE(power(Integer(2), Integer(int64_t{kMaxPowerBits})));
+    EXPECT_FALSE(power(Integer(-4), Integer(int64_t{kMaxPowerBits / 2})));
+    EXPECT_FALSE(power(Integer(3), Integer(int64_t{169363917})));  // 2^28 + 1.4 bits
+    EXPECT_FALSE(power(Integer(3), Integer(int64_t{kMaxPowerBits})));
+    EXPECT_TRUE(power_exceeds(Integer(3), 169363917, kMaxPowerBits));
+    EXPECT_FALSE(power_exceeds(Integer(3), 169363916, kMaxPowerBits));  // 2^28 - 0.16 bits
+}
