@@ -30,14 +30,24 @@ Pools& pools() {
     return p;
 }
 
+// malloc that fails the way operator new does: through the new-handler (the driver's ends the
+// process with its out-of-memory line), or std::bad_alloc when none is set.
+void* checked_malloc(size_t size) {
+    for (;;) {
+        if (void* block = std::malloc(size)) return block;
+        std::new_handler handler = std::get_new_handler();
+        if (!handler) throw std::bad_alloc();
+        handler();
+    }
+}
+
 #ifndef QUIB_PLAIN_ALLOC
 constexpr size_t kChunkBytes = 64 * 1024;
 
 void* refill(Pools& p, size_t size) {
     if (static_cast<size_t>(p.chunk_end - p.chunk_next) < size) {
         // The tail of the old chunk is too small to matter; chunks live until exit.
-        p.chunk_next = static_cast<char*>(std::malloc(kChunkBytes));
-        if (!p.chunk_next) throw std::bad_alloc();
+        p.chunk_next = static_cast<char*>(checked_malloc(kChunkBytes));
         p.chunk_end = p.chunk_next + kChunkBytes;
     }
     void* block = p.chunk_next;
@@ -51,9 +61,7 @@ inline void* allocate_block(size_t size) {
     ++p.live;
     p.allocated_bytes += size;
 #ifdef QUIB_PLAIN_ALLOC
-    void* block = std::malloc(size);
-    if (!block) throw std::bad_alloc();
-    return block;
+    return checked_malloc(size);
 #else
     if (size <= kPooledLimit) {
         FreeBlock*& head = p.free[size / kGranule];
@@ -64,9 +72,7 @@ inline void* allocate_block(size_t size) {
         }
         return refill(p, size);
     }
-    void* block = std::malloc(size);
-    if (!block) throw std::bad_alloc();
-    return block;
+    return checked_malloc(size);
 #endif
 }
 

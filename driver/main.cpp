@@ -10,6 +10,7 @@
 #include "driver/pipeline.h"
 #include "library/calls.h"
 #include "platform/crash.h"
+#include "platform/ending.h"
 #include "platform/net.h"
 #include "platform/platform.h"
 
@@ -39,7 +40,7 @@ void blank_script_line(std::string& text) {
 
 // Linux keeps 8 bits of the status: the failure word's top bit becomes the byte's top bit.
 int process_status(int32_t status) {
-    if (status == INT32_MIN) return 128;
+    if (status == INT32_MIN) return kReportStatus;
     return status & 0xFF;
 }
 
@@ -51,11 +52,13 @@ int main(int argc, char** argv) {
     // Every walk over a program-sized structure keeps its own stack, so depth never reaches the
     // native one; what still recurses is bounded (the ten precedence levels, tree codes, the bit
     // tree of one real). The large stack is a margin for those and for the C library's calls.
-    return run_with_large_stack([&] { return run(argc, argv); });
+    int status = run_with_large_stack([&] { return run(argc, argv); });
+    return finish_standard_output() ? status : kReportStatus;
 }
 
 int run(int argc, char** argv) {
     install_crash_message(running_builtin);
+    install_out_of_memory_ending();
     net_startup();
     const char* diagnose = std::getenv("QUIB_DIAGNOSE");
     set_diagnosing(diagnose && *diagnose && std::strcmp(diagnose, "0") != 0);

@@ -8,6 +8,7 @@
 #include "core/values.h"
 #include "driver/diagnostics.h"
 #include "library/calls.h"
+#include "platform/ending.h"
 
 namespace {
 
@@ -33,11 +34,11 @@ int32_t RunPipeline(std::string_view text, char** argv) {
         if (!result || !*result) AssertionFailure("quib", __LINE__);
         status = static_cast<int32_t>(static_cast<uint32_t>(to_int64(result->get())));
     } else {
-        std::fflush(stdout);
+        flush_standard_output();
         write_error("\x1b[m" + ColourReport(FormatReport(record)));
     }
     if (diagnosing()) {
-        std::fflush(stdout);
+        flush_standard_output();
         write_error(diagnostic_lines(argv[1], text, notes, record));
     }
     return status;

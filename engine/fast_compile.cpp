@@ -18,7 +18,7 @@ namespace {
 constexpr int kCompileDepth = 200;  // deeper subterms stay Generic: compiling must not recurse far
 constexpr int kMaxParams = 10;      // below the classification ceiling of 11
 constexpr int kMaxSpine = 16;       // the reducer rebuilds alias spines up to this depth
-constexpr int kMaxFrame = 200;
+constexpr int kMaxFrame = 127;   // scopes hold slots as int8_t
 
 bool is_variable_atom(const Cell* c) { return is_atom(c) && is_lambda_variable(atom_bytes(c)); }
 
@@ -238,10 +238,11 @@ Node* Compiler::compile_bind(Cell* c, int depth, Code& code) {
     Cell* variable = right_of(left_of(left_of(c)));
     if (!bind_ready_ || !is_variable_atom(variable) || code.frame_size >= kMaxFrame) return make(NodeKind::Generic, c);
     Node* n = make(NodeKind::Bind, c);
+    // The slot is taken before the bound term is compiled, so that its own wings count against the frame.
+    n->slot = static_cast<uint8_t>(code.frame_size++);
     Node* bound = compile(right_of(left_of(c)), depth + 1, code);
     int letter = atom_chars(variable)[0] - 'a';
     int8_t outer = scope_[letter];
-    n->slot = static_cast<uint8_t>(code.frame_size++);
     scope_[letter] = static_cast<int8_t>(n->slot);
     Node* body = compile(right_of(c), depth + 1, code);
     scope_[letter] = outer;

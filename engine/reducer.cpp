@@ -20,6 +20,7 @@
 #include "core/values.h"
 #include "library/calls.h"
 #include "library/registry.h"
+#include "platform/ending.h"
 
 namespace {
 
@@ -62,10 +63,11 @@ uint64_t read_step_limit() {
 const uint64_t step_limit = read_step_limit();
 
 [[noreturn]] void stop_at_step_limit() {
+    flush_standard_output();  // first, so that a failure keeps its reason
     std::fflush(nullptr);
     std::fprintf(stderr, "quib: step limit %llu reached\n", static_cast<unsigned long long>(step_limit));
     std::fflush(stderr);
-    _exit(kStepLimitStatus);
+    _exit(finish_standard_output() ? kStepLimitStatus : kReportStatus);
 }
 
 #ifdef QUIB_FUZZING

@@ -10,6 +10,7 @@
 #include <cstring>
 
 #include "library/binding.h"
+#include "platform/ending.h"
 #include "platform/runtime.h"
 
 namespace {
@@ -164,7 +165,7 @@ constexpr BuiltinRow kRows[] = {
     // Process, environment, random numbers, errno and the error-number constants
     {"abort", binding<"", I, [](Args) { abort(); }>},
     {"assert", builtin<1, assert_handler>},
-    {"exit", binding<"N", I, [](Args a) { exit(a[0].i()); }>},
+    {"exit", binding<"N", I, [](Args a) { exit(finish_standard_output() ? a[0].i() : kReportStatus); }>},
     {"getenv", binding<"S", Int, [](Args a) { return getenv(a[0].s()); }>},
     {"raise", binding<"N", Int, [](Args a) { return raise(a[0].i()); }>},
     {"rand", binding<"", Int, [](Args) { return rand() % (kRandMax + 1); }>},

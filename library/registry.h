@@ -7,6 +7,7 @@
 #include "core/builtins.h"
 #include "core/cell.h"
 #include "library/calls.h"
+#include "platform/ending.h"
 
 // A handler that gets its arguments unpacked: the application (consumed) and a1..an, borrowed
 // from it (args[0] is a1).
@@ -35,12 +36,14 @@ struct BuiltinRow {
 };
 
 // The one way every engine calls a handler: it marks the builtin as running (for the message
-// on a crash inside it) and, when diagnosing, notes the calls that answered "Z".
+// on a crash inside it), keeps the reason of a failed write to standard output and, when
+// diagnosing, notes the calls that answered "Z".
 inline CellRef invoke_builtin(const BuiltinEntry& entry, CellRef application) {
     set_running_builtin(entry.name);
     CellRef result = __builtin_expect(diagnosing(), 0) ? invoke_noting_z(entry, std::move(application))
                                                        : entry.handler(std::move(application));
     set_running_builtin(nullptr);
+    note_output_error();
     return result;
 }
 

@@ -1,10 +1,14 @@
 // The interpreter's large stack.
 #include "platform/platform.h"
 
+#include <fcntl.h>
 #include <pthread.h>
-
-#include <cstdlib>
 #include <sys/mman.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
 
 namespace {
 
@@ -19,21 +23,56 @@ void* run_job(void* arg) {
     return nullptr;
 }
 
+// The address space the process maps now (VmSize), or 0 when it cannot be read.
+size_t mapped_bytes() {
+    int fd = open("/proc/self/statm", O_RDONLY);
+    if (fd < 0) return 0;
+    char text[64] = {};
+    ssize_t n = read(fd, text, sizeof text - 1);
+    close(fd);
+    if (n <= 0) return 0;
+    return std::strtoull(text, nullptr, 10) * static_cast<size_t>(sysconf(_SC_PAGESIZE));
+}
+
+// Under a limit on the address space (ulimit -v) the stack takes at most an eighth of what is
+// left, so that the heap keeps most of it; without one, the whole wish.
+size_t affordable_stack_bytes(size_t wanted) {
+    rlimit limit{};
+    if (getrlimit(RLIMIT_AS, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) return wanted;
+    size_t used = mapped_bytes();
+    size_t room = limit.rlim_cur > used ? limit.rlim_cur - used : 0;
+    return std::min(wanted, room / 8 & ~size_t{4095});
+}
+
+// The largest stack of at most `bytes`, halving down to the ordinary stack's size in case the
+// limit counts differently from how it was measured; null when not even that can be mapped.
+void* map_stack(size_t& bytes) {
+    for (; bytes >= kOrdinaryStackBytes; bytes /= 2) {
+        void* stack = mmap(nullptr, bytes, PROT_READ | PROT_WRITE,
+                           MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE | MAP_STACK, -1, 0);
+        if (stack != MAP_FAILED) return stack;
+    }
+    return nullptr;
+}
+
 }  // namespace
 
 int run_with_large_stack(const std::function<int()>& work, size_t stack_bytes) {
-    void* stack = mmap(nullptr, stack_bytes, PROT_READ | PROT_WRITE,
-                       MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE | MAP_STACK, -1, 0);
+    stack_bytes = affordable_stack_bytes(stack_bytes);
+    void* stack = map_stack(stack_bytes);
+    if (!stack) return work();  // no more than the ordinary stack to be had: run on that
     // The lowest page stays unmapped so that an overflow faults instead of writing below the stack.
-    if (stack != MAP_FAILED) mprotect(stack, 4096, PROT_NONE);
+    mprotect(stack, 4096, PROT_NONE);
     pthread_attr_t attr;
     pthread_t thread;
     Job job{&work, 0};
-    if (stack == MAP_FAILED || pthread_attr_init(&attr) != 0 || pthread_attr_setstack(&attr, stack, stack_bytes) != 0 ||
-        pthread_create(&thread, &attr, run_job, &job) != 0)
-        return work();  // no large stack to be had: run on the ordinary one
-    pthread_join(thread, nullptr);
-    pthread_attr_destroy(&attr);
+    bool started = false;
+    if (pthread_attr_init(&attr) == 0) {
+        started = pthread_attr_setstack(&attr, stack, stack_bytes) == 0 &&
+                  pthread_create(&thread, &attr, run_job, &job) == 0;
+        if (started) pthread_join(thread, nullptr);
+        pthread_attr_destroy(&attr);
+    }
     munmap(stack, stack_bytes);
-    return job.result;
+    return started ? job.result : work();
 }
