@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
-# Times the workloads of bench/programs under quib (its default engine choice and the exact
-# reducer alone), Hugs, Guile and Python side by side and prints medians, peak memory and the
-# ratios of quib to each other interpreter, with instructions per nfib call for each quib engine.
+# Times the workloads of bench/programs under quib (its default engine choice, and each engine
+# forced), Hugs, Guile and Python side by side, and the word count, line numberer and grep
+# of examples/ beside wc, cat -n, grep -F and Python one-liners; prints medians, peak memory and
+# the ratios of quib to each other program, with callgrind's instructions per nfib call and per
+# input byte of the text tools for each quib engine.
 set -euo pipefail
 
 usage() {
@@ -9,21 +11,27 @@ usage() {
 Usage: bash bench/run.sh [options]
   --quick              smaller sizes (seconds instead of minutes)
   --runs N             timed runs per workload and interpreter, after one warm-up (default 5)
-  --only LIST          workloads, comma-separated (nfib,listsum,factorial,append,church,lines)
-  --with LIST          interpreters, comma-separated (quib,quib-exact,hugs,guile,python);
-                       quib-exact is quib with QUIB_ENGINE=exact
+  --only LIST          workloads, comma-separated
+                       (nfib,listsum,factorial,append,church,lines,wc,number,grep)
+  --with LIST          interpreters, comma-separated
+                       (quib,quib-exact,quib-fast,hugs,guile,python,tool); quib-exact and
+                       quib-fast are quib with QUIB_ENGINE=exact or fast, tool the program a text
+                       workload is checked against (wc, cat -n, grep -F)
   --limit SECONDS      stop a run that takes longer and run that pair no more (default 60)
   --build DIR          build directory for quib in Release (default build-bench)
   --no-install         do not install missing interpreters; skip them instead
-  --no-callgrind       do not count instructions per nfib call with callgrind
+  --no-callgrind       do not count instructions with callgrind
+
+A text workload whose output differs from its tool's is not timed, and the script then exits
+with 1.
 EOF
 }
 
 root=$(cd "$(dirname "$0")/.." && pwd)
 programs=$root/bench/programs
 quick=0 runs=5 limit=60 install=1 callgrind=1
-only=nfib,listsum,factorial,append,church,lines
-with=quib,quib-exact,hugs,guile,python
+only=nfib,listsum,factorial,append,church,lines,wc,number,grep
+with=quib,quib-exact,quib-fast,hugs,guile,python,tool
 build=$root/build-bench
 
 while [ $# -gt 0 ]; do
@@ -46,13 +54,26 @@ case $limit in ''|*[!0-9]*|0) echo "--limit wants a positive number of seconds" 
 IFS=, read -r -a workloads <<<"$only"
 IFS=, read -r -a interpreters <<<"$with"
 
-# Sizes: the argument each program gets. The line count reads a generated file of this many bytes.
+# Sizes: the argument each program gets. The line count and the text workloads read generated
+# files of this many bytes.
 declare -A size
 if [ $quick = 1 ]; then
-  size=([nfib]=22 [listsum]=100000 [factorial]=1000 [append]=20000 [church]=14 [lines]=1048576)
+  size=([nfib]=22 [listsum]=100000 [factorial]=1000 [append]=20000 [church]=14 [lines]=1048576
+        [wc]=1048576 [number]=1048576 [grep]=1048576)
 else
-  size=([nfib]=27 [listsum]=1000000 [factorial]=3000 [append]=200000 [church]=20 [lines]=10485760)
+  size=([nfib]=27 [listsum]=1000000 [factorial]=3000 [append]=200000 [church]=20 [lines]=10485760
+        [wc]=10485760 [number]=10485760 [grep]=10485760)
 fi
+# The text workloads: the example run by quib, the tool that gives the expected output, and the
+# Python one-liner. The word the grep looks for is on about one line in fifteen.
+grep_word=water
+declare -A tool_of=([wc]="wc" [number]="cat -n" [grep]="grep -F $grep_word")
+declare -A python_of=(
+  [wc]='import sys;d=open(sys.argv[1],"rb").read();print(d.count(b"\n"),len(d.split()),len(d))'
+  [number]='import sys;sys.stdout.buffer.writelines(b"%6d\t%s"%(i,l) for i,l in enumerate(open(sys.argv[1],"rb"),1))'
+  [grep]='import sys;w=sys.argv[1].encode();sys.stdout.buffer.writelines(l for l in open(sys.argv[2],"rb") if w in l)'
+)
+is_text() { [ -n "${tool_of[$1]:-}" ]; }
 for w in "${workloads[@]}"; do
   [ -n "${size[$w]:-}" ] || { echo "unknown workload: $w" >&2; exit 2; }
 done
@@ -65,7 +86,7 @@ missing=()
 [ -x /usr/bin/time ] || missing+=(time)
 wants hugs && ! have runhugs && missing+=(hugs)
 wants guile && ! have guile && missing+=(guile-3.0)
-[ $callgrind = 1 ] && [[ " ${workloads[*]} " == *" nfib "* ]] && ! have valgrind && missing+=(valgrind)
+[ $callgrind = 1 ] && ! have valgrind && missing+=(valgrind)
 if [ ${#missing[@]} -gt 0 ] && [ $install = 1 ]; then
   echo "installing: ${missing[*]}" >&2
   sudo=; [ "$(id -u)" = 0 ] || sudo=sudo
@@ -87,7 +108,7 @@ have python3 && python=$(python3 -c 'import sys; print(sys.executable)')
 available=()
 for i in "${interpreters[@]}"; do
   case $i in
-    quib|quib-exact) available+=("$i") ;;
+    quib|quib-exact|quib-fast|tool) available+=("$i") ;;
     hugs) have runhugs && available+=(hugs) || echo "hugs missing: skipped" >&2 ;;
     guile) have guile && available+=(guile) || echo "guile missing: skipped" >&2 ;;
     python) [ -n "$python" ] && available+=(python) || echo "python3 missing: skipped" >&2 ;;
@@ -107,20 +128,89 @@ if [[ " ${workloads[*]} " == *" lines "* ]]; then
   }' >"$lines_file"
 fi
 
-argument() { if [ "$1" = lines ]; then echo "$lines_file"; else echo "${size[$1]}"; fi; }
+# The text workloads' input: lines of 0 to 13 words from a fixed list, a few of them indented,
+# separated by a space, now and then by two or by a tab, cut at the size. Park and Miller's
+# generator keeps every product below 2^53, where awk's numbers are exact.
+text_input() {  # size
+  awk -v size="$1" 'BEGIN {
+    n = split("the of and to in is that it was for on are with as his they be at one have this " \
+      "from or had by word but what some we can out other were all there when up use your how " \
+      "said an each she which do their time if will way about many then them write would like " \
+      "so these her long make thing see him two has look more day could go come did number " \
+      "sound no most people my over know water than call first who may down side been now find", w, " ")
+    r = 1
+    for (total = 0; total < size; ) {
+      r = (r * 16807) % 2147483647; k = r % 14
+      line = (r % 17 == 0) ? "  " : ""
+      for (j = 0; j < k; j++) {
+        r = (r * 16807) % 2147483647
+        line = line w[r % n + 1]
+        if (j < k - 1) line = line ((r % 23 == 0) ? "\t" : (r % 19 == 0) ? "  " : " ")
+      }
+      print line; total += length(line) + 1
+    }
+  }'
+}
+text_file=$work/text.txt
+text_size=
+for w in "${workloads[@]}"; do is_text "$w" && text_size=${size[$w]}; done
+[ -z "$text_size" ] || text_input "$text_size" >"$text_file"
+
+argument() {
+  case $1 in
+    lines) echo "$lines_file" ;;
+    grep) printf '%s\n' "$grep_word" "$text_file" ;;
+    wc|number) echo "$text_file" ;;
+    *) echo "${size[$1]}" ;;
+  esac
+}
+
+# The quib program of a workload: a text workload runs the example a user would copy.
+program_of() { if is_text "$1"; then echo "$root/examples/$1.quib"; else echo "$programs/$1.quib"; fi; }
+
+# Whether an interpreter has a program for the workload.
+runs() {
+  case $1 in
+    quib|quib-exact|quib-fast) true ;;
+    tool) is_text "$2" ;;
+    python) is_text "$2" || [ -f "$programs/$2.py" ] ;;
+    hugs) [ -f "$programs/$2.hs" ] ;;
+    guile) [ -f "$programs/$2.scm" ] ;;
+  esac
+}
 
 command_for() {  # interpreter workload -> the command line, one word a line
   local arg; arg=$(argument "$2")
   case $1 in
-    quib) printf '%s\n' "$quib" "$programs/$2.quib" "$arg" ;;
-    quib-exact) printf '%s\n' env QUIB_ENGINE=exact "$quib" "$programs/$2.quib" "$arg" ;;
+    quib) printf '%s\n' "$quib" "$(program_of "$2")" "$arg" ;;
+    quib-exact|quib-fast) printf '%s\n' env QUIB_ENGINE="${1#quib-}" "$quib" "$(program_of "$2")" "$arg" ;;
+    tool) printf '%s\n' env LC_ALL=C ${tool_of[$2]} "$text_file" ;;
+    python) if is_text "$2"; then printf '%s\n' "$python" -c "${python_of[$2]}" "$arg"
+            else printf '%s\n' "$python" "$programs/$2.py" "$arg"; fi ;;
     # The list of a million cells needs a larger heap than Hugs starts with.
     hugs) if [ "$2" = listsum ]; then printf '%s\n' runhugs -h10000000 "$programs/$2.hs" "$arg"
           else printf '%s\n' runhugs "$programs/$2.hs" "$arg"; fi ;;
     guile) printf '%s\n' guile --no-auto-compile "$programs/$2.scm" "$arg" ;;
-    python) printf '%s\n' "$python" "$programs/$2.py" "$arg" ;;
   esac
 }
+
+# The output a text workload must give: its tool's, with wc's counts alone.
+expected_output() {  # workload
+  local cmd
+  mapfile -t cmd < <(command_for tool "$1")
+  if [ "$1" = wc ]; then "${cmd[@]}" | awk '{ print $1, $2, $3 }'; else "${cmd[@]}"; fi
+}
+declare -A expected
+for w in "${workloads[@]}"; do
+  if is_text "$w"; then expected[$w]=$work/$w.expected; expected_output "$w" >"${expected[$w]}"; fi
+done
+wrong=0
+
+# What the table shows of a text workload's output, once it is known to be right.
+summary() {  # workload
+  if [ "$1" = wc ]; then cat "$work/out"; else echo "$(wc -l <"$work/out") lines as $(tool_name "$1")"; fi
+}
+tool_name() { echo "${tool_of[$1]% "$grep_word"}"; }
 
 # --- measuring ---------------------------------------------------------------------------------
 results=$work/results   # workload interpreter seconds kilobytes
@@ -129,7 +219,7 @@ declare -A gave_up failed output
 
 run_once() {  # interpreter workload record(0|1)
   local i=$1 w=$2 record=$3 key="$1 $2" cmd status=0 line
-  [ -z "${gave_up[$key]:-}" ] || return 0
+  [ -z "${gave_up[$key]:-}" ] && runs "$i" "$w" || return 0
   mapfile -t cmd < <(command_for "$i" "$w")
   /usr/bin/time -f "%e %M" -o "$work/time" timeout -k 5 "$limit" "${cmd[@]}" \
     >"$work/out" 2>"$work/err" </dev/null || status=$?
@@ -139,6 +229,15 @@ run_once() {  # interpreter workload record(0|1)
     # A failed run is counted and shown; the next run of the pair may still succeed.
     failed[$key]=$((${failed[$key]:-0} + 1))
     echo "  $i $w: status $status: $(head -c 300 "$work/err" | tr '\n' ' ')" >&2; return 0
+  fi
+  if [ -n "${expected[$w]:-}" ]; then
+    if [ "$w" = wc ]; then awk '{ print $1, $2, $3 }' "$work/out" >"$work/counts"; mv "$work/counts" "$work/out"; fi
+    if ! cmp -s "$work/out" "${expected[$w]}"; then
+      gave_up[$key]="wrong output"; wrong=1
+      echo "  $i $w: output differs from ${tool_of[$w]}: $(cmp "$work/out" "${expected[$w]}" 2>&1 | head -n 1)" >&2
+      return 0
+    fi
+    [ -n "${output[$key]:-}" ] || output[$key]=$(summary "$w")
   fi
   [ -n "${output[$key]:-}" ] || output[$key]=$(tr '\n' ' ' <"$work/out" | sed 's/ $//')
   line=$(tail -n 1 "$work/time")
@@ -155,26 +254,40 @@ for w in "${workloads[@]}"; do
   done
 done
 
-# --- instructions per nfib call -------------------------------------------------------------------
+# --- instructions per unit of work ----------------------------------------------------------------
 # Exact counts that do not depend on the load: the difference between two sizes cancels start-up.
-declare -A per_call
-instructions() {  # interpreter size -> "instructions calls"
-  local engine=
-  [ "$1" = quib-exact ] && engine=exact
+# Units: nfib's calls at 20 and 22 (its output), a text workload's input bytes at 32 and 64 KiB.
+declare -A per_unit
+instructions() {  # interpreter workload small|large -> "instructions units"
+  local engine= args file
+  [ "$1" = quib ] || engine=${1#quib-}
+  if is_text "$2"; then
+    file=$work/cg.$3.txt
+    [ -f "$file" ] || text_input $([ "$3" = small ] && echo 32768 || echo 65536) >"$file"
+    args=("$file"); [ "$2" = grep ] && args=("$grep_word" "$file")
+  else
+    args=($([ "$3" = small ] && echo 20 || echo 22))
+  fi
   env ${engine:+QUIB_ENGINE=$engine} valgrind --tool=callgrind --callgrind-out-file=/dev/null \
-    "$quib" "$programs/nfib.quib" "$2" >"$work/cg.out" 2>"$work/cg.err" </dev/null || return 1
-  echo "$(sed -n 's/.*I *refs: *//p' "$work/cg.err" | tr -d ,) $(cat "$work/cg.out")"
+    "$quib" "$(program_of "$2")" "${args[@]}" >"$work/cg.out" 2>"$work/cg.err" </dev/null || return 1
+  echo "$(sed -n 's/.*I *refs: *//p' "$work/cg.err" | tr -d ,)" \
+    "$(if is_text "$2"; then stat -c %s "$file"; else cat "$work/cg.out"; fi)"
 }
-if [ $callgrind = 1 ] && [[ " ${workloads[*]} " == *" nfib "* ]] && have valgrind; then
-  for i in quib quib-exact; do
-    [[ " ${available[*]} " == *" $i "* ]] || continue
-    echo "callgrind: $i nfib 20 and 22" >&2
-    if small=$(instructions "$i" 20) && large=$(instructions "$i" 22); then
-      per_call[$i]=$(awk -v s="$small" -v l="$large" 'BEGIN {
-        split(s, a, " "); split(l, b, " "); if (b[2] > a[2]) printf "%.0f", (b[1] - a[1]) / (b[2] - a[2]) }')
-    else
-      echo "  callgrind failed for $i: $(head -c 300 "$work/cg.err" | tr '\n' ' ')" >&2
-    fi
+per_unit_of() {  # interpreter workload -> instructions per call or per input byte
+  local small large
+  small=$(instructions "$1" "$2" small) && large=$(instructions "$1" "$2" large) || return 1
+  awk -v s="$small" -v l="$large" 'BEGIN {
+    split(s, a, " "); split(l, b, " "); if (b[2] > a[2]) printf "%.0f", (b[1] - a[1]) / (b[2] - a[2]) }'
+}
+if [ $callgrind = 1 ] && have valgrind; then
+  for w in "${workloads[@]}"; do
+    [ "$w" = nfib ] || is_text "$w" || continue
+    for i in quib quib-exact quib-fast; do
+      [[ " ${available[*]} " == *" $i "* ]] || continue
+      echo "callgrind: $i $w at two sizes" >&2
+      per_unit["$i $w"]=$(per_unit_of "$i" "$w") ||
+        echo "  callgrind failed for $i $w: $(head -c 300 "$work/cg.err" | tr '\n' ' ')" >&2
+    done
   done
 fi
 
@@ -190,26 +303,30 @@ echo "quib $(git -C "$root" rev-parse --short HEAD 2>/dev/null || echo '?'), $ru
 printf '%-18s %-10s %9s %9s %11s %11s  %s\n' workload interp "median s" "peak MB" "quib/x time" "quib/x mem" "result"
 for w in "${workloads[@]}"; do
   qt=$(stat_of "$w" quib 3); qm=$(stat_of "$w" quib 4)
-  label="$w ${size[$w]}"; [ "$w" = lines ] && label="lines $((size[lines] / 1048576)) MiB"
+  label="$w ${size[$w]}"
+  [ "$w" = lines ] || is_text "$w" && label="$w $((size[$w] / 1048576)) MiB"
   for i in "${available[@]}"; do
+    runs "$i" "$w" || continue
     key="$i $w"; t=$(stat_of "$w" "$i" 3); m=$(stat_of "$w" "$i" 4)
+    name=$i; [ "$i" != tool ] || name=$(tool_name "$w")
     result=${output[$key]:-}
     if [ -z "$t" ]; then
       why=${gave_up[$key]:-every run failed}
-      printf '%-18s %-10s %9s %9s %11s %11s  %s\n' "$label" "$i" - - - - "$why"
+      printf '%-18s %-10s %9s %9s %11s %11s  %s\n' "$label" "$name" - - - - "$why"
       label=; continue
     fi
     note=
     if [ "$w" = nfib ]; then
       note+=$(awk -v n="$result" -v t="$t" 'BEGIN { if (t > 0) printf "  %.0f calls/s", n / t }')
-      [ -z "${per_call[$i]:-}" ] || note+="  ${per_call[$i]} instructions/call"
+      [ -z "${per_unit[$key]:-}" ] || note+="  ${per_unit[$key]} instructions/call"
     fi
+    [ "$w" = nfib ] || [ -z "${per_unit[$key]:-}" ] || note+="  ${per_unit[$key]} instructions/byte"
     if [ "$i" != quib ] && [ -n "${output[quib $w]:-}" ] && [ "$result" != "${output[quib $w]}" ]; then
       note+="  DIFFERS from quib"
     fi
     [ -z "${gave_up[$key]:-}" ] || note+="  (later run ${gave_up[$key]})"
     [ -z "${failed[$key]:-}" ] || note+="  (${failed[$key]} runs failed)"
-    awk -v l="$label" -v i="$i" -v t="$t" -v m="$m" -v qt="$qt" -v qm="$qm" -v r="$result$note" 'BEGIN {
+    awk -v l="$label" -v i="$name" -v t="$t" -v m="$m" -v qt="$qt" -v qm="$qm" -v r="$result$note" 'BEGIN {
       rt = (qt != "" && t > 0) ? sprintf("%.2f", qt / t) : "-"
       rm = (qm != "" && m > 0) ? sprintf("%.2f", qm / m) : "-"
       printf "%-18s %-10s %9.2f %9.1f %11s %11s  %s\n", l, i, t, m / 1024, rt, rm, r
@@ -217,3 +334,4 @@ for w in "${workloads[@]}"; do
     label=
   done
 done
+exit $wrong

@@ -100,17 +100,19 @@ Cell* find_binder_of(Cell* e, std::string_view key) {
     return nullptr;
 }
 
-ErrorRecord funky_failure(const std::string& name, Cell* found) {
-    std::string text = "Funky key in expression " + display_form(printExpression(CellRef(found)));
+ErrorRecord funky_failure(const std::string& name, Cell* found, QuoteTexts& quotes) {
+    std::string text = "Funky key in expression " + display_form(quotes.print(CellRef(found)));
     if (!name.empty()) text += " in function " + name;
     return make_failure(ReportType::Funky, "", text + ".", name);
 }
 
 // Renames the places of body to letters; false, with the failure set, when it cannot.
-bool place_letters(const std::string& name, CellRef& body, ErrorRecord& failure) {
+bool place_letters(const std::string& name, CellRef& body, QuoteTexts& quotes, ErrorRecord& failure) {
     Binders binders = collect_binders(body);
     if (binders.places.empty()) return true;
-    append_trace("First " + name + ": " + printExpression(body) + "\n");
+    // A place "[c]" renames the quotes whose text is "[c]" too.
+    body = quotes.write_quoted_atoms(body);
+    append_trace("First " + name + ": " + quotes.print(body) + "\n");
     if (binders.places.size() + binders.letters.size() > 26) {
         failure = make_failure(ReportType::Place, name,
                                name.empty() ? "Place error." : "Place error in function " + name + ".", name);
@@ -121,7 +123,7 @@ bool place_letters(const std::string& name, CellRef& body, ErrorRecord& failure)
         if (!IsDefinableName(place)) {
             // A key that is no name has no short spelling: report it as the later check would.
             Cell* found = find_funky_binder(body.get());
-            failure = funky_failure(name, found ? found : find_binder_of(body.get(), place));
+            failure = funky_failure(name, found ? found : find_binder_of(body.get(), place), quotes);
             return false;
         }
         char letter = 'a';
@@ -136,11 +138,11 @@ bool place_letters(const std::string& name, CellRef& body, ErrorRecord& failure)
 }
 
 // Gives every place of every definition a lambda variable not bound elsewhere in it.
-bool place_check(ErrorRecord& failure) {
+bool place_check(QuoteTexts& quotes, ErrorRecord& failure) {
     bool failed = false;
     rewrite_definitions([&](const std::string& name, const CellRef& body) {
         CellRef renamed = body;
-        failed = failed || !place_letters(name, renamed, failure);
+        failed = failed || !place_letters(name, renamed, quotes, failure);
         return renamed;
     });
     return !failed;
@@ -192,10 +194,10 @@ void share_definitions() {
     prune_sharing_set();
 }
 
-bool funky_check(ErrorRecord& failure) {
+bool funky_check(QuoteTexts& quotes, ErrorRecord& failure) {
     return each_definition([&](const std::string& name, const CellRef& body) {
         Cell* found = find_funky_binder(body.get());
-        if (found) failure = funky_failure(name, found);
+        if (found) failure = funky_failure(name, found, quotes);
         return !found;
     });
 }
@@ -219,13 +221,19 @@ bool local_check(ErrorRecord& failure) {
 
 void prepareProgram(ErrorRecord& record) {
     set_definition("_", CellRef::atom(layout_text()));
-    rewrite_all(quote_expansion);
+    QuoteTexts quotes;
+    rewrite_all([&](const CellRef& body) { return quotes.expand(body); });
     rewrite_all(pair_pattern_expansion);
     ErrorRecord failure;
-    bool passed = place_check(failure) && alive_check(failure) && arity_check(failure);
+    // Sharing changes neither what the Funky and Local checks find nor what they report, so they
+    // run before the quotes' texts are written: a rejected program never needs those texts.
+    bool passed = place_check(quotes, failure) && alive_check(failure) && arity_check(failure) &&
+                  funky_check(quotes, failure) && local_check(failure);
     if (passed) {
+        rewrite_all([&](const CellRef& body) { return quotes.write(body); });
         share_definitions();
-        passed = funky_check(failure) && local_check(failure);
+        // Passes again; the run starts from classified bodies, as programs reading headers see.
+        local_check(failure);
     }
     record = passed ? ErrorRecord() : failure;
 }

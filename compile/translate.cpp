@@ -151,15 +151,68 @@ std::string layout_text() {
 }
 
 // A quoted expression becomes (V "[source]" value): its text before expansion, then its value.
-CellRef quote_expansion(const CellRef& body) {
-    return rebuild_bottom_up(body.get(), keep_atom, [](Cell* original, CellRef l, CellRef r) {
+CellRef QuoteTexts::expand(const CellRef& body) {
+    return rebuild_bottom_up(body.get(), keep_atom, [&](Cell* original, CellRef l, CellRef r) {
         Cell* f = left_of(original);
         if (is_atom(f) && tag_of(f) == '`') {
-            std::string source = "[" + printExpression(CellRef(right_of(original))) + "]";
-            return apply(apply(CellRef::atom("V"), CellRef::atom(std::move(source))), std::move(r));
+            // A list literal, so that the checks before the texts are written take it for data.
+            CellRef stand_in = CellRef::atom("[quote]");
+            quotes_.emplace(stand_in.get(), Quote{stand_in, CellRef(right_of(original)), CellRef()});
+            return apply(apply(CellRef::atom("V"), std::move(stand_in)), std::move(r));
         }
         return rejoin(original, std::move(l), std::move(r));
     });
+}
+
+const CellRef& QuoteTexts::text_of(Quote& quote) {
+    if (!quote.text) quote.text = CellRef::atom("[" + printExpression(quote.source) + "]");
+    return quote.text;
+}
+
+template <class Wanted>
+CellRef QuoteTexts::write_where(const CellRef& body, Wanted wanted) {
+    if (quotes_.empty()) return body;
+    auto written = [&](Cell* c) {
+        auto it = quotes_.find(c);
+        if (it == quotes_.end() || !wanted(it->second)) return CellRef(c);
+        return text_of(it->second);
+    };
+    return rebuild_bottom_up(body.get(), written, rejoin);
+}
+
+CellRef QuoteTexts::write(const CellRef& body) {
+    return write_where(body, [](const Quote&) { return true; });
+}
+
+CellRef QuoteTexts::write_quoted_atoms(const CellRef& body) {
+    return write_where(body, [](const Quote& quote) { return is_atom(quote.source.get()); });
+}
+
+// The printer walks left parts first, once per path, writes at least one byte for every
+// argument and a quote's text whole, and stops once its text passes kPrintLimit. A quote's
+// text decides nothing about the bytes written before it: it never heads an application and
+// is never one byte. So the printer shows no quote met after those counted here.
+std::string QuoteTexts::print(const CellRef& e) {
+    size_t shown = 0;
+    std::vector<const Cell*> pending{e.get()};
+    while (!pending.empty() && shown <= kPrintLimit) {
+        const Cell* c = pending.back();
+        pending.pop_back();
+        if (is_pair(c)) {
+            ++shown;
+            pending.push_back(right_of(c));
+            pending.push_back(left_of(c));
+            continue;
+        }
+        auto it = quotes_.find(c);
+        if (it != quotes_.end()) shown += atom_bytes(text_of(it->second).get()).size();
+    }
+    return printExpression(write_where(e, [](const Quote& quote) { return static_cast<bool>(quote.text); }));
+}
+
+CellRef quote_expansion(const CellRef& body) {
+    QuoteTexts texts;
+    return texts.write(texts.expand(body));
 }
 
 // ((({ (k1 k2)) v) body) binds k2 to v, then k1 to v's first and k2 to v's second component.

@@ -10,6 +10,32 @@
 
 // The C structure layouts programs read under the name "_".
 std::string layout_text();
+// Quote expansion writes a quote's source text only when a later step needs it: nested quotes
+// each hold the text of all inside them, so writing them all at once is quadratic in the depth.
+// Until then each quote holds a stand-in atom, known by its cell, that nothing looks into.
+class QuoteTexts {
+public:
+    // (` x) becomes (V stand-in x'), the stand-in remembering x as it stood.
+    CellRef expand(const CellRef& body);
+    // The body with every stand-in replaced by its text atom "[" + printed x + "]".
+    CellRef write(const CellRef& body);
+    // The same for the quotes of a lone atom only: their texts, such as "[}]", can be names.
+    CellRef write_quoted_atoms(const CellRef& body);
+    // printExpression of e with the texts of the quotes it prints before its cut.
+    std::string print(const CellRef& e);
+
+private:
+    struct Quote {
+        CellRef stand_in;
+        CellRef source;
+        CellRef text;  // written on first need, then shared by every place holding the stand-in
+    };
+    const CellRef& text_of(Quote& quote);
+    template <class Wanted>
+    CellRef write_where(const CellRef& body, Wanted wanted);
+    std::map<const Cell*, Quote> quotes_;
+};
+// Expansion with the texts written at once.
 CellRef quote_expansion(const CellRef& body);
 CellRef pair_pattern_expansion(const CellRef& body);
 

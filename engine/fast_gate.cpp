@@ -7,6 +7,7 @@
 
 #include "core/tables.h"
 #include "engine/fast.h"
+#include "engine/reducer.h"
 
 namespace {
 
@@ -30,9 +31,9 @@ Request requested_engine() {
     return Request::Default;
 }
 
-// The fast tier has not yet been proven over the differential fuzzer: until then it runs only
-// when asked for.
-constexpr bool kGateIsDefault = false;
+// Unset, the gate decides: every program it lets through has run the same on both engines over
+// the suite and the differential fuzzer's long runs.
+constexpr bool kGateIsDefault = true;
 
 }  // namespace
 
@@ -68,7 +69,8 @@ Engine choose_engine() {
     return Engine::Exact;  // the fuzzing build's step budget lives in the exact reducer
 #else
     static const Request request = requested_engine();
-    bool gate = request == Request::Fast || (request == Request::Default && kGateIsDefault);
+    // A run under a step limit keeps the reducer, whose steps the limit counts.
+    bool gate = request == Request::Fast || (request == Request::Default && kGateIsDefault && !step_limit_set());
     return gate ? gate_choice() : Engine::Exact;
 #endif
 }

@@ -348,6 +348,8 @@ private:
 
 uint64_t reduction_steps() { return steps_taken; }
 
+bool step_limit_set() { return step_limit != UINT64_MAX; }
+
 CellRef evaluate(CellRef expression) {
     Machine machine;
     return machine.run(std::move(expression));

@@ -5,7 +5,6 @@
 
 #include "core/chars.h"
 #include "core/report.h"
-#include "front/space.h"
 
 namespace {
 
@@ -57,8 +56,16 @@ bool check_pairs(std::string_view text, ErrorRecord& record) {
     return true;
 }
 
-// A comma-holding parenthesis is a call list only when something callable stands right before it.
-bool opens_call_list(std::string_view text, size_t i) { return i > 0 && !IsSpaceEater(text[i - 1]); }
+// A comma-holding parenthesis is a call list only where the parser makes it one: as a later
+// piece of a tight word, right after a name, numeral, lone byte or closed group. After "(",
+// "{", "}" or a unary operator it starts a word, where its commas would be glued into atoms
+// that name nothing.
+bool opens_call_list(std::string_view text, size_t i) {
+    if (i == 0) return false;
+    unsigned char before = text[i - 1];
+    if (before == ')' || before == ']') return true;
+    return !is_operator_char(before) && !IsBracket(before) && before != ' ' && before != '\n';
+}
 
 // Pass 2, backward: a parenthesis holding a top-level comma must be a call list.
 bool check_commas(std::string_view text, ErrorRecord& record) {

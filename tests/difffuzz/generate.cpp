@@ -77,6 +77,7 @@ public:
     explicit Generator(uint64_t seed) : random_(seed) {}
 
     std::string program() {
+        lean_fast_ = random_.chance(80);
         plan_definitions();
         for (size_t i = 0; i < functions_.size(); ++i) functions_[i].text = function_text(i);
         for (size_t i = 0; i < values_.size(); ++i) values_[i].text = value_text(i);
@@ -84,6 +85,7 @@ public:
         for (const auto& d : functions_) text += ",\n" + d.text;
         for (const auto& d : values_) text += ",\n" + d.text;
         for (const auto& r : redefinitions_) text += ",\n" + r;
+        if (identity_tester_) text += ",\n" + identity_tester_text();
         if (!fold_operator_.empty()) text += ",\nfo\\[" + fold_operator_ + "]\\x\\y\\x" + fold_operator_ + "y";
         return text + "\n";
     }
@@ -97,10 +99,17 @@ private:
     size_t recursive_ = 0;  // functions_[0, recursive_) count down their first parameter
     std::vector<char> scope_;
     std::string fold_operator_;  // the operator fo takes as its parameter, once something calls it
+    // Most programs lean on what the fast tier compiles: a one-parameter main, saturated calls of
+    // recursive definitions, word arithmetic and tests; the rest keep the older, wilder mix.
+    bool lean_fast_ = false;
+    std::vector<bool> tail_;  // per counting function: its recursive call is in tail position
+    bool identity_tester_ = false;  // the definition ft, which compares its two parameters
 
     void plan_definitions() {
-        const int functions = random_.below(5);
-        recursive_ = static_cast<size_t>(random_.below(functions + 1));
+        const int functions = lean_fast_ ? 1 + random_.below(5) : random_.below(5);
+        recursive_ = static_cast<size_t>(lean_fast_ ? 1 + random_.below(functions) : random_.below(functions + 1));
+        for (size_t i = 0; i < recursive_; ++i) tail_.push_back(lean_fast_ && random_.chance(40));
+        identity_tester_ = lean_fast_ && random_.chance(25);
         for (int i = 0; i < functions; ++i) {
             int arity = 1 + random_.below(3);
             if (random_.chance(3)) arity = 10;
@@ -108,7 +117,7 @@ private:
         }
         const int values = random_.below(4);
         for (int i = 0; i < values; ++i) values_.push_back({std::string("v") + static_cast<char>('a' + i), 0, ""});
-        if (random_.chance(20)) {
+        if (random_.chance(lean_fast_ ? 25 : 20)) {
             const int count = 1 + random_.below(2);
             for (int i = 0; i < count; ++i) {
                 const std::string& r = random_.pick(kRedefinitions);
@@ -120,9 +129,33 @@ private:
 
     // The main expression ignores the argument-vector address.
     std::string main_expression() {
-        std::string body = mostly_numeric(5, SIZE_MAX, SIZE_MAX);
-        if (!k_redefined_ && random_.chance(50)) return "K" + paren(body);
+        std::string body = lean_fast_ ? driver() : mostly_numeric(5, SIZE_MAX, SIZE_MAX);
+        if (!k_redefined_ && random_.chance(lean_fast_ ? 5 : 50)) return "K" + paren(body);
         return "a\\" + body;
+    }
+
+    // Calls of the counting functions combined by arithmetic, tests, bindings and output.
+    std::string driver() {
+        std::string s = counted_call();
+        const int more = random_.below(4);
+        for (int i = 0; i < more; ++i) {
+            switch (random_.below(5)) {
+                case 0: s = paren(s + random_.pick(kArithmetic) + counted_call()); break;
+                case 1:
+                    s = paren(paren(s + random_.pick(kComparisons) + counted_call()) + " " + numeric(2, SIZE_MAX, SIZE_MAX) +
+                              " " + numeric(2, SIZE_MAX, SIZE_MAX));
+                    break;
+                case 2: {
+                    scope_.push_back('t');
+                    s = paren("t{" + s + "}" + numeric(3, SIZE_MAX, SIZE_MAX));
+                    scope_.pop_back();
+                    break;
+                }
+                case 3: s = paren("w{" + output(2, SIZE_MAX, SIZE_MAX) + "}" + s); break;
+                default: s = paren(s + random_.pick(kArithmetic) + numeric(3, SIZE_MAX, SIZE_MAX)); break;
+            }
+        }
+        return s;
     }
 
     // Counting functions stop at zero, so calls that shrink the first argument terminate;
@@ -137,8 +170,8 @@ private:
         std::string body;
         if (index < recursive_) {
             std::string base = mostly_numeric(2, index, SIZE_MAX);
-            std::string step = recursive_step(index, params[0]);
-            body = "(" + std::string(1, params[0]) + "<1)" + base + " " + step;
+            std::string step = tail_[index] ? counting_call(index, params[0]) : recursive_step(index, params[0]);
+            body = base_case(params[0], base, step);
         } else if (random_.chance(4)) {
             body = d.name + paren(std::string(1, params[0]) + "+1") + rest_arguments(d.arity - 1);
         } else {
@@ -148,12 +181,31 @@ private:
         return head + "\\" + body;
     }
 
+    // The test that ends a count at zero, in one of the spellings that mean it.
+    std::string base_case(char counter, const std::string& base, const std::string& step) {
+        const std::string n(1, counter);
+        switch (lean_fast_ ? random_.below(4) : 0) {
+            case 1: return "(1>" + n + ")" + base + " " + step;
+            case 2: return "(" + n + ">0)" + step + " " + base;
+            case 3: return "(less " + n + " 1)" + base + " " + step;
+            default: return "(" + n + "<1)" + base + " " + step;
+        }
+    }
+
+    // A call of a counting function with the counter one smaller; in a tail function, the
+    // further arguments carry what is accumulated. Callees are the caller or counting functions
+    // defined before it, and the further arguments call only those before it, so that no count
+    // starts again from a constant.
+    std::string counting_call(size_t caller, char counter) {
+        const size_t callees = lean_fast_ ? caller + 1 : recursive_;
+        const Definition& callee = functions_[random_.below(static_cast<int>(callees))];
+        std::vector<std::string> args{paren(std::string(1, counter) + "-1")};
+        for (int i = 1; i < callee.arity; ++i) args.push_back(lean_fast_ ? numeric(2, caller, SIZE_MAX) : expression(1));
+        return call_text(callee.name, args);
+    }
+
     std::string recursive_step(size_t index, char counter) {
-        const std::string smaller = paren(std::string(1, counter) + "-1");
-        auto call = [&] {
-            const Definition& callee = functions_[random_.below(static_cast<int>(recursive_))];
-            return paren(callee.name + " " + smaller + rest_arguments(callee.arity - 1));
-        };
+        auto call = [&] { return counting_call(index, counter); };
         switch (random_.below(4)) {
             case 0: return paren(call() + "+" + mostly_numeric(2, index, SIZE_MAX));
             case 1: return paren(call() + "*" + call());
@@ -166,6 +218,37 @@ private:
         std::string s;
         for (int i = 0; i < count; ++i) s += " " + expression(1);
         return s;
+    }
+
+    // A saturated call of a counting function from the main expression.
+    std::string counted_call() {
+        const Definition& f = functions_[random_.below(static_cast<int>(recursive_))];
+        std::vector<std::string> args{counter()};
+        for (int i = 1; i < f.arity; ++i) args.push_back(numeric(2, SIZE_MAX, SIZE_MAX));
+        return call_text(f.name, args);
+    }
+
+    // Mostly small, now and then long enough to go deep (and past the step limit when the count branches).
+    std::string counter() {
+        return random_.chance(93) ? std::to_string(random_.below(7)) : std::to_string(20 + random_.below(300));
+    }
+
+    // f a b, or now and then the call list f(a,b).
+    std::string call_text(const std::string& name, const std::vector<std::string>& args) {
+        if (!args.empty() && random_.chance(30)) {
+            std::string s = name + "(" + args[0];
+            for (size_t i = 1; i < args.size(); ++i) s += "," + args[i];
+            return s + ")";
+        }
+        std::string s = name;
+        for (const auto& a : args) s += " " + a;
+        return paren(s);
+    }
+
+    // Compares its parameters: cells for functions and reals, values for numbers.
+    std::string identity_tester_text() {
+        static const std::vector<std::string> kBodies = {"(n=m)1 0", "same n m", "n#m", "(diff n m)5(n=n)"};
+        return "ft\\n\\m\\" + random_.pick(kBodies);
     }
 
     // Values are computed once; a few demand themselves or each other (a Cycle report).
@@ -220,10 +303,24 @@ private:
                                                          {1, &Generator::identity},
                                                          {1, &Generator::recursion_by_y},
                                                          {1, &Generator::rare}};
+        static const std::vector<Weighted> kLeanCompounds = {{4, &Generator::binary_operation},
+                                                             {1, &Generator::unary_operation},
+                                                             {1, &Generator::power},
+                                                             {3, &Generator::choice},
+                                                             {1, &Generator::spine},
+                                                             {5, &Generator::call},
+                                                             {1, &Generator::builtin_call},
+                                                             {2, &Generator::word_builtin},
+                                                             {1, &Generator::lambda},
+                                                             {2, &Generator::binding},
+                                                             {3, &Generator::with_output},
+                                                             {2, &Generator::identity},
+                                                             {1, &Generator::recursion_by_y},
+                                                             {1, &Generator::rare}};
         callable = std::min(callable, functions_.size());
         readable = std::min(readable, values_.size());
         if (depth <= 0 || random_.chance(15)) return choose(kLeaves, 0, callable, readable);
-        return choose(kCompounds, depth - 1, callable, readable);
+        return choose(lean_fast_ ? kLeanCompounds : kCompounds, depth - 1, callable, readable);
     }
 
     // Mostly integers, so that arithmetic goes on instead of every path ending in Z.
@@ -232,10 +329,14 @@ private:
         static const std::vector<Weighted> kCompounds = {
             {7, &Generator::arithmetic},  {2, &Generator::choice},   {2, &Generator::call},    {1, &Generator::binding},
             {1, &Generator::with_output}, {1, &Generator::negation}, {2, &Generator::anything}};
+        static const std::vector<Weighted> kLeanCompounds = {
+            {6, &Generator::arithmetic},  {3, &Generator::choice},   {5, &Generator::call},
+            {2, &Generator::binding},     {2, &Generator::with_output}, {1, &Generator::negation},
+            {2, &Generator::word_builtin}, {1, &Generator::anything}};
         callable = std::min(callable, functions_.size());
         readable = std::min(readable, values_.size());
         if (depth <= 0 || random_.chance(20)) return choose(kLeaves, 0, callable, readable);
-        return choose(kCompounds, depth - 1, callable, readable);
+        return choose(lean_fast_ ? kLeanCompounds : kCompounds, depth - 1, callable, readable);
     }
 
     // An integer, or now and then anything.
@@ -274,6 +375,16 @@ private:
     std::string unary_operation(int d, size_t callable, size_t readable) {
         return paren(std::string(1, "~!$"[random_.below(3)]) + expression(d, callable, readable));
     }
+    // The builtins with a machine-word path, named directly; a test may choose between two branches.
+    std::string word_builtin(int d, size_t callable, size_t readable) {
+        static const std::vector<std::string> kArithmeticNames = {"plus", "dash", "mult"};
+        static const std::vector<std::string> kTestNames = {"less", "gteq", "same", "diff"};
+        const bool test = random_.chance(50);
+        const std::string call = (test ? random_.pick(kTestNames) : random_.pick(kArithmeticNames)) + " " +
+                                 numeric(d, callable, readable) + " " + numeric(d, callable, readable);
+        if (!test || random_.chance(50)) return paren(call);
+        return paren(paren(call) + " " + numeric(d, callable, readable) + " " + numeric(d, callable, readable));
+    }
     std::string negation(int d, size_t callable, size_t readable) {
         return paren("~" + numeric(d, callable, readable));
     }
@@ -296,9 +407,10 @@ private:
         static const std::vector<std::string> kLarge = {
             "4611686018427387904",  "4611686018427387903",  "9223372036854775807",   "9223372036854775808",
             "18446744073709551615", "18446744073709551616", "100000000000000000000", "99999999999999999999",
-            "1000000000000000000",  "2305843009213693951"};
+            "1000000000000000000",  "2305843009213693951",  "10000000000000000000",  "9999999999999999999",
+            "3037000499",           "3037000500",           "4294967296",            "9223372036854775806"};
         std::string digits = random_.chance(70) ? std::to_string(1 + random_.below(20)) : random_.pick(kLarge);
-        if (random_.chance(10)) return "0";
+        if (random_.chance(10)) return random_.chance(80) ? "0" : random_.pick(std::vector<std::string>{"00", "007"});
         if (random_.chance(25)) return "0" + digits;
         if (random_.chance(5)) return paren("~" + digits);
         return digits;
@@ -325,20 +437,20 @@ private:
 
     std::string call(int d, size_t callable, size_t readable) {
         if (callable == 0) return spine(d, callable, readable);
-        const Definition& f = functions_[random_.below(static_cast<int>(callable))];
+        const size_t index = static_cast<size_t>(random_.below(static_cast<int>(callable)));
+        const Definition& f = functions_[index];
         int count = f.arity;
-        if (random_.chance(25)) count = std::max(0, count + random_.below(5) - 2);
+        if (random_.chance(lean_fast_ ? 8 : 25)) count = std::max(0, count + random_.below(5) - 2);
+        // A counting function mostly gets a count it finishes soon.
+        const bool counted = lean_fast_ && index < recursive_;
         std::vector<std::string> args;
-        for (int i = 0; i < count; ++i)
-            args.push_back(i == 0 && random_.chance(60) ? small_number() : mostly_numeric(d, callable, readable));
-        if (!args.empty() && random_.chance(30)) {
-            std::string s = f.name + "(" + args[0];
-            for (size_t i = 1; i < args.size(); ++i) s += "," + args[i];
-            return s + ")";
+        for (int i = 0; i < count; ++i) {
+            if (i == 0 && random_.chance(counted ? 85 : 60))
+                args.push_back(counted ? counter() : small_number());
+            else
+                args.push_back(mostly_numeric(d, callable, readable));
         }
-        std::string s = f.name;
-        for (const auto& a : args) s += " " + a;
-        return paren(s);
+        return call_text(f.name, args);
     }
 
     std::string builtin_call(int d, size_t callable, size_t readable) {
@@ -422,6 +534,7 @@ private:
         static const std::vector<std::string> kFunctions = {"(x\\x)", "(plus 1)",  "(K 1)",    "I",
                                                             "(S K)",  "(x\\y\\x)", "(real 2)", "(atof(init[nan]))"};
         const std::string op = random_.chance(50) ? "=" : "#";
+        if (identity_tester_ && random_.chance(60)) return tested_identity();
         switch (random_.below(3)) {
             case 0: return paren(random_.pick(kFunctions) + op + random_.pick(kFunctions));
             case 1: {
@@ -432,6 +545,19 @@ private:
                 const std::string e = expression(d, callable, readable);
                 return paren("g{" + e + "}" + paren("h\\g") + " 1" + op + "g");
             }
+        }
+    }
+
+    // Functions and reals handed to a definition that compares them: the tier must pass the cells
+    // the reducer would pass, shared where it shares them.
+    std::string tested_identity() {
+        static const std::vector<std::string> kValues = {"(x\\x)", "(plus 1)", "(K 1)",       "I",    "(real 2)",
+                                                         "(atof(init[nan]))", "(real 00)", "(x\\y\\x)", "7", "0"};
+        const std::string f = random_.pick(kValues);
+        switch (random_.below(3)) {
+            case 0: return paren("ft " + f + " " + random_.pick(kValues));
+            case 1: return paren("g{" + f + "}ft g g");
+            default: return paren("g{" + f + "}ft(g,(h\\g)1)");
         }
     }
 
@@ -455,8 +581,27 @@ private:
         static const std::vector<Weighted> kRare = {
             {1, &Generator::exit_early},       {3, &Generator::pair_pattern},    {2, &Generator::operator_parameter},
             {1, &Generator::quoted},           {1, &Generator::list_applied},    {1, &Generator::text_length},
-            {1, &Generator::number_from_text}, {2, &Generator::self_application}};
+            {1, &Generator::number_from_text}, {2, &Generator::self_application}, {2, &Generator::comma_group}};
         return choose(kRare, d, callable, readable);
+    }
+    // Commas in groups that are no plain call list of a name: after a wing, after a parenthesised
+    // group, nested in parentheses, and a group whose head is a comma.
+    std::string comma_group(int d, size_t callable, size_t readable) {
+        const std::string x = expression(d, callable, readable);
+        const std::string y = expression(d, callable, readable);
+        switch (random_.below(5)) {
+            case 0: return paren(paren(x + "," + y));
+            case 1: {
+                const char v = fresh_letter();
+                scope_.push_back(v);
+                const std::string z = expression(d, callable, readable);
+                scope_.pop_back();
+                return paren(std::string(1, v) + "{" + x + "}(" + std::string(1, v) + "," + z + ")");
+            }
+            case 2: return paren(paren(x) + "(" + x + "," + y + ")");
+            case 3: return paren("q{(V," + x + "," + y + ")}q K");
+            default: return paren("K" + paren(paren(x + "," + y)));
+        }
     }
     std::string exit_early(int, size_t, size_t) { return paren("exit " + small_number()); }
     std::string pair_pattern(int d, size_t callable, size_t readable) {

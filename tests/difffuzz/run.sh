@@ -110,6 +110,22 @@ keep_difference() {  # seed program reason
   echo "$3" >"$dir/reason"
 }
 
+# The fast run's own line about its work ("fast tier: C calls, H hand-overs"), printed when the
+# run ends normally, is counted and taken out before the comparison.
+stats_line='^fast tier: [0-9]+ calls, [0-9]+ hand-overs$'
+with_stats=0 with_calls=0 with_handovers=0 total_calls=0 total_handovers=0
+count_fast_work() {
+  local err=$1 found number calls handovers
+  found=$(grep -n -E -m1 "$stats_line" "$err") || return 0
+  number=${found%%:*}
+  read -r calls handovers <<<"$(sed -E 's/^[0-9]+:fast tier: ([0-9]+) calls, ([0-9]+) hand-overs$/\1 \2/' <<<"$found")"
+  with_stats=$((with_stats + 1))
+  [ "$calls" = 0 ] || with_calls=$((with_calls + 1))
+  [ "$handovers" = 0 ] || with_handovers=$((with_handovers + 1))
+  total_calls=$((total_calls + calls)) total_handovers=$((total_handovers + handovers))
+  sed -i "${number}d" "$err"
+}
+
 declare -A outcomes
 passed=0 compared=0 past_limit=0 differences=0
 for ((i = 0; i < programs; i++)); do
@@ -123,7 +139,8 @@ for ((i = 0; i < programs; i++)); do
     "past the step limit") past_limit=$((past_limit + 1)); continue ;;
     "guard time-out") continue ;;
   esac
-  run fast "$program" "$work/fast" -u QUIB_STEP_LIMIT
+  run fast "$program" "$work/fast" -u QUIB_STEP_LIMIT QUIB_FAST_STATS=1
+  count_fast_work "$work/fast.err"
   compared=$((compared + 1))
   reason=
   [ "$(<"$work/fast.status")" = time-out ] && reason="the fast run timed out"
@@ -143,6 +160,11 @@ echo "passed the checks:   $passed ($(percent "$passed" "$programs"))"
 echo "compared:            $compared"
 echo "past the step limit: $past_limit (limit $step_limit steps)"
 echo "differences:         $differences"
+echo "fast runs that said what they did: $with_stats (the others ended early: exit, report, time-out)"
+echo "  with fast calls:     $with_calls ($(percent "$with_calls" "$compared") of those compared)"
+echo "  with hand-overs:     $with_handovers ($(percent "$with_handovers" "$compared") of those compared)"
+echo "  fast calls:          $total_calls"
+echo "  hand-overs:          $total_handovers ($(awk -v a="$total_handovers" -v b="$with_stats" 'BEGIN { printf "%.1f", b ? a / b : 0 }') per program)"
 echo "outcomes of the exact run:"
 for o in "${!outcomes[@]}"; do
   printf '  %-22s %6d  %s\n' "$o" "${outcomes[$o]}" "$(percent "${outcomes[$o]}" "$programs")"

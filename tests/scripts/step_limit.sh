@@ -9,6 +9,9 @@ trap 'rm -rf "$work"' EXIT
 
 loop='K(puts(init[before])*0+go(1)),go\n\go(n+1)'
 answer='K(fact 5),fact\n\(n<2) 1 (n*fact(n-1))'
+# A main the fast tier compiles: a limit keeps it on the reducer, whose steps it counts.
+compiled_loop='a\puts(init[before])*0+go(1),go\n\go(n+1)'
+compiled_answer='a\fact 5,fact\n\(n<2) 1 (n*fact(n-1))'
 
 fail=0
 # limit | program | status | stdout | stderr
@@ -31,5 +34,7 @@ done <<CASES
 100000|$answer|120||
 0|$answer|120||
 unset|$answer|120||
+1000|$compiled_loop|125|before\n|quib: step limit 1000 reached\n
+100000|$compiled_answer|120||
 CASES
 exit $fail

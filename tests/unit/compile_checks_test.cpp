@@ -60,15 +60,39 @@ TEST(Checks, PlacesGetLettersNotBoundElsewhere) {
     // An operator parameter takes its short spelling along: "+" in the body is the parameter.
     ASSERT_TRUE(IsEmpty(Prepare("a\\op 1 2,op\\x\\[+]\\x+2")));
     EXPECT_EQ(Body("op"), "((\\ x) ((\\ a) ((a x) 2)))");
+    // A quote's text keeps the source's spelling of the place.
+    ASSERT_TRUE(IsEmpty(Prepare("a\\op 1,op\\acc\\`(acc 1)")));
+    EXPECT_EQ(Body("op"), "((\\ a) ((V [(acc 1)]) (a 1)))");
 }
 
-TEST(Checks, UnreachedDefinitionsAreDroppedUnchecked) {
-    ASSERT_TRUE(IsEmpty(Prepare("a\\used 1,used\\x\\x,unused\\x\\y,wide\\a\\b\\c\\d\\e\\f\\g\\h\\i\\j\\k\\k")));
-    EXPECT_EQ(Body("unused"), "(none)");
-    EXPECT_EQ(Body("wide"), "(none)");
-    EXPECT_EQ(Body("used"), "((\\ x) x)");
-    EXPECT_EQ(Body("_").substr(0, 11), "[[addrinfo[");
-    EXPECT_NE(find_definition("K"), nullptr);  // the letters stay reachable from the lambda mark
+// Cell bytes spent loading and checking a program whose "Q" stands for depth nested quotes.
+uint64_t BytesToReject(const std::string& shape, size_t depth, const char* type) {
+    std::string program = shape;
+    program.replace(program.find('Q'), 1, std::string(depth, '`'));
+    uint64_t before = cell_bytes_allocated();
+    ErrorRecord record = Prepare(program);
+    EXPECT_STREQ(report_type_name(record.Type), type) << shape;
+    return cell_bytes_allocated() - before;
+}
+
+// Each quote holds the text of all inside it, and writing them all is quadratic in the depth:
+// a rejected program needs none of them but what its trace line and report show.
+TEST(Checks, DeepQuotesAreRejectedInLinearWork) {
+    struct Case {
+        const char* shape;
+        const char* type;
+    } cases[] = {
+        {"a\\rank(lisp(Q7))+missing", "Alive"},
+        {"a\\rank(lisp(Q7))+b", "Local"},
+        {"a\\rank(lisp(Q7)+x{1}(1\\2))", "Funky"},  // found while renaming
+        {"a\\rank(lisp(Q7)+(b 1){1}2)", "Funky"},
+        {"a\\traced 1,traced\\acc\\rank(lisp(Q7))+missing", "Alive"},  // traced with its quotes
+    };
+    for (const Case& c : cases) {
+        uint64_t single = BytesToReject(c.shape, 5000, c.type);
+        uint64_t twice = BytesToReject(c.shape, 10000, c.type);
+        EXPECT_LE(twice, single * 22 / 10) << c.shape << ": " << single << " then " << twice;
+    }
 }
 
 TEST(Run, IntegerResultsReplaceTheMainProgram) {

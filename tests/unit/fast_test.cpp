@@ -44,7 +44,14 @@ TEST(FastTier, GateKeepsProgramsThatSeeCells) {
         {"a\\fa a\n,fa\\x\\raws x", Engine::Exact},
         {"a\\fa a\n,fa\\x\\tern(x)", Engine::Exact},
         {"a\\fa a\n,fa\\x\\type(x)+1", Engine::Exact},
+        // through an operator, a redefined combinator, a value, a lambda and a wing
+        {"a\\a+1\n,[+]\\x\\y\\leak x", Engine::Exact},
+        {"a\\K a 1\n,K\\x\\y\\raws x", Engine::Exact},
+        {"a\\va+a\n,va\\tern 1", Engine::Exact},
+        {"a\\(x\\type x) a", Engine::Exact},
+        {"a\\y{a}leak y", Engine::Exact},
         {"a\\fa a\n,fa\\x\\x+getw(x)", Engine::Fast},
+        {"a\\strlen(init[leak raws tern type])", Engine::Fast},  // only letters of a text
         {"a\\fa a\n,fa\\x\\x+1\n,ga\\x\\leak x", Engine::Fast},  // never reached: dropped
     };
     for (const Case& c : cases) {

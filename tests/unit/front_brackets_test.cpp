@@ -12,8 +12,8 @@ using namespace std::string_literals;
 const std::string kCommaText = "]Comma encountered in parenthesization which is not a call list.";
 
 TEST(MatchBrackets, ValidTexts) {
-    for (std::string text : {"", "[)]", "f(a,b)", "g(x)(a,b)", "[s](a,b)", "{a,b}", "a,b", "x ((a,b))", "{(a,b)}",
-                             "!(a,b)", "[(,]", "f([a,b],c)", "((x))"}) {
+    for (std::string text : {"", "[)]", "f(a,b)", "g(x)(a,b)", "[s](a,b)", "{a,b}", "a,b", "[(,]", "f([a,b],c)", "((x))",
+                             "f\t(a,b)", "7(a,b)", "K(f(a,b),c)"}) {
         ErrorRecord record;
         EXPECT_TRUE(MatchBrackets(text, record)) << text << ": " << record.Text;
         EXPECT_TRUE(IsEmpty(record)) << text;
@@ -41,6 +41,12 @@ TEST(MatchBrackets, Failures) {
         {"f\n(a,b,c)", "Comma[____d" + kCommaText, 4},
         {"f(x (a,[b,c]),d)", "Comma[____f" + kCommaText, 6},
         {"(a,b)+(c,d)", "Comma[____h" + kCommaText, 8},  // found walking backward
+        // A comma group that starts a word is no call list, whatever byte stands before it.
+        {"x ((a,b))", "Comma[____e" + kCommaText, 5},
+        {"{(a,b)}", "Comma[____c" + kCommaText, 3},
+        {"y{2}(I,5)", "Comma[____f" + kCommaText, 6},
+        {"!(a,b)", "Comma[____c" + kCommaText, 3},
+        {"f(x)$(a,b)", "Comma[____g" + kCommaText, 7},
         // Positions are raw byte indexes: whitespace counts.
         {"  \n  ( a , b )", "Comma[____i" + kCommaText, 9},
         {std::string(64, ' ') + ")", "Match[___a_]Left dangling parenthesis.", 64},
