@@ -110,15 +110,15 @@ keep_difference() {  # seed program reason
   echo "$3" >"$dir/reason"
 }
 
-# The fast run's own line about its work ("fast tier: C calls, H hand-overs"), printed when the
+# The fast run's own line about its work ("fast tier: C calls, H hand-overs, ..."), printed when the
 # run ends normally, is counted and taken out before the comparison.
-stats_line='^fast tier: [0-9]+ calls, [0-9]+ hand-overs$'
+stats_line='^fast tier: [0-9]+ calls, [0-9]+ hand-overs(, .*)?$'
 with_stats=0 with_calls=0 with_handovers=0 total_calls=0 total_handovers=0
 count_fast_work() {
   local err=$1 found number calls handovers
   found=$(grep -n -E -m1 "$stats_line" "$err") || return 0
   number=${found%%:*}
-  read -r calls handovers <<<"$(sed -E 's/^[0-9]+:fast tier: ([0-9]+) calls, ([0-9]+) hand-overs$/\1 \2/' <<<"$found")"
+  read -r calls handovers <<<"$(sed -E 's/^[0-9]+:fast tier: ([0-9]+) calls, ([0-9]+) hand-overs(, .*)?$/\1 \2/' <<<"$found")"
   with_stats=$((with_stats + 1))
   [ "$calls" = 0 ] || with_calls=$((with_calls + 1))
   [ "$handovers" = 0 ] || with_handovers=$((with_handovers + 1))
