@@ -152,6 +152,12 @@ private:
 
     Value handover(const Node* n, size_t base) { return fast::value_of(reduce(instantiate(n, base))); }
 
+    // Once settled, the body is the value itself; until then the reducer settles it, or meets the cycle.
+    Value global(const Node* n, size_t base) {
+        if (is_normal_form(n->definition->get())) return fast::value_of(*n->definition);
+        return handover(n, base);
+    }
+
     Value read(const Node* n, size_t base) {
         Value& slot = slots_[base + n->slot];
         return n->last ? std::move(slot) : slot;
@@ -164,6 +170,7 @@ private:
             case NodeKind::Var: return read(n, base);
             case NodeKind::Lit: return n->lit;
             case NodeKind::Prim: return prim(n, base);
+            case NodeKind::Global: return global(n, base);
             default: return exec(n, base, false);
         }
     }
@@ -327,6 +334,7 @@ private:
                 case NodeKind::Lit: result = n->lit; break;
                 case NodeKind::Prim: result = prim(n, base); break;
                 case NodeKind::Generic: result = handover(n, base); break;
+                case NodeKind::Global: result = global(n, base); break;
                 case NodeKind::Bind: {
                     Value bound = argument(n->parts[0], base);
                     slots_[base + n->slot] = std::move(bound);
