@@ -204,7 +204,24 @@ private:
         return answer(n, args);
     }
 
+    // A C binding takes words as they are: no numeral is written for it, no redex built.
+    Value direct_answer(const Node* n, Value* args) {
+        WordOrCell in[fast::kMaxBuiltinArity];
+        for (size_t i = 0; i < n->parts.size(); ++i) {
+            if (args[i].is_word)
+                in[i].word = args[i].word;
+            else
+                in[i].cell = cell_of(args[i]).get();
+        }
+        int64_t word = 0;
+        CellRef r = invoke_direct(*n->builtin, in, word);
+        if (!r) return word_value(word);
+        if (!is_normal_form(r.get())) r = reduce(std::move(r));
+        return fast::value_of(std::move(r));
+    }
+
     Value answer(const Node* n, Value* args) {
+        if (n->builtin->direct && !diagnosing()) return direct_answer(n, args);
         CellRef r = call_builtin(n, args);
         if (!is_normal_form(r.get())) r = reduce(std::move(r));
         return fast::value_of(std::move(r));
