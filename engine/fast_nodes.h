@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <deque>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -170,6 +171,7 @@ struct Node {
     const BuiltinEntry* builtin = nullptr;       // Prim, and Select's test
     Cell* head = nullptr;                        // Prim: the name atom of the reducer's redex
     const CellRef* definition = nullptr;         // Global: the body, replaced in place when settled
+    mutable std::unique_ptr<Value> settled;      // Global: the body's value, once in normal form
     std::vector<Node*> parts;                    // arguments; Select: test, then, else; Bind: d, r
 };
 

@@ -152,10 +152,13 @@ private:
 
     Value handover(const Node* n, size_t base) { return fast::value_of(reduce(instantiate(n, base))); }
 
-    // Once settled, the body is the value itself; until then the reducer settles it, or meets the cycle.
+    // Once settled, the body is the value itself, and stays; until then the reducer settles it, or
+    // meets the cycle.
     Value global(const Node* n, size_t base) {
-        if (is_normal_form(n->definition->get())) return fast::value_of(*n->definition);
-        return handover(n, base);
+        if (n->settled) return *n->settled;
+        if (!is_normal_form(n->definition->get())) return handover(n, base);
+        n->settled = std::make_unique<Value>(fast::value_of(*n->definition));
+        return *n->settled;
     }
 
     Value read(const Node* n, size_t base) {
@@ -192,11 +195,14 @@ private:
     }
 
     Value prim(const Node* n, size_t base) {
-        Value out;
-        if (n->parts.size() == 2) {  // the arithmetic and comparisons: no room for seven
+        if (n->parts.size() == 2) {  // the arithmetic, comparisons and many bindings: no room for eight
             Value args[2] = {argument(n->parts[0], base), argument(n->parts[1], base)};
-            if (args[0].is_word && args[1].is_word && word_answer(n->op, args[0].word, args[1].word, out)) return out;
-            if (fast::integer_answer(n->op, args[0], args[1], out)) return out;
+            Value out;
+            if (n->op != WordOp::None) {
+                if (args[0].is_word && args[1].is_word && word_answer(n->op, args[0].word, args[1].word, out))
+                    return out;
+                if (fast::integer_answer(n->op, args[0], args[1], out)) return out;
+            }
             return answer(n, args);
         }
         Value args[fast::kMaxBuiltinArity];
@@ -369,7 +375,7 @@ private:
                     size_t top = slots_.size();
                     Code* code = n->kind == NodeKind::Call ? push_arguments(n, base) : apply_function(n, base, result);
                     if (!code) break;
-                    compiler_.prepare(*code);
+                    if (!code->entry) compiler_.prepare(*code);
                     ++tier_counters.calls;
                     if (owned) {
                         for (int i = 0; i < code->params; ++i) slots_[base + i] = std::move(slots_[top + i]);
