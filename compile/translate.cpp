@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "core/chars.h"
+#include "core/datalist.h"
 #include "core/printer.h"
 
 namespace {
@@ -164,8 +165,12 @@ CellRef QuoteTexts::expand(const CellRef& body) {
     });
 }
 
+// The whole printed source: only reports cut their texts.
 const CellRef& QuoteTexts::text_of(Quote& quote) {
-    if (!quote.text) quote.text = CellRef::atom("[" + printExpression(quote.source) + "]");
+    if (quote.text) return quote.text;
+    std::optional<std::string> printed = print_expression_within(quote.source, text_limit_);
+    std::string literal = printed ? "[" + *printed + "]" : std::string();
+    quote.text = CellRef::atom(printed && literal_fits(literal) ? std::move(literal) : std::string("Z"));
     return quote.text;
 }
 
@@ -190,8 +195,9 @@ CellRef QuoteTexts::write_quoted_atoms(const CellRef& body) {
 
 // The printer walks left parts first, once per path, writes at least one byte for every
 // argument and a quote's text whole, and stops once its text passes kPrintLimit. A quote's
-// text decides nothing about the bytes written before it: it never heads an application and
-// is never one byte. So the printer shows no quote met after those counted here.
+// text decides nothing about the bytes written before it: it never heads an application, and
+// is one byte only as "Z", which may be joined to the "V" before it, so its first byte is the
+// one counted for its pair. So the printer shows no quote met after those counted here.
 std::string QuoteTexts::print(const CellRef& e) {
     size_t shown = 0;
     std::vector<const Cell*> pending{e.get()};
@@ -205,7 +211,7 @@ std::string QuoteTexts::print(const CellRef& e) {
             continue;
         }
         auto it = quotes_.find(c);
-        if (it != quotes_.end()) shown += atom_bytes(text_of(it->second).get()).size();
+        if (it != quotes_.end()) shown += atom_bytes(text_of(it->second).get()).size() - 1;
     }
     return printExpression(write_where(e, [](const Quote& quote) { return static_cast<bool>(quote.text); }));
 }

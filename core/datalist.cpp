@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <unordered_map>
 #include <vector>
 
 #include "core/chars.h"
@@ -107,6 +108,55 @@ std::string flatten_text(Cell* d) {
     return out;
 }
 
+// The bytes an element adds to the list it ends: one when it is abbreviated, else its length.
+// Only a short element can be abbreviated, and only a short one is flattened to find out.
+size_t element_length(Cell* e, size_t length) {
+    if (length > std::max<size_t>(3, tree_code_lengths().second)) return length;
+    std::string flat = is_atom(e) ? std::string(atom_bytes(e)) : flatten_text(e);
+    return abbreviation(flat) ? 1 : length;
+}
+
+// The length of the flattened text, or `cap` when it would be longer. A pair reached along
+// several paths is counted once and its length reused, so the walk is as long as the graph.
+size_t flat_length(Cell* d, size_t cap) {
+    struct Item {
+        Cell* cell;
+        bool parts_done;
+    };
+    std::vector<Item> pending{{d, false}};
+    std::vector<size_t> lengths;
+    std::unordered_map<Cell*, size_t> known;
+    while (!pending.empty()) {
+        Item item = pending.back();
+        pending.pop_back();
+        Cell* c = item.cell;
+        if (is_atom(c)) {
+            lengths.push_back(std::min(cap, atom_bytes(c).size()));
+            continue;
+        }
+        bool many_owners = ref_count(c) > 1;
+        if (!item.parts_done) {
+            if (auto it = many_owners ? known.find(c) : known.end(); it != known.end()) {
+                lengths.push_back(it->second);
+                continue;
+            }
+            pending.push_back({c, true});
+            pending.push_back({right_of(c), false});
+            pending.push_back({left_of(c), false});
+            continue;
+        }
+        size_t last = lengths.back();
+        lengths.pop_back();
+        size_t front = lengths.back();
+        lengths.pop_back();
+        // the front's "]" gives way to the element and comes back after it
+        size_t length = std::min(cap, front + element_length(right_of(c), last));
+        if (many_owners) known.emplace(c, length);
+        lengths.push_back(length);
+    }
+    return lengths.back();
+}
+
 }  // namespace
 
 bool IsEmptyData(const Cell* d) { return atom_is(d, "[]"); }
@@ -172,6 +222,16 @@ std::string ElementText(Cell* d) {
     QUIB_CHECK(is_data_value(d));
     std::string text = is_atom(d) ? std::string(atom_bytes(d)) : flatten_text(d);
     return text.size() >= 2 ? text.substr(1, text.size() - 2) : std::string();
+}
+
+std::optional<std::string> flat_text_within(Cell* d, size_t limit) {
+    QUIB_CHECK(is_data_value(d));
+    if (flat_length(d, limit + 1) > limit) return std::nullopt;
+    return is_atom(d) ? std::string(atom_bytes(d)) : flatten_text(d);
+}
+
+bool literal_fits(std::string_view literal) {
+    return literal.size() < cellbits::kExtentLimit || literal.find('\0') == std::string_view::npos;
 }
 
 uint64_t flatten_tasks_run() { return flatten_tasks; }
