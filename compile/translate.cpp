@@ -9,6 +9,7 @@
 
 #include "core/chars.h"
 #include "core/datalist.h"
+#include "core/fold.h"
 #include "core/printer.h"
 
 namespace {
@@ -17,44 +18,8 @@ namespace {
 // the original pair and its rebuilt parts. A cell reached along several paths is rebuilt once.
 template <class OnAtom, class OnPair>
 CellRef rebuild_bottom_up(Cell* root, OnAtom on_atom, OnPair on_pair) {
-    struct Item {
-        Cell* cell;
-        bool parts_done;
-    };
-    std::vector<Item> pending{{root, false}};
-    std::vector<CellRef> results;
-    std::unordered_map<Cell*, CellRef> shared;
-    while (!pending.empty()) {
-        Item item = pending.back();
-        pending.pop_back();
-        Cell* c = item.cell;
-        if (is_atom(c)) {
-            results.push_back(on_atom(c));
-            continue;
-        }
-        bool many_owners = ref_count(c) > 1;
-        if (!item.parts_done) {
-            if (many_owners) {
-                auto it = shared.find(c);
-                if (it != shared.end()) {
-                    results.push_back(it->second);
-                    continue;
-                }
-            }
-            pending.push_back({c, true});
-            pending.push_back({right_of(c), false});
-            pending.push_back({left_of(c), false});
-            continue;
-        }
-        CellRef r = std::move(results.back());
-        results.pop_back();
-        CellRef l = std::move(results.back());
-        results.pop_back();
-        CellRef rebuilt = on_pair(c, std::move(l), std::move(r));
-        if (many_owners) shared.emplace(c, rebuilt);
-        results.push_back(std::move(rebuilt));
-    }
-    return std::move(results.back());
+    auto atom = [&](Cell* c) { return is_atom(c) ? std::optional<CellRef>(on_atom(c)) : std::nullopt; };
+    return fold_graph<CellRef>(root, atom, on_pair);
 }
 
 // The pair (l r), reusing the original when neither part changed.

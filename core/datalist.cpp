@@ -8,11 +8,11 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <unordered_map>
 #include <vector>
 
 #include "core/chars.h"
 #include "core/classify.h"
+#include "core/fold.h"
 
 namespace {
 
@@ -116,45 +116,16 @@ size_t element_length(Cell* e, size_t length) {
     return abbreviation(flat) ? 1 : length;
 }
 
-// The length of the flattened text, or `cap` when it would be longer. A pair reached along
-// several paths is counted once and its length reused, so the walk is as long as the graph.
+// The length of the flattened text, or `cap` when it would be longer.
 size_t flat_length(Cell* d, size_t cap) {
-    struct Item {
-        Cell* cell;
-        bool parts_done;
+    auto atom = [&](Cell* c) {
+        return is_atom(c) ? std::optional<size_t>(std::min(cap, atom_bytes(c).size())) : std::nullopt;
     };
-    std::vector<Item> pending{{d, false}};
-    std::vector<size_t> lengths;
-    std::unordered_map<Cell*, size_t> known;
-    while (!pending.empty()) {
-        Item item = pending.back();
-        pending.pop_back();
-        Cell* c = item.cell;
-        if (is_atom(c)) {
-            lengths.push_back(std::min(cap, atom_bytes(c).size()));
-            continue;
-        }
-        bool many_owners = ref_count(c) > 1;
-        if (!item.parts_done) {
-            if (auto it = many_owners ? known.find(c) : known.end(); it != known.end()) {
-                lengths.push_back(it->second);
-                continue;
-            }
-            pending.push_back({c, true});
-            pending.push_back({right_of(c), false});
-            pending.push_back({left_of(c), false});
-            continue;
-        }
-        size_t last = lengths.back();
-        lengths.pop_back();
-        size_t front = lengths.back();
-        lengths.pop_back();
-        // the front's "]" gives way to the element and comes back after it
-        size_t length = std::min(cap, front + element_length(right_of(c), last));
-        if (many_owners) known.emplace(c, length);
-        lengths.push_back(length);
-    }
-    return lengths.back();
+    // the front's "]" gives way to the element and comes back after it
+    auto pair = [&](Cell* c, size_t front, size_t last) {
+        return std::min(cap, front + element_length(right_of(c), last));
+    };
+    return fold_graph<size_t>(d, atom, pair);
 }
 
 }  // namespace
