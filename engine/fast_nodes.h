@@ -86,6 +86,14 @@ struct Value {
     }
     ~Value() { release(obj); }
 
+    // Empties the value, as a new one is.
+    void clear() {
+        release(obj);
+        obj = nullptr;
+        cell = CellRef();
+        is_word = false;
+    }
+
     // The value of a new object, which it holds.
     static Value of(Object* o) {
         Value v;
@@ -97,6 +105,56 @@ struct Value {
     Function* fn() const;
 };
 
+// A function's values: a few held inline, so that making a partial application or a closure
+// allocates nothing; more move to the heap, whose room is kept when the list is emptied.
+class ValueList {
+public:
+    static constexpr size_t kInline = 4;
+    ValueList() = default;
+    ValueList(const ValueList&) = delete;
+    ValueList& operator=(const ValueList&) = delete;
+    ~ValueList() { delete[] heap_; }
+
+    size_t size() const { return size_; }
+    Value* data() { return heap_ ? heap_ : inline_; }
+    const Value* data() const { return heap_ ? heap_ : inline_; }
+    Value& operator[](size_t i) { return data()[i]; }
+    const Value& operator[](size_t i) const { return data()[i]; }
+    Value* begin() { return data(); }
+    Value* end() { return data() + size_; }
+    const Value* begin() const { return data(); }
+    const Value* end() const { return data() + size_; }
+
+    void reserve(size_t n) {
+        if (n > room()) grow(n);
+    }
+    void push_back(Value v) {
+        if (size_ == room()) grow(2 * room());
+        data()[size_++] = std::move(v);
+    }
+    void clear() {
+        Value* d = data();
+        for (size_t i = 0; i < size_; ++i) d[i].clear();
+        size_ = 0;
+    }
+
+private:
+    size_t room() const { return heap_ ? heap_room_ : kInline; }
+    void grow(size_t n) {
+        auto* h = new Value[n];
+        Value* d = data();
+        for (size_t i = 0; i < size_; ++i) h[i] = std::move(d[i]);
+        delete[] heap_;
+        heap_ = h;
+        heap_room_ = n;
+    }
+
+    Value inline_[kInline];
+    Value* heap_ = nullptr;
+    size_t heap_room_ = 0;
+    size_t size_ = 0;
+};
+
 // A function value of the tier. Applying it runs its code on a frame of `values` and the new
 // arguments. It turns into the cells the reducer would hold for it: a closure by substituting its
 // captured values into the lambda, a partial application by the pairs of its arguments, on the
@@ -105,14 +163,14 @@ struct Function : Object {
     Function() : Object(true) {}
     bool closure = false;
     Code* code = nullptr;       // the definition, or the lambda's body
-    std::vector<Value> values;  // the arguments so far, or the captured values
+    ValueList values;           // the arguments so far, or the captured values
     Value parent;               // a partial application extended by more arguments
     const Node* node = nullptr; // the Partial or Lambda node that made it, when no parent
 };
 
 // A function with no values, no count and no cell, to be filled.
 Function* new_function();
-// Frees the functions kept for reuse, once no value is left.
+// Frees every function, kept for reuse or not: only once no value is left.
 void free_spare_functions();
 
 inline Function* Value::fn() const { return obj && obj->is_function ? static_cast<Function*>(obj) : nullptr; }

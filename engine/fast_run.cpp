@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 
 #include "core/classify.h"
 #include "core/tables.h"
@@ -102,6 +103,41 @@ int word_test(WordOp op, int64_t a, int64_t b) {
     }
 }
 
+// The frames of all calls, one above the other. Every slot above the top is empty, so a frame is
+// reserved by moving the top, and the room, once grown, stays for the next calls.
+class SlotStack {
+public:
+    size_t size() const { return top_; }
+    Value& operator[](size_t i) { return data_[i]; }
+
+    void push_back(Value&& v) {
+        if (top_ == room_) grow(top_ + 1);
+        data_[top_++] = std::move(v);
+    }
+    void push_back(const Value& v) { push_back(Value(v)); }
+    // Empties the slots from `keep` up and puts the top at `top`: a frame released, or one
+    // reserved whose slots from `keep` on start empty.
+    void reframe(size_t keep, size_t top) {
+        for (size_t i = keep; i < top_; ++i) data_[i].clear();
+        if (top > room_) grow(top);
+        top_ = top;
+    }
+    void resize(size_t top) { reframe(top, top); }
+
+private:
+    [[gnu::noinline]] void grow(size_t need) {
+        size_t room = std::max<size_t>({need, 2 * room_, 64});
+        auto bigger = std::make_unique<Value[]>(room);
+        for (size_t i = 0; i < top_; ++i) bigger[i] = std::move(data_[i]);
+        data_ = std::move(bigger);
+        room_ = room;
+    }
+
+    std::unique_ptr<Value[]> data_;
+    size_t top_ = 0;
+    size_t room_ = 0;
+};
+
 class Tier {
 public:
     Tier() : stack_start_(reinterpret_cast<uintptr_t>(__builtin_frame_address(0))), budget_(stack_budget()) {}
@@ -126,7 +162,7 @@ private:
     static constexpr size_t kNoFrame = ~size_t{0};
 
     fast::Compiler compiler_;
-    std::vector<Value> slots_;
+    SlotStack slots_;
     uintptr_t stack_start_;
     size_t budget_;
 
@@ -258,10 +294,7 @@ private:
 
     // Pushes the node's parts from `first` on, evaluated first to last: the frame of a call.
     Code* push_arguments(const Node* n, size_t base, size_t first = 0) {
-        for (size_t i = first; i < n->parts.size(); ++i) {
-            Value v = argument(n->parts[i], base);
-            slots_.push_back(std::move(v));
-        }
+        for (size_t i = first; i < n->parts.size(); ++i) slots_.push_back(argument(n->parts[i], base));
         return n->callee;
     }
 
@@ -315,8 +348,7 @@ private:
             result = Value::of(g);
             g->code = f->code;
             g->values.reserve(slots_.size() - top);
-            g->values.assign(std::make_move_iterator(slots_.begin() + static_cast<std::ptrdiff_t>(top)),
-                             std::make_move_iterator(slots_.end()));
+            for (size_t i = top; i < slots_.size(); ++i) g->values.push_back(std::move(slots_[i]));
             g->parent = std::move(head);
             slots_.resize(top);
             return nullptr;
@@ -383,8 +415,7 @@ private:
                         base = made_frame = top;
                         owned = true;
                     }
-                    slots_.resize(base + code->params);
-                    slots_.resize(base + code->frame_size);
+                    slots_.reframe(base + code->params, base + code->frame_size);
                     n = code->entry;
                     continue;
                 }

@@ -2,6 +2,7 @@
 // numerals written only when a cell is needed, and the operators' answers computed on them.
 #include <algorithm>
 #include <limits>
+#include <memory>
 #include <vector>
 
 #include "core/classify.h"
@@ -102,26 +103,29 @@ void make_cells(Function& root) {
 
 namespace {
 
-// Freed functions kept for reuse with their argument vectors' room: a loop that builds and drops a
-// closure at every step allocates nothing.
-std::vector<Function*>& spare_functions() {
-    static std::vector<Function*> spare;
-    return spare;
-}
+// Functions are made in blocks and, once freed, kept for reuse with their values' room: a loop
+// that builds and drops a closure at every step allocates nothing, and a long list of them one
+// block at a time.
+constexpr size_t kFunctionBlock = 256;
+std::vector<Function*> spare_functions;
+std::vector<std::unique_ptr<Function[]>> function_blocks;
 
 }  // namespace
 
 Function* new_function() {
-    std::vector<Function*>& spare = spare_functions();
-    if (spare.empty()) return new Function;
-    Function* f = spare.back();
-    spare.pop_back();
+    if (spare_functions.empty()) {
+        function_blocks.push_back(std::make_unique<Function[]>(kFunctionBlock));
+        Function* block = function_blocks.back().get();
+        for (size_t i = kFunctionBlock; i-- > 0;) spare_functions.push_back(&block[i]);
+    }
+    Function* f = spare_functions.back();
+    spare_functions.pop_back();
     return f;
 }
 
 void free_spare_functions() {
-    for (Function* f : spare_functions()) delete f;
-    spare_functions().clear();
+    spare_functions.clear();
+    function_blocks.clear();
 }
 
 void destroy(Object* root) {
@@ -147,7 +151,7 @@ void destroy(Object* root) {
         f->closure = false;
         f->code = nullptr;
         f->node = nullptr;
-        spare_functions().push_back(f);
+        spare_functions.push_back(f);
     }
 }
 
