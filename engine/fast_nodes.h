@@ -86,6 +86,14 @@ struct Value {
     }
     ~Value() { release(obj); }
 
+    // Moves o into this value, which is empty: unlike assignment, nothing to let go of.
+    [[gnu::always_inline]] void fill(Value&& o) {
+        word = o.word;
+        is_word = o.is_word;
+        obj = o.obj;
+        o.obj = nullptr;
+        cell = CellRef::adopt(o.cell.release());
+    }
     // Empties the value, as a new one is.
     void clear() {
         release(obj);

@@ -112,7 +112,7 @@ public:
 
     void push_back(Value&& v) {
         if (top_ == room_) grow(top_ + 1);
-        data_[top_++] = std::move(v);
+        data_[top_++].fill(std::move(v));
     }
     void push_back(const Value& v) { push_back(Value(v)); }
     // Empties the slots from `keep` up and puts the top at `top`: a frame released, or one

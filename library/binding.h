@@ -50,13 +50,18 @@ enum class ResultCode { Int, Dec, Real, Bool, I };
 
 // Where the C function sees a value: an integer is the address itself, a data cell the bytes
 // after its header, a counted text its first payload byte (NUL-terminated in the cell).
-inline int64_t to_address(Cell* c) {
+// Nothing for a cell of another kind: the kind is worked out once for the check and the address.
+inline std::optional<int64_t> text_address(Cell* c) {
     switch (kind_of(c)) {
         case Kind::Hint: return to_int64(c);
         case Kind::Post: return reinterpret_cast<intptr_t>(atom_chars(c) + counted_payload_offset(c));
         case Kind::Zits: return reinterpret_cast<intptr_t>(c + 1);
-        default: InternalFailure("truecast");
+        default: return std::nullopt;
     }
+}
+inline int64_t to_address(Cell* c) {
+    if (std::optional<int64_t> address = text_address(c)) return *address;
+    InternalFailure("truecast");
 }
 
 // Bytes a call may touch at to_address(c): a text's payload, a list literal's bytes, a data
@@ -77,11 +82,6 @@ inline bool is_count_arg(const Cell* c) {
     }
     const Cell* head = left_of(c);
     return is_pair(head) && atom_is(left_of(head), "J") && atom_is(right_of(head), "H");
-}
-
-inline bool is_text_arg(Cell* c) {
-    Kind kind = kind_of(c);
-    return kind == Kind::Post || kind == Kind::Hint || kind == Kind::Zits;
 }
 
 inline bool is_null_or_mappable(int64_t address) { return address == 0 || is_mappable(address); }
@@ -106,9 +106,12 @@ inline bool convert_arg(char code, Cell* c, CArg& out) {
             return is_mappable(out.n);
         case 'T':
         case 'S':
-            if (!is_text_arg(c)) return false;
-            out.n = to_address(c);
+        {
+            std::optional<int64_t> address = text_address(c);
+            if (!address) return false;
+            out.n = *address;
             return code == 'T' ? is_null_or_mappable(out.n) : is_mappable(out.n);
+        }
         case 'R':
             if (!has_tag(c, Tag::Real)) return false;
             out.r = real_of(c);
