@@ -334,7 +334,8 @@ private:
 
     // Applies a function value of the frame to the node's arguments. Either the frame of the code
     // that continues is pushed above the others and the code returned, or the result is set.
-    Code* apply_function(const Node* n, size_t base, Value& result) {
+    // Kept out of exec, where it would crowd the path of saturated calls.
+    [[gnu::noinline]] Code* apply_function(const Node* n, size_t base, Value& result) {
         Value head = slots_[base + n->parts[0]->slot];
         Function* f = head.fn();
         size_t count = n->parts.size() - 1;
@@ -355,15 +356,25 @@ private:
         }
         // A lambda's head is lazy: it takes its arguments unevaluated, so only values go in here.
         if (f && f->closure && lambdas_in_a_row(*f, count) && arguments_are_values(n)) {
-            for (size_t i = 1; i < count; ++i) {
+            for (size_t i = 1; i + 1 < count; ++i) {
                 Value parameter = argument(n->parts[i], base);
                 head = closure(f->code->entry, f->values.data(), f->values.size(), &parameter);
                 f = head.fn();
             }
-            for (const Value& v : f->values) slots_.push_back(v);
+            Code* code = f->code;
+            if (count == 1) {
+                for (const Value& v : f->values) slots_.push_back(v);
+            } else {  // the last lambda's frame straight from f's values: no closure made for it
+                Value parameter = argument(n->parts[count - 1], base);
+                const Node* last_lambda = code->entry;
+                size_t split = f->values.size();
+                for (auto [letter, slot] : last_lambda->free)
+                    slots_.push_back(slot < split ? f->values[slot] : parameter);
+                code = last_lambda->callee;
+            }
             Value last = argument(n->parts[count], base);
             slots_.push_back(std::move(last));
-            return f->code;
+            return code;
         }
         result = handover(n, base);
         return nullptr;
