@@ -131,6 +131,13 @@ TEST(FastTier, AgreesWithTheReducer) {
         "a\\fa 1\n,fa\\x\\ga (cons (puts[d]))\n,ga\\f\\f 2\n,cons\\h\\t\\n\\c\\c h t",
         "a\\down 3 nil\n,cons\\h\\t\\n\\c\\c h t\n,nil\\n\\c\\n\n,down\\i\\l\\(i<1) l (down (i-1) (cons i l))",
         "a\\fa 1\n,fa\\x\\ga(y\\x{y+1}z\\z*x)\n,ga\\f\\f 3 4",
+        // functions holding more values than fit inline, and closures applied to three arguments
+        "a\\fa 1\n,fa\\x\\seven x 2 3 4 5 6\n,seven\\a\\b\\c\\d\\e\\f\\g\\a+b*c+d*e+f*g",
+        "a\\fa 1\n,fa\\x\\ga (seven x 2 3 4 5)\n,ga\\p\\q{p 6}(q=q)(q 7+p 6 8)[differ]\n"
+        ",seven\\a\\b\\c\\d\\e\\f\\g\\a+b*c+d*e+f*g",
+        "a\\fa 1 2 3 4 5\n,fa\\a\\b\\c\\d\\e\\ga(x\\y\\z\\a+b+c+d+e+x*y*z)\n,ga\\f\\f 2 3 4+f 1 1 1",
+        "a\\fa 1 2\n,fa\\a\\b\\ga(x\\y\\z\\a*z+b)(x\\y\\z\\y)\n,ga\\f\\g\\f 2 (g 5 6 7) 4",
+        "a\\fa 1 2\n,fa\\a\\b\\ga(x\\y\\z\\w\\a*w+b*x)\n,ga\\f\\f 2 3 4",
         // parameterless definitions read again once settled (a text, a partial application, a
         // lambda kept behind I) and builtins without arguments
         "a\\fa 3\n,fa\\n\\(n<1)(strlen(blank))(strlen(blank)+fa(n-1))\n,blank\\init[ab]+init[c]",
