@@ -132,6 +132,9 @@ inline Value word_value(int64_t w) {
 Value boolean_value(bool b);
 // The value's cell, made (numerals written) the first time it is asked for.
 const CellRef& cell_of(Value& v);
+// Called on each new object once it is complete: under QUIB_GRAPH it becomes its cells at once,
+// so that every way of making them is exercised and compared.
+void object_made(Value& v);
 // The builtin's answer on two integers (words or binary), when it is an integer or a boolean;
 // false for other operands or when the builtin's answer is not one (a zero divisor).
 bool integer_answer(WordOp op, const Value& a, const Value& b, Value& out);

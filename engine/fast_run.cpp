@@ -242,6 +242,7 @@ private:
         f->node = n;
         f->values.reserve(n->parts.size());
         for (const Node* arg : n->parts) f->values.push_back(argument(arg, base));
+        fast::object_made(v);
         return v;
     }
 
@@ -255,6 +256,7 @@ private:
         f->node = n;
         f->values.reserve(n->free.size());
         for (auto [letter, slot] : n->free) f->values.push_back(slot < split ? low[slot] : high[slot - split]);
+        fast::object_made(v);
         return v;
     }
 
@@ -289,6 +291,7 @@ private:
                              std::make_move_iterator(slots_.end()));
             g->parent = std::move(head);
             slots_.resize(top);
+            fast::object_made(result);
             return nullptr;
         }
         // A lambda's head is lazy: it takes its arguments unevaluated, so only values go in here.

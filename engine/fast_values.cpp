@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "core/classify.h"
+#include "core/graph_dump.h"
 #include "core/numbers.h"
 #include "core/values.h"
 #include "engine/reducer.h"
@@ -23,7 +24,9 @@ bool is_integer(const Value& v) { return v.is_word || v.big(); }
 Value big_value(mpz_class z, CellRef numeral = CellRef()) {
     auto* big = new BigInteger(std::move(z));
     big->cell = std::move(numeral);
-    return Value::of(big);
+    Value v = Value::of(big);
+    object_made(v);
+    return v;
 }
 
 // Words stay words: a binary value never holds what fits one.
@@ -208,6 +211,11 @@ const CellRef& cell_of(Value& v) {
         classify(v.cell.get());
     }
     return v.cell;
+}
+
+void object_made(Value& v) {
+    static const bool at_once = graph_dump_path() != nullptr;
+    if (at_once) cell_of(v);
 }
 
 bool integer_answer(WordOp op, const Value& a, const Value& b, Value& out) {
