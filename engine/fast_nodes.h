@@ -179,6 +179,10 @@ struct Code {
     int params = 0;  // a lambda's: its captured values, then its parameter
     int frame_size = 0;
     Node* entry = nullptr;  // null until first called
+    // A lambda's body that makes cells from subterms holding captured values: the reducer takes
+    // them from the closure's own cell, shared, where a frame could only copy the template's, so
+    // the reducer applies such a closure.
+    bool reducer_applies = false;
 };
 
 class Compiler {
@@ -197,6 +201,7 @@ private:
     Node* compile_lambda(Cell* c, int depth);
     bool is_bound_variable(const Cell* c) const;
     void mark_last_reads(Node* n, std::bitset<256>& read_later);
+    static bool builds_from_captured(const Node* n, int captured);
     Node* make(NodeKind kind, Cell* c);
     Code* code_of(std::string_view name, const CellRef& body, int params);
 

@@ -261,14 +261,14 @@ private:
     }
 
     // Whether the lambdas of f take `count` arguments one after the other, each but the last
-    // answering the next lambda without any work.
+    // answering the next lambda without any work, and none needs the reducer to apply it.
     static bool lambdas_in_a_row(const Function& f, size_t count) {
         const Code* code = f.code;
         for (size_t i = 1; i < count; ++i) {
-            if (code->entry->kind != NodeKind::Lambda) return false;
+            if (code->reducer_applies || code->entry->kind != NodeKind::Lambda) return false;
             code = code->entry->callee;
         }
-        return true;
+        return !code->reducer_applies;
     }
 
     // Applies a function value of the frame to the node's arguments. Either the frame of the code
