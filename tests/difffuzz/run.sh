@@ -138,6 +138,7 @@ count_fast_work() {
 same_graph() {
   if [ -f "$work/exact.graph" ] && [ -f "$work/fast.graph" ]; then
     graphs_compared=$((graphs_compared + 1))
+    ! grep -q '^\^' "$work/exact.graph" || graphs_sharing=$((graphs_sharing + 1))
     cmp -s "$work/exact.graph" "$work/fast.graph"
   else
     [ ! -f "$work/exact.graph" ] && [ ! -f "$work/fast.graph" ]
@@ -145,7 +146,7 @@ same_graph() {
 }
 
 declare -A outcomes
-graphs_compared=0
+graphs_compared=0 graphs_sharing=0
 passed=0 compared=0 past_limit=0 differences=0
 for ((i = 0; i < programs; i++)); do
   s=$((seed + i))
@@ -180,7 +181,7 @@ echo "passed the checks:   $passed ($(percent "$passed" "$programs"))"
 echo "compared:            $compared"
 echo "past the step limit: $past_limit (limit $step_limit steps)"
 echo "differences:         $differences"
-[ $graphs = 0 ] || echo "result graphs compared: $graphs_compared"
+[ $graphs = 0 ] || echo "result graphs compared: $graphs_compared ($graphs_sharing with shared pairs)"
 echo "fast runs that said what they did: $with_stats (the others ended early: exit, report, time-out)"
 echo "  with fast calls:     $with_calls ($(percent "$with_calls" "$compared") of those compared)"
 echo "  with hand-overs:     $with_handovers ($(percent "$with_handovers" "$compared") of those compared)"
