@@ -1,7 +1,5 @@
-// Canonical form of a graph: its cells in depth-first order, left before right, one a line. A pair
-// reached for the first time is "#N (" (N counts pairs in that order) and its two children follow;
-// reached again, it is "^N". An atom is its bytes, quoted: atoms are compared as values, since a
-// numeral or a text has no identity a program without cell access can see.
+// The canonical form of a result graph. Atoms are written as values: a numeral or a text has no
+// identity that a program without cell access can see, and the fast tier writes numerals afresh.
 #include "core/graph_dump.h"
 
 #include <cerrno>
@@ -27,8 +25,10 @@ std::string quoted_atom(const Cell* c) {
     return s + "\"";
 }
 
+}  // namespace
+
 // Walks with its own stack: a result may be a million cells deep.
-void write_graph(std::FILE* out, const Cell* root) {
+void write_canonical_graph(std::FILE* out, const Cell* root) {
     std::unordered_map<const Cell*, size_t> numbers;
     std::vector<const Cell*> pending{root};
     while (!pending.empty()) {
@@ -49,8 +49,6 @@ void write_graph(std::FILE* out, const Cell* root) {
     }
 }
 
-}  // namespace
-
 const char* graph_dump_path() {
     static const char* path = [] {
         const char* p = std::getenv("QUIB_GRAPH");
@@ -68,7 +66,7 @@ void dump_result_graph(const Cell* root) {
         errno = saved_errno;
         return;
     }
-    write_graph(out, root);
+    write_canonical_graph(out, root);
     std::fclose(out);
     errno = saved_errno;
 }
