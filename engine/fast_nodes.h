@@ -132,9 +132,12 @@ inline Value word_value(int64_t w) {
 Value boolean_value(bool b);
 // The value's cell, made (numerals written) the first time it is asked for.
 const CellRef& cell_of(Value& v);
-// Called on each new object once it is complete: under QUIB_GRAPH it becomes its cells at once,
-// so that every way of making them is exercised and compared.
-void object_made(Value& v);
+// Under QUIB_GRAPH each new object becomes its cells as soon as it is complete, so that every way
+// of making them runs and is compared.
+extern const bool make_cells_at_once;
+inline void object_made(Value& v) {
+    if (make_cells_at_once) cell_of(v);
+}
 // The builtin's answer on two integers (words or binary), when it is an integer or a boolean;
 // false for other operands or when the builtin's answer is not one (a zero divisor).
 bool integer_answer(WordOp op, const Value& a, const Value& b, Value& out);

@@ -213,10 +213,7 @@ const CellRef& cell_of(Value& v) {
     return v.cell;
 }
 
-void object_made(Value& v) {
-    static const bool at_once = graph_dump_path() != nullptr;
-    if (at_once) cell_of(v);
-}
+const bool make_cells_at_once = graph_dump_path() != nullptr;
 
 bool integer_answer(WordOp op, const Value& a, const Value& b, Value& out) {
     if (!is_integer(a) || !is_integer(b)) return false;
