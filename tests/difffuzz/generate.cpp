@@ -133,7 +133,10 @@ private:
     // that the result's graph, with its sharing, is what the engines are compared on.
     std::string main_expression() {
         std::string body = lean_fast_ ? driver() : mostly_numeric(5, SIZE_MAX, SIZE_MAX);
-        if (random_.chance(12)) body = paren("fp " + function_value(2, SIZE_MAX, SIZE_MAX) + " " + body);
+        if (random_.chance(30)) {
+            const std::string f = function_value(2, SIZE_MAX, SIZE_MAX);
+            body = random_.chance(50) ? paren("fp " + f + " " + body) : paren("g{" + f + "}fp g(fp g " + body + ")");
+        }
         if (!k_redefined_ && random_.chance(lean_fast_ ? 5 : 50)) return "K" + paren(body);
         return "a\\" + body;
     }
