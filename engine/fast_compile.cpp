@@ -235,7 +235,8 @@ Node* Compiler::compile_lambda(Cell* c, int depth) {
     std::memcpy(scope_, outer, sizeof scope_);
     std::bitset<256> read_later;
     mark_last_reads(body.entry, read_later);
-    body.reducer_applies = builds_from_captured(body.entry, captured);
+    // A lambda right inside is made with this closure as its maker (engine/fast_run.cpp).
+    body.reducer_applies = body.entry->kind != NodeKind::Lambda && builds_from_captured(body.entry, captured);
     n->callee = &body;
     return n;
 }

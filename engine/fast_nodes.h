@@ -98,15 +98,16 @@ struct Value {
 
 // A function value of the tier. Applying it runs its code on a frame of `values` and the new
 // arguments. It turns into the cells the reducer would hold for it: a closure by substituting its
-// captured values into the lambda, a partial application by the pairs of its arguments, on the
+// captured values into the lambda (its new ones into its maker's body, where the maker's are), a
+// partial application by the pairs of its arguments, on the
 // cells of its `parent` or of its template's spine; one object is one cell, so identity holds.
 struct Function : Object {
     Function() : Object(true) {}
     bool closure = false;
     Code* code = nullptr;       // the definition, or the lambda's body
     std::vector<Value> values;  // the arguments so far, or the captured values
-    Value parent;               // a partial application extended by more arguments
-    const Node* node = nullptr; // the Partial or Lambda node that made it, when no parent
+    Value parent;               // a partial application extended by more arguments; a closure's maker
+    const Node* node = nullptr; // the Lambda node that made it, or the Partial one when no parent
 };
 
 // A function with no values, no count and no cell, to be filled.

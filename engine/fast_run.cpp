@@ -247,13 +247,16 @@ private:
     }
 
     // The closure a Lambda node makes in a frame: its slots below `split` are read from `low`, the
-    // others from `high`.
-    static Value closure(const Node* n, const Value* low, size_t split = ~size_t{0}, const Value* high = nullptr) {
+    // others from `high`. A closure applied to one argument answers the closure of its inner lambda,
+    // which has it as `maker`: its cell shares what the maker's holds.
+    static Value closure(const Node* n, const Value* low, size_t split = ~size_t{0}, const Value* high = nullptr,
+                         Value maker = Value()) {
         auto* f = fast::new_function();
         Value v = Value::of(f);
         f->closure = true;
         f->code = n->callee;
         f->node = n;
+        f->parent = std::move(maker);
         f->values.reserve(n->free.size());
         for (auto [letter, slot] : n->free) f->values.push_back(slot < split ? low[slot] : high[slot - split]);
         fast::object_made(v);
@@ -265,7 +268,7 @@ private:
     static bool lambdas_in_a_row(const Function& f, size_t count) {
         const Code* code = f.code;
         for (size_t i = 1; i < count; ++i) {
-            if (code->reducer_applies || code->entry->kind != NodeKind::Lambda) return false;
+            if (code->entry->kind != NodeKind::Lambda) return false;
             code = code->entry->callee;
         }
         return !code->reducer_applies;
@@ -296,15 +299,18 @@ private:
         }
         // A lambda's head is lazy: it takes its arguments unevaluated, so only values go in here.
         if (f && f->closure && lambdas_in_a_row(*f, count) && arguments_are_values(n)) {
-            for (size_t i = 1; i < count; ++i) {
+            for (size_t i = 1; i <= count; ++i) {
                 Value parameter = argument(n->parts[i], base);
-                head = closure(f->code->entry, f->values.data(), f->values.size(), &parameter);
+                if (i == count && f->code->entry->kind != NodeKind::Lambda) {
+                    for (const Value& v : f->values) slots_.push_back(v);
+                    slots_.push_back(std::move(parameter));
+                    return f->code;
+                }
+                head = closure(f->code->entry, f->values.data(), f->values.size(), &parameter, std::move(head));
                 f = head.fn();
             }
-            for (const Value& v : f->values) slots_.push_back(v);
-            Value last = argument(n->parts[count], base);
-            slots_.push_back(std::move(last));
-            return f->code;
+            result = std::move(head);
+            return nullptr;
         }
         result = handover(n, base);
         return nullptr;

@@ -64,8 +64,12 @@ void push_unmade_parts(Function& f, std::vector<Function*>& pending) {
 CellRef make_function_cell(Function& f) {
     const Node* n = f.node;
     if (f.closure) {
-        CellRef g(n->tmpl);
-        for (size_t i = 0; i < n->free.size(); ++i) g = substitute(g, cell_of(f.values[i]), n->free[i].first);
+        // A closure with a maker is the maker's body, where the maker's captured values are in place.
+        Function* maker = f.parent.fn();
+        CellRef g(maker ? right_of(maker->cell.get()) : n->tmpl);
+        size_t in_place = maker ? maker->values.size() : 0;
+        for (size_t i = 0; i < n->free.size(); ++i)
+            if (n->free[i].second >= in_place) g = substitute(g, cell_of(f.values[i]), n->free[i].first);
         return g;
     }
     size_t first = own_arguments(f);
