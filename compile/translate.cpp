@@ -8,6 +8,8 @@
 #include <vector>
 
 #include "core/chars.h"
+#include "core/datalist.h"
+#include "core/fold.h"
 #include "core/printer.h"
 
 namespace {
@@ -16,44 +18,8 @@ namespace {
 // the original pair and its rebuilt parts. A cell reached along several paths is rebuilt once.
 template <class OnAtom, class OnPair>
 CellRef rebuild_bottom_up(Cell* root, OnAtom on_atom, OnPair on_pair) {
-    struct Item {
-        Cell* cell;
-        bool parts_done;
-    };
-    std::vector<Item> pending{{root, false}};
-    std::vector<CellRef> results;
-    std::unordered_map<Cell*, CellRef> shared;
-    while (!pending.empty()) {
-        Item item = pending.back();
-        pending.pop_back();
-        Cell* c = item.cell;
-        if (is_atom(c)) {
-            results.push_back(on_atom(c));
-            continue;
-        }
-        bool many_owners = ref_count(c) > 1;
-        if (!item.parts_done) {
-            if (many_owners) {
-                auto it = shared.find(c);
-                if (it != shared.end()) {
-                    results.push_back(it->second);
-                    continue;
-                }
-            }
-            pending.push_back({c, true});
-            pending.push_back({right_of(c), false});
-            pending.push_back({left_of(c), false});
-            continue;
-        }
-        CellRef r = std::move(results.back());
-        results.pop_back();
-        CellRef l = std::move(results.back());
-        results.pop_back();
-        CellRef rebuilt = on_pair(c, std::move(l), std::move(r));
-        if (many_owners) shared.emplace(c, rebuilt);
-        results.push_back(std::move(rebuilt));
-    }
-    return std::move(results.back());
+    auto atom = [&](Cell* c) { return is_atom(c) ? std::optional<CellRef>(on_atom(c)) : std::nullopt; };
+    return fold_graph<CellRef>(root, atom, on_pair);
 }
 
 // The pair (l r), reusing the original when neither part changed.
@@ -164,8 +130,12 @@ CellRef QuoteTexts::expand(const CellRef& body) {
     });
 }
 
+// The whole printed source: only reports cut their texts.
 const CellRef& QuoteTexts::text_of(Quote& quote) {
-    if (!quote.text) quote.text = CellRef::atom("[" + printExpression(quote.source) + "]");
+    if (quote.text) return quote.text;
+    std::optional<std::string> printed = print_expression_within(quote.source, text_limit_);
+    std::string literal = printed ? "[" + *printed + "]" : std::string();
+    quote.text = CellRef::atom(printed && literal_fits(literal) ? std::move(literal) : std::string("Z"));
     return quote.text;
 }
 
@@ -190,8 +160,9 @@ CellRef QuoteTexts::write_quoted_atoms(const CellRef& body) {
 
 // The printer walks left parts first, once per path, writes at least one byte for every
 // argument and a quote's text whole, and stops once its text passes kPrintLimit. A quote's
-// text decides nothing about the bytes written before it: it never heads an application and
-// is never one byte. So the printer shows no quote met after those counted here.
+// text decides nothing about the bytes written before it: it never heads an application, and
+// is one byte only as "Z", which may be joined to the "V" before it, so its first byte is the
+// one counted for its pair. So the printer shows no quote met after those counted here.
 std::string QuoteTexts::print(const CellRef& e) {
     size_t shown = 0;
     std::vector<const Cell*> pending{e.get()};
@@ -205,7 +176,7 @@ std::string QuoteTexts::print(const CellRef& e) {
             continue;
         }
         auto it = quotes_.find(c);
-        if (it != quotes_.end()) shown += atom_bytes(text_of(it->second).get()).size();
+        if (it != quotes_.end()) shown += atom_bytes(text_of(it->second).get()).size() - 1;
     }
     return printExpression(write_where(e, [](const Quote& quote) { return static_cast<bool>(quote.text); }));
 }

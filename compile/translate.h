@@ -7,6 +7,7 @@
 #include <string>
 
 #include "core/cell.h"
+#include "core/values.h"
 
 // The C structure layouts programs read under the name "_".
 std::string layout_text();
@@ -15,6 +16,9 @@ std::string layout_text();
 // Until then each quote holds a stand-in atom, known by its cell, that nothing looks into.
 class QuoteTexts {
 public:
+    // A quote whose printed source would pass `text_limit` bytes gets "Z" for its text, as a
+    // builtin does for a text too large to build.
+    explicit QuoteTexts(size_t text_limit = kMaxBuiltBytes) : text_limit_(text_limit) {}
     // (` x) becomes (V stand-in x'), the stand-in remembering x as it stood.
     CellRef expand(const CellRef& body);
     // The body with every stand-in replaced by its text atom "[" + printed x + "]".
@@ -33,6 +37,7 @@ private:
     const CellRef& text_of(Quote& quote);
     template <class Wanted>
     CellRef write_where(const CellRef& body, Wanted wanted);
+    size_t text_limit_;
     std::map<const Cell*, Quote> quotes_;
 };
 // Expansion with the texts written at once.

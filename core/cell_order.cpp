@@ -1,6 +1,8 @@
 // The structural order of cells: atoms before pairs, atoms by bytes, pairs by parts.
 #include <algorithm>
 #include <cstring>
+#include <set>
+#include <utility>
 #include <vector>
 
 #include "core/share.h"
@@ -18,12 +20,24 @@ int compare_atoms(const Cell* a, const Cell* b) {
 }  // namespace
 
 // Walks both graphs side by side with an explicit stack, so deep graphs cannot exhaust the native one.
+// Two cells found equal where either is shared are not compared again: graphs that share their
+// parts would otherwise be walked once per path, which doubles with every level of sharing.
 int compare_cells(Cell* a, Cell* b) {
-    std::vector<std::pair<Cell*, Cell*>> pending;
-    pending.emplace_back(a, b);
+    struct Task {
+        Cell* x;
+        Cell* y;
+        bool parts_equal;  // both parts compared equal: remember the two cells as equal
+    };
+    std::vector<Task> pending{{a, b, false}};
+    std::set<std::pair<Cell*, Cell*>> equal;
     while (!pending.empty()) {
-        auto [x, y] = pending.back();
+        Task task = pending.back();
         pending.pop_back();
+        Cell *x = task.x, *y = task.y;
+        if (task.parts_equal) {
+            equal.emplace(x, y);
+            continue;
+        }
         if (x == y) continue;
         bool xa = is_atom(x), ya = is_atom(y);
         if (xa != ya) return xa ? -1 : 1;
@@ -32,8 +46,12 @@ int compare_cells(Cell* a, Cell* b) {
             if (c) return c;
             continue;
         }
-        pending.emplace_back(right_of(x), right_of(y));
-        pending.emplace_back(left_of(x), left_of(y));
+        if (ref_count(x) > 1 || ref_count(y) > 1) {
+            if (equal.count({x, y})) continue;
+            pending.push_back({x, y, true});
+        }
+        pending.push_back({right_of(x), right_of(y), false});
+        pending.push_back({left_of(x), left_of(y), false});
     }
     return 0;
 }

@@ -12,6 +12,7 @@
 
 #include "core/chars.h"
 #include "core/classify.h"
+#include "core/fold.h"
 
 namespace {
 
@@ -107,6 +108,26 @@ std::string flatten_text(Cell* d) {
     return out;
 }
 
+// The bytes an element adds to the list it ends: one when it is abbreviated, else its length.
+// Only a short element can be abbreviated, and only a short one is flattened to find out.
+size_t element_length(Cell* e, size_t length) {
+    if (length > std::max<size_t>(3, tree_code_lengths().second)) return length;
+    std::string flat = is_atom(e) ? std::string(atom_bytes(e)) : flatten_text(e);
+    return abbreviation(flat) ? 1 : length;
+}
+
+// The length of the flattened text, or `cap` when it would be longer.
+size_t flat_length(Cell* d, size_t cap) {
+    auto atom = [&](Cell* c) {
+        return is_atom(c) ? std::optional<size_t>(std::min(cap, atom_bytes(c).size())) : std::nullopt;
+    };
+    // the front's "]" gives way to the element and comes back after it
+    auto pair = [&](Cell* c, size_t front, size_t last) {
+        return std::min(cap, front + element_length(right_of(c), last));
+    };
+    return fold_graph<size_t>(d, atom, pair);
+}
+
 }  // namespace
 
 bool IsEmptyData(const Cell* d) { return atom_is(d, "[]"); }
@@ -172,6 +193,16 @@ std::string ElementText(Cell* d) {
     QUIB_CHECK(is_data_value(d));
     std::string text = is_atom(d) ? std::string(atom_bytes(d)) : flatten_text(d);
     return text.size() >= 2 ? text.substr(1, text.size() - 2) : std::string();
+}
+
+std::optional<std::string> flat_text_within(Cell* d, size_t limit) {
+    QUIB_CHECK(is_data_value(d));
+    if (flat_length(d, limit + 1) > limit) return std::nullopt;
+    return is_atom(d) ? std::string(atom_bytes(d)) : flatten_text(d);
+}
+
+bool literal_fits(std::string_view literal) {
+    return literal.size() < cellbits::kExtentLimit || literal.find('\0') == std::string_view::npos;
 }
 
 uint64_t flatten_tasks_run() { return flatten_tasks; }

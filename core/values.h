@@ -7,6 +7,9 @@
 
 #include "core/cell.h"
 
+// A text or list that would be built longer than this is refused ("Z") rather than attempted.
+constexpr size_t kMaxBuiltBytes = size_t{1} << 28;
+
 // The value kinds, by the letters their type names are known by: post a counted text, zits
 // data, hint and numb the two integer notations.
 enum class Kind : char { Real = 'e', Post = 'a', Zits = 'u', Hint = 'i', Numb = 'o', Void = 'w' };

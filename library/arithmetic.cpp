@@ -36,12 +36,15 @@ std::optional<double> real_value(Cell* c, Kind kind) {
 }
 
 // The bytes between the outer brackets; `storage` holds them when a pair had to be flattened.
-std::string_view element_text(Cell* d, std::string& storage) {
-    if (is_pair(d)) {
-        storage = ElementText(d);
-        return storage;
-    }
+// Nothing when the flattened list would pass the size limit.
+std::optional<std::string_view> element_text(Cell* d, std::string& storage) {
     std::string_view t = atom_bytes(d);
+    if (is_pair(d)) {
+        std::optional<std::string> flat = flat_text_within(d, kMaxBuiltBytes);
+        if (!flat) return std::nullopt;
+        storage = std::move(*flat);
+        t = storage;
+    }
     return t.size() >= 2 ? t.substr(1, t.size() - 2) : std::string_view();
 }
 
@@ -89,8 +92,10 @@ CellRef plus_text_cases(const Operands& x) {
         return make_counted_text(joined);
     }
     std::string sa, sb;
-    std::string joined(element_text(x.a, sa));
-    joined += element_text(x.b, sb);
+    std::optional<std::string_view> a = element_text(x.a, sa), b = element_text(x.b, sb);
+    if (!a || !b) return atom_Z();
+    std::string joined(*a);
+    joined += *b;
     return list_or_Z(joined);
 }
 
@@ -102,7 +107,9 @@ CellRef cut_text_or_list(const Operands& x) {
         return kept ? make_counted_text(*kept) : atom_Z();
     }
     std::string storage;
-    std::string_view elements = element_text(x.a, storage);
+    std::optional<std::string_view> flat = element_text(x.a, storage);
+    if (!flat) return atom_Z();
+    std::string_view elements = *flat;
     std::optional<std::string_view> kept = cut(elements, *n);
     if (!kept) return atom_Z();
     size_t boundary = kept->data() == elements.data() ? kept->size() : elements.size() - kept->size();
@@ -114,8 +121,9 @@ CellRef repeat_text_or_list(const Operands& x) {
     std::optional<Integer> n = integer_of(x.b);
     if (!n) return atom_Z();
     std::string storage;
-    std::string_view text = x.ka == Kind::Post ? counted_payload(x.a) : element_text(x.a, storage);
-    std::optional<std::string> out = repeat(text, *n);
+    std::optional<std::string_view> text = x.ka == Kind::Post ? counted_payload(x.a) : element_text(x.a, storage);
+    if (!text) return atom_Z();
+    std::optional<std::string> out = repeat(*text, *n);
     if (!out) return atom_Z();
     return x.ka == Kind::Post ? make_counted_text(*out) : list_or_Z(*out);
 }
@@ -237,7 +245,9 @@ Order compare_same_kind(Cell* a, Cell* b, Kind kind) {
         case Kind::Post: return compare_bytes(counted_payload(a), counted_payload(b));
         case Kind::Zits: {
             std::string sa, sb;
-            return compare_bytes(element_text(a, sa), element_text(b, sb));
+            std::optional<std::string_view> ta = element_text(a, sa), tb = element_text(b, sb);
+            if (!ta || !tb) return Order::Unreadable;
+            return compare_bytes(*ta, *tb);
         }
         case Kind::Real: {
             double x = real_of(a), y = real_of(b);

@@ -2,9 +2,9 @@
 #include <cinttypes>
 #include <cstdio>
 #include <cstring>
-#include <vector>
 
 #include "core/classify.h"
+#include "core/fold.h"
 #include "core/numbers.h"
 #include "core/share.h"
 #include "core/values.h"
@@ -23,23 +23,15 @@ CellRef leak_builtin(CellRef, Cell* const* args) {
 CellRef raws_builtin(CellRef, Cell* const* args) { return boolean(args[0] == args[1]); }
 
 // Byte length of a data value: the cached extent where it is known, else the parts' lengths.
-uint64_t data_length(Cell* d) {
-    uint64_t total = 0;
-    std::vector<Cell*> pending{d};
-    while (!pending.empty()) {
-        Cell* c = pending.back();
-        pending.pop_back();
+// Shared parts are measured once: a small graph may stand for more bytes than a word counts.
+Integer data_length(Cell* d) {
+    auto known = [](Cell* c) -> std::optional<Integer> {
         uint32_t e = extent_of(c);
-        if (e >= 2) {
-            total += e;
-        } else if (is_atom(c)) {
-            total += atom_bytes(c).size();
-        } else {
-            pending.push_back(right_of(c));
-            pending.push_back(left_of(c));
-        }
-    }
-    return total;
+        if (e >= 2) return Integer(e);
+        if (is_atom(c)) return Integer(static_cast<int64_t>(atom_bytes(c).size()));
+        return std::nullopt;
+    };
+    return fold_graph<Integer>(d, known, [](Cell*, const Integer& l, const Integer& r) { return l + r; });
 }
 
 CellRef count_numeral(uint64_t n) { return CellRef::atom(decimal_digits(n)); }
@@ -51,7 +43,7 @@ CellRef rank_builtin(CellRef, Cell* const* args) {
         case Kind::Real: return CellRef::atom("8");
         case Kind::Hint:
         case Kind::Numb: return count_numeral(numeral_text(x).size());
-        case Kind::Zits: return count_numeral(data_length(x));
+        case Kind::Zits: return CellRef::atom(hint_numeral(data_length(x)));
         default: return atom_Z();
     }
 }

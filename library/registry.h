@@ -6,6 +6,7 @@
 
 #include "core/builtins.h"
 #include "core/cell.h"
+#include "core/values.h"
 #include "library/calls.h"
 #include "platform/ending.h"
 
@@ -53,10 +54,6 @@ std::span<const BuiltinRow> arithmetic_rows();  // plus ... wave, cmpr, real
 std::span<const BuiltinRow> binding_rows();     // the C runtime bindings and constants
 std::span<const BuiltinRow> socket_rows();      // sockets, name resolution, directories
 std::span<const BuiltinRow> text_rows();        // init, rows, lisp, tail
-
-// A text or list that a builtin would build longer than this is refused ("Z") rather than
-// attempted.
-constexpr size_t kMaxBuiltBytes = size_t{1} << 28;
 
 // Common result atoms.
 CellRef atom_Z();

@@ -13,12 +13,6 @@
 
 namespace {
 
-// A list literal at least this long gets no extent and is read up to its first NUL,
-// so one that holds a NUL cannot be stored faithfully.
-bool literal_fits(std::string_view literal) {
-    return literal.size() < cellbits::kExtentLimit || literal.find('\0') == std::string_view::npos;
-}
-
 CellRef literal_or_Z(std::string_view elements) {
     std::string literal;
     literal.reserve(elements.size() + 2);
@@ -134,8 +128,9 @@ CellRef init_of(Cell* x) {
         case Kind::Hint: return make_counted_text(std::string(1, low_byte(x)));
         case Kind::Zits: {
             // A pair is flattened to bytes, not to an atom: a long list holding NUL bytes cannot be one.
-            std::string flat = is_atom(x) ? std::string() : "[" + ElementText(x) + "]";
-            std::optional<std::string> bytes = unescaped_bytes(is_atom(x) ? atom_bytes(x) : std::string_view(flat));
+            std::optional<std::string> flat;
+            if (is_pair(x) && !(flat = flat_text_within(x, kMaxBuiltBytes))) return atom_Z();
+            std::optional<std::string> bytes = unescaped_bytes(flat ? std::string_view(*flat) : atom_bytes(x));
             return bytes ? make_counted_text(*bytes) : atom_Z();
         }
         case Kind::Void: {

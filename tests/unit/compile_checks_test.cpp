@@ -95,6 +95,25 @@ TEST(Checks, DeepQuotesAreRejectedInLinearWork) {
     }
 }
 
+// A quote's text is written whole when the program passes: one long quote costs bytes in
+// proportion to its source.
+TEST(Checks, LongQuoteIsWrittenInLinearWork) {
+    auto bytes_to_prepare = [](size_t names) {
+        std::string program = "a\\rank((`(K";
+        for (size_t i = 0; i < names; ++i) program += " ab";
+        program += ")) K),ab\\1";
+        uint64_t before = cell_bytes_allocated();
+        ErrorRecord record = Prepare(program);
+        EXPECT_TRUE(IsEmpty(record)) << record.Text;
+        // the text "[(K ab ... ab)]" is whole, far past the cut of reports
+        EXPECT_NE(Body("").find(" ab ab)]"), std::string::npos);
+        return cell_bytes_allocated() - before;
+    };
+    uint64_t single = bytes_to_prepare(500000);
+    uint64_t twice = bytes_to_prepare(1000000);
+    EXPECT_LE(twice, single * 22 / 10) << single << " then " << twice;
+}
+
 TEST(Run, IntegerResultsReplaceTheMainProgram) {
     struct Case {
         const char* program;

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "compile/translate.h"
+#include "core/printer.h"
 #include "core/share.h"
 #include "front/loader.h"
 #include "tree_notation.h"
@@ -34,6 +35,27 @@ TEST(Translate, QuoteCarriesSourceAndValue) {
         {P(A("f"), A("`")), "(f `)"},
     };
     for (const Case& c : cases) EXPECT_EQ(TreeNotation(quote_expansion(c.body)), c.expected);
+}
+
+// Only reports cut long texts: a quote's text is whole up to the size limit texts have, and
+// past it "Z", as a builtin answers for a text too large to build.
+TEST(Translate, QuoteTextIsWholeOrZ) {
+    CellRef source = A("f");
+    for (int i = 0; i < 4; ++i) source = P(source, A("ab"));  // printed "(f ab ab ab ab)": 15 bytes
+    struct Case {
+        size_t limit;
+        const char* expected;
+    } cases[] = {
+        {15, "((V [(f ab ab ab ab)]) ((((f ab) ab) ab) ab))"},
+        {14, "((V Z) ((((f ab) ab) ab) ab))"},
+    };
+    for (const Case& c : cases) {
+        QuoteTexts texts(c.limit);
+        EXPECT_EQ(TreeNotation(texts.write(texts.expand(P(A("`"), source)))), c.expected) << c.limit;
+    }
+    std::string long_name(kPrintLimit + 10, 'n');
+    CellRef written = quote_expansion(P(A("`"), P(A("f"), A(long_name))));
+    EXPECT_EQ(TreeNotation(written), "((V [(f " + long_name + ")]) (f " + long_name + "))");
 }
 
 TEST(Translate, PairPatternsBindBothComponents) {

@@ -96,6 +96,39 @@ TEST_F(DataList, TakingApartAndFlatteningRoundTrips) {
     }
 }
 
+// The length is counted exactly, abbreviated elements included: a list exactly at the limit is
+// built, one byte over it is not.
+TEST_F(DataList, FlatTextWithinItsLimit) {
+    for (const char* text : {"[ab]", "[a[b[c]]]", "[x[]]", "[\n]", "[a\nb]", "[[a][]c[[d]]]"}) {
+        CellRef list = A("[]");
+        CellRef rest = A(text);
+        std::vector<CellRef> elements;
+        for (; !IsEmptyData(rest.get()); rest = DataFront(rest.get())) elements.push_back(DataLast(rest.get()));
+        for (auto it = elements.rbegin(); it != elements.rend(); ++it) list = apply(list, *it);
+        size_t length = std::string_view(text).size();
+        EXPECT_EQ(flat_text_within(list.get(), length), text);
+        EXPECT_EQ(flat_text_within(list.get(), length - 1), std::nullopt) << text;
+    }
+}
+
+// Forty doublings of one shared half stand for a list of 2^42 bytes in a graph of forty pairs:
+// the limit is found without unfolding it.
+TEST_F(DataList, SharedHalvesAreCountedNotUnfolded) {
+    CellRef list = A("[ab]");
+    for (int i = 0; i < 40; ++i) list = apply(list, list);
+    uint64_t before = flatten_tasks_run();
+    EXPECT_EQ(flat_text_within(list.get(), size_t{1} << 28), std::nullopt);
+    // only the elements short enough to be abbreviated are flattened, to see whether they are
+    EXPECT_LE(flatten_tasks_run() - before, 100u);
+
+    CellRef small = A("[ab]");
+    for (int i = 0; i < 8; ++i) small = apply(small, small);
+    std::optional<std::string> text = flat_text_within(small.get(), 1024);
+    ASSERT_TRUE(text);
+    EXPECT_EQ(*text, FlattenData(small.get()).bytes());
+    EXPECT_EQ(text->size(), 1024u);
+}
+
 // The chain [] a [] a ... of n elements, each applied to the list before it.
 CellRef LeftNestedChain(size_t n) {
     CellRef list = A("[]");
