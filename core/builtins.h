@@ -12,10 +12,19 @@
 // Takes the saturated application (consumed) and returns the result.
 using BuiltinHandler = CellRef (*)(CellRef application);
 
+// A C binding's arguments as the fast tier holds them: each a machine word (cell null) or a cell.
+struct WordOrCell {
+    int64_t word = 0;
+    Cell* cell = nullptr;
+};
+// Calls a C binding without a redex: answers a cell, or null with the answer in `word`.
+using DirectHandler = CellRef (*)(const WordOrCell* args, int64_t& word);
+
 struct BuiltinEntry {
     uint8_t arity;
     BuiltinHandler handler;
     const char* name = "";  // the table's own key, for messages
+    DirectHandler direct = nullptr;  // C bindings only
 };
 
 using BuiltinTable = std::map<std::string, BuiltinEntry, std::less<>>;

@@ -68,13 +68,23 @@ struct Head {
     int params = 0;
 };
 
+// Whether the reducer contracts the atom as a call of the name's builtin or definition.
+bool is_called_name(const Cell* h) {
+    if (!is_atom(h)) return false;
+    unsigned char t = tag_of(h);
+    return is_classification_name(atom_bytes(h)) && t != '{' && t != '\\' && !is_lazy_tag(t);
+}
+
+// The builtin a name calls, unless the program defined the name itself.
+const BuiltinEntry* called_builtin(std::string_view name) {
+    return program_redefined_builtin(name) ? nullptr : find_builtin(name);
+}
+
 std::optional<Head> resolve_head(Cell* h, int args) {
     for (int hop = 0; hop < 2; ++hop) {
-        if (!is_atom(h)) return std::nullopt;
+        if (!is_called_name(h)) return std::nullopt;
         std::string_view name = atom_bytes(h);
-        unsigned char t = tag_of(h);
-        if (!is_classification_name(name) || t == '{' || t == '\\' || is_lazy_tag(t)) return std::nullopt;
-        const BuiltinEntry* builtin = program_redefined_builtin(name) ? nullptr : find_builtin(name);
+        const BuiltinEntry* builtin = called_builtin(name);
         if (builtin) {
             if (arity(h) != builtin->arity) return std::nullopt;
             return Head{h, builtin, nullptr, builtin->arity};
@@ -144,7 +154,8 @@ void Compiler::mark_last_reads(Node* n, std::bitset<256>& read_later) {
             n->last = !read_later[n->slot];
             read_later.set(n->slot);
             break;
-        case NodeKind::Lit: break;
+        case NodeKind::Lit:
+        case NodeKind::Global: break;
         case NodeKind::Generic:
         case NodeKind::Lambda:
             for (auto [letter, slot] : n->free) read_later.set(slot);
@@ -204,11 +215,31 @@ Node* Compiler::compile(Cell* c, int depth, Code& code) {
             n->slot = static_cast<uint8_t>(scope_[atom_chars(c)[0] - 'a']);
             return n;
         }
-        return make(NodeKind::Generic, c);
+        return compile_name(c);
     }
     if (shape(c) == Shape::Binding) return compile_bind(c, depth, code);
     if (shape(c) == Shape::Lambda) return compile_lambda(c, depth);
     return compile_spine(c, depth, code);
+}
+
+// A name standing alone: a builtin without arguments is called straight away, a parameterless
+// definition read from the table.
+Node* Compiler::compile_name(Cell* c) {
+    if (!is_called_name(c) || arity(c) != 0) return make(NodeKind::Generic, c);
+    std::string_view name = atom_bytes(c);
+    if (const BuiltinEntry* builtin = called_builtin(name)) {
+        if (builtin->arity != 0) return make(NodeKind::Generic, c);
+        Node* n = make(NodeKind::Prim, c);
+        n->builtin = builtin;
+        n->head = c;
+        return n;
+    }
+    const CellRef* def = find_definition(name);
+    Cell* inner = nullptr;
+    if (!def || parameter_count(def->get(), &inner) != 0) return make(NodeKind::Generic, c);
+    Node* n = make(NodeKind::Global, c);
+    n->definition = def;
+    return n;
 }
 
 bool Compiler::is_bound_variable(const Cell* c) const {
@@ -246,7 +277,8 @@ Node* Compiler::compile_lambda(Cell* c, int depth) {
 bool Compiler::builds_from_captured(const Node* n, int captured) {
     switch (n->kind) {
         case NodeKind::Var:
-        case NodeKind::Lit: return false;
+        case NodeKind::Lit:
+        case NodeKind::Global: return false;
         case NodeKind::Generic:
         case NodeKind::Lambda:
         case NodeKind::Partial:

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <deque>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -158,6 +159,7 @@ enum class NodeKind : uint8_t {
     Prim,     // a saturated builtin call
     Select,   // a saturated builtin call applied to two branches (a test answering K or H)
     Bind,     // ((({ v) d) r): d into a slot, then r
+    Global,   // a parameterless definition: its body once that is in normal form, else the reducer's
     Generic,  // anything else: the exact reducer's
 };
 
@@ -175,6 +177,8 @@ struct Node {
     Code* callee = nullptr;                      // Call, Partial; Lambda: the body
     const BuiltinEntry* builtin = nullptr;       // Prim, and Select's test
     Cell* head = nullptr;                        // Prim: the name atom of the reducer's redex
+    const CellRef* definition = nullptr;         // Global: the body, replaced in place when settled
+    mutable std::unique_ptr<Value> settled;      // Global: the body's value, once in normal form
     std::vector<Node*> parts;                    // arguments; Select: test, then, else; Bind: d, r
 };
 
@@ -203,6 +207,7 @@ private:
     Node* compile_spine(Cell* c, int depth, Code& code);
     Node* compile_bind(Cell* c, int depth, Code& code);
     Node* compile_lambda(Cell* c, int depth);
+    Node* compile_name(Cell* c);
     bool is_bound_variable(const Cell* c) const;
     void mark_last_reads(Node* n, std::bitset<256>& read_later);
     static bool builds_from_captured(const Node* n, int captured);

@@ -152,6 +152,15 @@ private:
 
     Value handover(const Node* n, size_t base) { return fast::value_of(reduce(instantiate(n, base))); }
 
+    // Once settled, the body is the value itself, and stays; until then the reducer settles it, or
+    // meets the cycle.
+    Value global(const Node* n, size_t base) {
+        if (n->settled) return *n->settled;
+        if (!is_normal_form(n->definition->get())) return handover(n, base);
+        n->settled = std::make_unique<Value>(fast::value_of(*n->definition));
+        return *n->settled;
+    }
+
     Value read(const Node* n, size_t base) {
         Value& slot = slots_[base + n->slot];
         return n->last ? std::move(slot) : slot;
@@ -164,6 +173,7 @@ private:
             case NodeKind::Var: return read(n, base);
             case NodeKind::Lit: return n->lit;
             case NodeKind::Prim: return prim(n, base);
+            case NodeKind::Global: return global(n, base);
             default: return exec(n, base, false);
         }
     }
@@ -185,11 +195,14 @@ private:
     }
 
     Value prim(const Node* n, size_t base) {
-        Value out;
-        if (n->parts.size() == 2) {  // the arithmetic and comparisons: no room for seven
+        if (n->parts.size() == 2) {  // the arithmetic, comparisons and many bindings: no room for eight
             Value args[2] = {argument(n->parts[0], base), argument(n->parts[1], base)};
-            if (args[0].is_word && args[1].is_word && word_answer(n->op, args[0].word, args[1].word, out)) return out;
-            if (fast::integer_answer(n->op, args[0], args[1], out)) return out;
+            Value out;
+            if (n->op != WordOp::None) {
+                if (args[0].is_word && args[1].is_word && word_answer(n->op, args[0].word, args[1].word, out))
+                    return out;
+                if (fast::integer_answer(n->op, args[0], args[1], out)) return out;
+            }
             return answer(n, args);
         }
         Value args[fast::kMaxBuiltinArity];
@@ -197,7 +210,24 @@ private:
         return answer(n, args);
     }
 
+    // A C binding takes words as they are: no numeral is written for it, no redex built.
+    Value direct_answer(const Node* n, Value* args) {
+        WordOrCell in[fast::kMaxBuiltinArity];
+        for (size_t i = 0; i < n->parts.size(); ++i) {
+            if (args[i].is_word)
+                in[i].word = args[i].word;
+            else
+                in[i].cell = cell_of(args[i]).get();
+        }
+        int64_t word = 0;
+        CellRef r = invoke_direct(*n->builtin, in, word);
+        if (!r) return word_value(word);
+        if (!is_normal_form(r.get())) r = reduce(std::move(r));
+        return fast::value_of(std::move(r));
+    }
+
     Value answer(const Node* n, Value* args) {
+        if (n->builtin->direct && !diagnosing()) return direct_answer(n, args);
         CellRef r = call_builtin(n, args);
         if (!is_normal_form(r.get())) r = reduce(std::move(r));
         return fast::value_of(std::move(r));
@@ -336,6 +366,7 @@ private:
                 case NodeKind::Lit: result = n->lit; break;
                 case NodeKind::Prim: result = prim(n, base); break;
                 case NodeKind::Generic: result = handover(n, base); break;
+                case NodeKind::Global: result = global(n, base); break;
                 case NodeKind::Bind: {
                     Value bound = argument(n->parts[0], base);
                     slots_[base + n->slot] = std::move(bound);
@@ -353,7 +384,7 @@ private:
                     size_t top = slots_.size();
                     Code* code = n->kind == NodeKind::Call ? push_arguments(n, base) : apply_function(n, base, result);
                     if (!code) break;
-                    compiler_.prepare(*code);
+                    if (!code->entry) compiler_.prepare(*code);
                     ++tier_counters.calls;
                     if (owned) {
                         for (int i = 0; i < code->params; ++i) slots_[base + i] = std::move(slots_[top + i]);

@@ -117,24 +117,24 @@ inline bool convert_arg(char code, Cell* c, CArg& out) {
     }
 }
 
+// The C result as the language sees it: a cell, or null with an integer in `word`.
 template <ResultCode R, class V>
-CellRef binding_result(V v) {
+CellRef binding_answer(V v, int64_t& word) {
     if constexpr (R == ResultCode::Real) {
         return make_real(static_cast<double>(v));
     } else if constexpr (R == ResultCode::Bool) {
         return boolean(v != 0);
     } else if constexpr (std::is_pointer_v<V>) {
         static_assert(R == ResultCode::Int);
-        return make_integer(reinterpret_cast<intptr_t>(v));
-    } else if constexpr (R == ResultCode::Dec) {
-        // "dec" results are meant to be non-negative; a negative one still comes out a numeral.
-        return make_integer(static_cast<int64_t>(v));
+        word = reinterpret_cast<intptr_t>(v);
+        return CellRef();
     } else {
-        static_assert(R == ResultCode::Int);
+        // "dec" results are meant to be non-negative; a negative one still comes out a numeral.
         // An unsigned result beyond the signed range keeps its value rather than its bits.
-        if constexpr (std::is_unsigned_v<V>)
+        if constexpr (R == ResultCode::Int && std::is_unsigned_v<V>)
             if (static_cast<uint64_t>(v) > static_cast<uint64_t>(INT64_MAX)) return CellRef::atom(decimal_digits(v));
-        return make_integer(static_cast<int64_t>(v));
+        word = static_cast<int64_t>(v);
+        return CellRef();
     }
 }
 
@@ -164,29 +164,60 @@ struct ArgCodes {
     static constexpr int count = static_cast<int>(Size) - 1;
 };
 
-// The handler of one binding row. `Call` takes the converted arguments (a[0] is the first)
-// and returns the C result, or nothing for the result code I. A row whose call reads or writes
-// a counted number of bytes names them as its Span: a text or list too short for them is wrong
-// input, so the call never runs past the cell.
+// Converts a word argument as convert_arg does the canonical numeral it stands for.
+inline bool convert_word_arg(char code, int64_t word, CArg& out) {
+    out.n = word;
+    switch (code) {
+        case 'N':
+        case 'U': return true;
+        case 'n':
+        case 'u':
+        case 'T': return is_null_or_mappable(word);
+        case 'P': return word >= 0;
+        case 'A':
+        case 'S': return is_mappable(word);
+        case 'R': return false;
+        default: InternalFailure("argcode");
+    }
+}
+
+// One binding row's call on words and cells. `Call` takes the converted arguments (a[0] is the
+// first) and returns the C result, or nothing for the result code I. A row whose call reads or
+// writes a counted number of bytes names them as its Span: a text or list too short for them is
+// wrong input, so the call never runs past the cell.
 template <ArgCodes Codes, ResultCode R, auto Call, Span Bytes>
-CellRef binding_handler(CellRef, Cell* const* cells) {
+CellRef binding_direct(const WordOrCell* in, int64_t& word) {
     constexpr int n = Codes.count;
     CArg args[n + 1];
-    for (int i = 0; i < n; ++i)
-        if (!convert_arg(Codes.codes[i], cells[i], args[i])) return atom_Z();
+    for (int i = 0; i < n; ++i) {
+        bool converted = in[i].cell ? convert_arg(Codes.codes[i], in[i].cell, args[i])
+                                    : convert_word_arg(Codes.codes[i], in[i].word, args[i]);
+        if (!converted) return atom_Z();
+    }
     if constexpr (Bytes.buffer >= 0)
-        if (!span_fits(cells[Bytes.buffer], args, Bytes)) return atom_Z();
+        if (in[Bytes.buffer].cell && !span_fits(in[Bytes.buffer].cell, args, Bytes)) return atom_Z();
     if constexpr (R == ResultCode::I) {
         Call(static_cast<Args>(args));
         return atom_I();
     } else {
-        return binding_result<R>(Call(static_cast<Args>(args)));
+        return binding_answer<R>(Call(static_cast<Args>(args)), word);
     }
+}
+
+// The handler of one binding row: the same call on the redex's cells.
+template <ArgCodes Codes, ResultCode R, auto Call, Span Bytes>
+CellRef binding_handler(CellRef, Cell* const* cells) {
+    WordOrCell in[Codes.count + 1];
+    for (int i = 0; i < Codes.count; ++i) in[i].cell = cells[i];
+    int64_t word = 0;
+    CellRef answer = binding_direct<Codes, R, Call, Bytes>(in, word);
+    return answer ? answer : make_integer(word);
 }
 
 // A binding row's arity is the number of its argument codes.
 template <ArgCodes Codes, ResultCode R, auto Call, Span Bytes = Span{}>
-constexpr BuiltinImpl binding = builtin<Codes.count, binding_handler<Codes, R, Call, Bytes>>;
+constexpr BuiltinImpl binding{Codes.count, unpacking_handler<Codes.count, binding_handler<Codes, R, Call, Bytes>>,
+                              binding_direct<Codes, R, Call, Bytes>};
 
 template <int64_t Value>
 CellRef constant_handler(CellRef, Cell* const*) {

@@ -32,8 +32,9 @@ void fill(BuiltinTable& table) {
     for (auto rows : {language_rows(), arithmetic_rows(), binding_rows(), socket_rows(), text_rows(),
                       std::span<const BuiltinRow>(kReservedRows)}) {
         for (const BuiltinRow& row : rows) {
-            BuiltinHandler handler = withheld(rows, row.name) ? answer_Z : row.impl.handler;
-            auto [it, added] = table.emplace(row.name, BuiltinEntry{row.impl.arity, handler});
+            bool kept = !withheld(rows, row.name);
+            BuiltinEntry entry{row.impl.arity, kept ? row.impl.handler : answer_Z, "", kept ? row.impl.direct : nullptr};
+            auto [it, added] = table.emplace(row.name, entry);
             QUIB_CHECK(added);
             it->second.name = it->first.c_str();
         }

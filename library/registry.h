@@ -24,6 +24,7 @@ CellRef unpacking_handler(CellRef application) {
 struct BuiltinImpl {
     uint8_t arity;
     BuiltinHandler handler;
+    DirectHandler direct = nullptr;
 };
 
 // A row's arity and handler. The arity is a constant here, so the unpacking costs no more than
@@ -43,6 +44,16 @@ inline CellRef invoke_builtin(const BuiltinEntry& entry, CellRef application) {
     set_running_builtin(entry.name);
     CellRef result = __builtin_expect(diagnosing(), 0) ? invoke_noting_z(entry, std::move(application))
                                                        : entry.handler(std::move(application));
+    set_running_builtin(nullptr);
+    note_output_error();
+    return result;
+}
+
+// The same for a C binding called straight from words. Diagnosing notes "Z" answers on the
+// redex, so a caller then takes invoke_builtin instead.
+inline CellRef invoke_direct(const BuiltinEntry& entry, const WordOrCell* args, int64_t& word) {
+    set_running_builtin(entry.name);
+    CellRef result = entry.direct(args, word);
     set_running_builtin(nullptr);
     note_output_error();
     return result;

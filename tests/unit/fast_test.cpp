@@ -131,6 +131,22 @@ TEST(FastTier, AgreesWithTheReducer) {
         "a\\fa 1\n,fa\\x\\ga (cons (puts[d]))\n,ga\\f\\f 2\n,cons\\h\\t\\n\\c\\c h t",
         "a\\down 3 nil\n,cons\\h\\t\\n\\c\\c h t\n,nil\\n\\c\\n\n,down\\i\\l\\(i<1) l (down (i-1) (cons i l))",
         "a\\fa 1\n,fa\\x\\ga(y\\x{y+1}z\\z*x)\n,ga\\f\\f 3 4",
+        // parameterless definitions read again once settled (a text, a partial application, a
+        // lambda kept behind I) and builtins without arguments
+        "a\\fa 3\n,fa\\n\\(n<1)(strlen(blank))(strlen(blank)+fa(n-1))\n,blank\\init[ab]+init[c]",
+        "a\\fa 1\n,fa\\x\\(pp=pp)(pp x)[differ]\n,pp\\ga 1\n,ga\\x\\y\\x+y",
+        "a\\fa 2\n,fa\\n\\(n<1)(inc 5)(inc n+fa(n-1))\n,inc\\I(x\\x+1)",
+        "a\\fa 1\n,fa\\x\\(fopen(init[/no/such/file],init[r])=0)(errno+rand_max*x)9",
+        // C bindings called on words: codes that refuse a word (a negative count, an address in
+        // the lowest page, a null string), answers that are not integers, words mixed with texts
+        "a\\fa 05\n,fa\\n\\b{malloc 8}r{memchr(b,0,n)}z{free b}r",
+        "a\\fa 100\n,fa\\n\\feof n",
+        "a\\fa 0\n,fa\\n\\strlen n",
+        "a\\fa 65\n,fa\\n\\isupper n",
+        "a\\fa 65\n,fa\\n\\isupper(n+32) 1 2",
+        "a\\fa 1\n,fa\\n\\atof(init[2.5])",
+        "a\\fa 0\n,fa\\n\\free n",
+        "a\\fa 10\n,fa\\n\\s{init[abcdef]}strnlen(s,n)+toascii(n+300)+strchr(s,99)-strchr(s,97)",
         // a cycle demanded from inside compiled calls
         "a\\fa 5\n,fa\\n\\(n<1)(0+loop)(n+fa(n-1))\n,loop\\1+loop",
     };
@@ -155,6 +171,8 @@ TEST(FastTier, CountersShowTheWorkDone) {
         {"a\\sum (down 1000 nil) 0\n,cons\\h\\t\\n\\c\\c h t\n,nil\\n\\c\\n\n"
          ",down\\i\\l\\(i<1) l (down (i-1) (cons i l))\n,sum\\l\\s\\l s (h\\t\\sum t (s+h))",
          "500500", 4002, 0, 1},
+        {"a\\count 100 0\n,count\\n\\s\\(n<1) s (count (n-1) (s+strlen(blank)))\n,blank\\init[ab]+init[c]", "300",
+         101, 0, 1},
     };
     for (const Case& c : cases) {
         FastCounters before = fast_counters();
