@@ -2,6 +2,7 @@
 #include "compile/run.h"
 
 #include "compile/checks.h"
+#include "core/graph_dump.h"
 #include "core/printer.h"
 #include "core/tables.h"
 #include "core/values.h"
@@ -30,6 +31,7 @@ void runProgram(ErrorRecord& record, int64_t argv_address) {
                          ? fast_evaluate(*main, std::move(argument))
                          : evaluate(apply(CellRef::atom("I"), apply(*main, std::move(argument))));
     QUIB_CHECK(result);
+    dump_result_graph(result.get());
     if (has_tag(result.get(), Tag::Cycle)) {
         std::string name(result.bytes().substr(1));
         record.Name = name;

@@ -266,8 +266,34 @@ Node* Compiler::compile_lambda(Cell* c, int depth) {
     std::memcpy(scope_, outer, sizeof scope_);
     std::bitset<256> read_later;
     mark_last_reads(body.entry, read_later);
+    // A lambda right inside is made with this closure as its maker (engine/fast_run.cpp).
+    body.reducer_applies = body.entry->kind != NodeKind::Lambda && builds_from_captured(body.entry, captured);
     n->callee = &body;
     return n;
+}
+
+// Whether a node of the body may make cells from its template with a captured value (slots below
+// `captured`) in them: a closure, a partial application, or a subterm handed to the reducer.
+bool Compiler::builds_from_captured(const Node* n, int captured) {
+    switch (n->kind) {
+        case NodeKind::Var:
+        case NodeKind::Lit:
+        case NodeKind::Global: return false;
+        case NodeKind::Generic:
+        case NodeKind::Lambda:
+        case NodeKind::Partial:
+        case NodeKind::Apply:
+        case NodeKind::Select:
+            for (auto [letter, slot] : n->free)
+                if (slot < captured) return true;
+            break;
+        case NodeKind::Prim:
+        case NodeKind::Call:
+        case NodeKind::Bind: break;
+    }
+    for (const Node* part : n->parts)
+        if (builds_from_captured(part, captured)) return true;
+    return false;
 }
 
 Node* Compiler::compile_bind(Cell* c, int depth, Code& code) {

@@ -165,15 +165,16 @@ private:
 
 // A function value of the tier. Applying it runs its code on a frame of `values` and the new
 // arguments. It turns into the cells the reducer would hold for it: a closure by substituting its
-// captured values into the lambda, a partial application by the pairs of its arguments, on the
+// captured values into the lambda (its new ones into its maker's body, where the maker's are), a
+// partial application by the pairs of its arguments, on the
 // cells of its `parent` or of its template's spine; one object is one cell, so identity holds.
 struct Function : Object {
     Function() : Object(true) {}
     bool closure = false;
     Code* code = nullptr;       // the definition, or the lambda's body
     ValueList values;           // the arguments so far, or the captured values
-    Value parent;               // a partial application extended by more arguments
-    const Node* node = nullptr; // the Partial or Lambda node that made it, when no parent
+    Value parent;               // a partial application extended by more arguments; a closure's maker
+    const Node* node = nullptr; // the Lambda node that made it, or the Partial one when no parent
 };
 
 // A function with no values, no count and no cell, to be filled.
@@ -199,6 +200,12 @@ inline Value word_value(int64_t w) {
 Value boolean_value(bool b);
 // The value's cell, made (numerals written) the first time it is asked for.
 const CellRef& cell_of(Value& v);
+// Under QUIB_GRAPH each new object becomes its cells as soon as it is complete, so that every way
+// of making them runs and is compared.
+extern const bool make_cells_at_once;
+inline void object_made(Value& v) {
+    if (make_cells_at_once) cell_of(v);
+}
 // The builtin's answer on two integers (words or binary), when it is an integer or a boolean;
 // false for other operands or when the builtin's answer is not one (a zero divisor).
 bool integer_answer(WordOp op, const Value& a, const Value& b, Value& out);
@@ -246,6 +253,10 @@ struct Code {
     int params = 0;  // a lambda's: its captured values, then its parameter
     int frame_size = 0;
     Node* entry = nullptr;  // null until first called
+    // A lambda's body that makes cells from subterms holding captured values: the reducer takes
+    // them from the closure's own cell, shared, where a frame could only copy the template's, so
+    // the reducer applies such a closure.
+    bool reducer_applies = false;
 };
 
 class Compiler {
@@ -265,6 +276,7 @@ private:
     Node* compile_name(Cell* c);
     bool is_bound_variable(const Cell* c) const;
     void mark_last_reads(Node* n, std::bitset<256>& read_later);
+    static bool builds_from_captured(const Node* n, int captured);
     Node* make(NodeKind kind, Cell* c);
     Code* code_of(std::string_view name, const CellRef& body, int params);
 

@@ -305,31 +305,36 @@ private:
         f->node = n;
         f->values.reserve(n->parts.size());
         for (const Node* arg : n->parts) f->values.push_back(argument(arg, base));
+        fast::object_made(v);
         return v;
     }
 
     // The closure a Lambda node makes in a frame: its slots below `split` are read from `low`, the
-    // others from `high`.
-    static Value closure(const Node* n, const Value* low, size_t split = ~size_t{0}, const Value* high = nullptr) {
+    // others from `high`. A closure applied to one argument answers the closure of its inner lambda,
+    // which has it as `maker`: its cell shares what the maker's holds.
+    static Value closure(const Node* n, const Value* low, size_t split = ~size_t{0}, const Value* high = nullptr,
+                         Value maker = Value()) {
         auto* f = fast::new_function();
         Value v = Value::of(f);
         f->closure = true;
         f->code = n->callee;
         f->node = n;
+        f->parent = std::move(maker);
         f->values.reserve(n->free.size());
         for (auto [letter, slot] : n->free) f->values.push_back(slot < split ? low[slot] : high[slot - split]);
+        fast::object_made(v);
         return v;
     }
 
     // Whether the lambdas of f take `count` arguments one after the other, each but the last
-    // answering the next lambda without any work.
+    // answering the next lambda without any work, and none needs the reducer to apply it.
     static bool lambdas_in_a_row(const Function& f, size_t count) {
         const Code* code = f.code;
         for (size_t i = 1; i < count; ++i) {
             if (code->entry->kind != NodeKind::Lambda) return false;
             code = code->entry->callee;
         }
-        return true;
+        return !code->reducer_applies;
     }
 
     // Applies a function value of the frame to the node's arguments. Either the frame of the code
@@ -352,29 +357,33 @@ private:
             for (size_t i = top; i < slots_.size(); ++i) g->values.push_back(std::move(slots_[i]));
             g->parent = std::move(head);
             slots_.resize(top);
+            fast::object_made(result);
             return nullptr;
         }
         // A lambda's head is lazy: it takes its arguments unevaluated, so only values go in here.
         if (f && f->closure && lambdas_in_a_row(*f, count) && arguments_are_values(n)) {
-            for (size_t i = 1; i + 1 < count; ++i) {
+            for (size_t i = 1; i <= count; ++i) {
                 Value parameter = argument(n->parts[i], base);
-                head = closure(f->code->entry, f->values.data(), f->values.size(), &parameter);
+                const Node* body = f->code->entry;
+                if (i == count && body->kind != NodeKind::Lambda) {
+                    for (const Value& v : f->values) slots_.push_back(v);
+                    slots_.push_back(std::move(parameter));
+                    return f->code;
+                }
+                if (i + 1 == count && body->callee->entry->kind != NodeKind::Lambda) {
+                    // The last lambda's frame straight from f's values: the closure it would be
+                    // made from is dropped at once, so none is made.
+                    size_t split = f->values.size();
+                    for (auto [letter, slot] : body->free) slots_.push_back(slot < split ? f->values[slot] : parameter);
+                    Value last = argument(n->parts[count], base);
+                    slots_.push_back(std::move(last));
+                    return body->callee;
+                }
+                head = closure(body, f->values.data(), f->values.size(), &parameter, std::move(head));
                 f = head.fn();
             }
-            Code* code = f->code;
-            if (count == 1) {
-                for (const Value& v : f->values) slots_.push_back(v);
-            } else {  // the last lambda's frame straight from f's values: no closure made for it
-                Value parameter = argument(n->parts[count - 1], base);
-                const Node* last_lambda = code->entry;
-                size_t split = f->values.size();
-                for (auto [letter, slot] : last_lambda->free)
-                    slots_.push_back(slot < split ? f->values[slot] : parameter);
-                code = last_lambda->callee;
-            }
-            Value last = argument(n->parts[count], base);
-            slots_.push_back(std::move(last));
-            return code;
+            result = std::move(head);
+            return nullptr;
         }
         result = handover(n, base);
         return nullptr;

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "core/classify.h"
+#include "core/graph_dump.h"
 #include "core/numbers.h"
 #include "core/values.h"
 #include "engine/reducer.h"
@@ -24,7 +25,9 @@ bool is_integer(const Value& v) { return v.is_word || v.big(); }
 Value big_value(mpz_class z, CellRef numeral = CellRef()) {
     auto* big = new BigInteger(std::move(z));
     big->cell = std::move(numeral);
-    return Value::of(big);
+    Value v = Value::of(big);
+    object_made(v);
+    return v;
 }
 
 // Words stay words: a binary value never holds what fits one.
@@ -62,8 +65,12 @@ void push_unmade_parts(Function& f, std::vector<Function*>& pending) {
 CellRef make_function_cell(Function& f) {
     const Node* n = f.node;
     if (f.closure) {
-        CellRef g(n->tmpl);
-        for (size_t i = 0; i < n->free.size(); ++i) g = substitute(g, cell_of(f.values[i]), n->free[i].first);
+        // A closure with a maker is the maker's body, where the maker's captured values are in place.
+        Function* maker = f.parent.fn();
+        CellRef g(maker ? right_of(maker->cell.get()) : n->tmpl);
+        size_t in_place = maker ? maker->values.size() : 0;
+        for (size_t i = 0; i < n->free.size(); ++i)
+            if (n->free[i].second >= in_place) g = substitute(g, cell_of(f.values[i]), n->free[i].first);
         return g;
     }
     size_t first = own_arguments(f);
@@ -213,6 +220,8 @@ const CellRef& cell_of(Value& v) {
     }
     return v.cell;
 }
+
+const bool make_cells_at_once = graph_dump_path() != nullptr;
 
 bool integer_answer(WordOp op, const Value& a, const Value& b, Value& out) {
     if (!is_integer(a) || !is_integer(b)) return false;

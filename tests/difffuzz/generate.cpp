@@ -87,6 +87,7 @@ public:
         for (const auto& r : redefinitions_) text += ",\n" + r;
         if (identity_tester_) text += ",\n" + identity_tester_text();
         if (!fold_operator_.empty()) text += ",\nfo\\[" + fold_operator_ + "]\\x\\y\\x" + fold_operator_ + "y";
+        if (function_makers_) text += ",\n" + std::string(kFunctionMakers);
         return text + "\n";
     }
 
@@ -104,6 +105,7 @@ private:
     bool lean_fast_ = false;
     std::vector<bool> tail_;  // per counting function: its recursive call is in tail position
     bool identity_tester_ = false;  // the definition ft, which compares its two parameters
+    bool function_makers_ = false;  // the definitions of kFunctionMakers, once something calls them
 
     void plan_definitions() {
         const int functions = lean_fast_ ? 1 + random_.below(5) : random_.below(5);
@@ -127,9 +129,14 @@ private:
         }
     }
 
-    // The main expression ignores the argument-vector address.
+    // The main expression ignores the argument-vector address. Now and then it answers functions, so
+    // that the result's graph, with its sharing, is what the engines are compared on.
     std::string main_expression() {
         std::string body = lean_fast_ ? driver() : mostly_numeric(5, SIZE_MAX, SIZE_MAX);
+        if (random_.chance(30)) {
+            const std::string f = function_value(2, SIZE_MAX, SIZE_MAX);
+            body = random_.chance(50) ? paren("fp " + f + " " + body) : paren("g{" + f + "}fp g(fp g " + body + ")");
+        }
         if (!k_redefined_ && random_.chance(lean_fast_ ? 5 : 50)) return "K" + paren(body);
         return "a\\" + body;
     }
@@ -302,6 +309,9 @@ private:
                                                          {3, &Generator::with_output},
                                                          {1, &Generator::identity},
                                                          {1, &Generator::recursion_by_y},
+                                                         {1, &Generator::function_value},
+                                                         {1, &Generator::function_identity},
+                                                         {1, &Generator::big_measure},
                                                          {1, &Generator::rare}};
         static const std::vector<Weighted> kLeanCompounds = {{4, &Generator::binary_operation},
                                                              {1, &Generator::unary_operation},
@@ -316,6 +326,9 @@ private:
                                                              {3, &Generator::with_output},
                                                              {2, &Generator::identity},
                                                              {1, &Generator::recursion_by_y},
+                                                             {2, &Generator::function_value},
+                                                             {1, &Generator::function_identity},
+                                                             {1, &Generator::big_measure},
                                                              {1, &Generator::rare}};
         callable = std::min(callable, functions_.size());
         readable = std::min(readable, values_.size());
@@ -332,7 +345,7 @@ private:
         static const std::vector<Weighted> kLeanCompounds = {
             {6, &Generator::arithmetic},  {3, &Generator::choice},   {5, &Generator::call},
             {2, &Generator::binding},     {2, &Generator::with_output}, {1, &Generator::negation},
-            {2, &Generator::word_builtin}, {1, &Generator::anything}};
+            {2, &Generator::word_builtin}, {1, &Generator::anything},     {1, &Generator::big_measure}};
         callable = std::min(callable, functions_.size());
         readable = std::min(readable, values_.size());
         if (depth <= 0 || random_.chance(20)) return choose(kLeaves, 0, callable, readable);
@@ -402,14 +415,21 @@ private:
 
     std::string small_number() { return std::to_string(random_.below(21)); }
 
-    // Integers near the machine word limits and 10^20; a leading 0 makes a numeral negative.
-    std::string number() {
+    // Digits near 2^61 to 2^64, 10^18 to 10^20 and the roots of a word's limit.
+    std::string large_digits() {
         static const std::vector<std::string> kLarge = {
             "4611686018427387904",  "4611686018427387903",  "9223372036854775807",   "9223372036854775808",
             "18446744073709551615", "18446744073709551616", "100000000000000000000", "99999999999999999999",
             "1000000000000000000",  "2305843009213693951",  "10000000000000000000",  "9999999999999999999",
-            "3037000499",           "3037000500",           "4294967296",            "9223372036854775806"};
-        std::string digits = random_.chance(70) ? std::to_string(1 + random_.below(20)) : random_.pick(kLarge);
+            "3037000499",           "3037000500",           "4294967296",            "9223372036854775806",
+            "2305843009213693952",  "2305843009213693953",  "9223372036854775809",   "18446744073709551617",
+            "999999999999999999",   "1000000000000000001",  "10000000000000000001",  "100000000000000000001"};
+        return random_.pick(kLarge);
+    }
+
+    // Integers near the machine word limits and 10^20; a leading 0 makes a numeral negative.
+    std::string number() {
+        std::string digits = random_.chance(70) ? std::to_string(1 + random_.below(20)) : large_digits();
         if (random_.chance(10)) return random_.chance(80) ? "0" : random_.pick(std::vector<std::string>{"00", "007"});
         if (random_.chance(25)) return "0" + digits;
         if (random_.chance(5)) return paren("~" + digits);
@@ -559,6 +579,60 @@ private:
             case 1: return paren("g{" + f + "}ft g g");
             default: return paren("g{" + f + "}ft(g,(h\\g)1)");
         }
+    }
+
+    // fp pairs two values as a partial application; fq takes three; fr and fs answer closures that
+    // make closures and partial applications in their bodies from a bound value.
+    static constexpr const char* kFunctionMakers =
+        "fp\\x\\y\\z\\z x y,\nfq\\n\\m\\k\\V n m k,\nfr\\n\\q{n+1}(y\\z\\V(K q)y z),\nfs\\n\\q{n}(y\\fq(K q)y)";
+
+    // Partial applications and closures built in the ways the fast tier keeps as objects: a prefix
+    // extended, the same value twice, closed subterms in the template, closures made in closures.
+    std::string function_value(int d, size_t callable, size_t readable) {
+        function_makers_ = true;
+        auto e = [&] { return mostly_numeric(d, callable, readable); };
+        switch (random_.below(10)) {
+            case 0: return paren("fq " + e());
+            case 1: return paren("fq " + e() + " " + e());
+            case 2: return paren("fq(K 1)" + e());
+            case 3: return paren("g{fq " + e() + "}fp g(g " + e() + ")");
+            case 4: return paren("g{fr " + e() + "}fp g(g " + e() + ")");
+            case 5: return paren("g{fr " + e() + "}fp g(g " + e() + " " + e() + ")");
+            case 6: return paren("g{fs " + e() + "}fp g(g " + e() + ")");
+            case 7: return paren("g{fq " + e() + "}fp(fq g g)g");
+            case 8: return paren("(fr " + e() + ")" + e());
+            default: {
+                const char v = fresh_letter();
+                const std::string bound = e();
+                scope_.push_back(v);
+                const std::string body = "fq " + std::string(1, v) + " " + e();
+                scope_.pop_back();
+                return paren(std::string(1, v) + "\\" + body) + (random_.chance(50) ? "" : " " + paren(bound));
+            }
+        }
+    }
+
+    // `=` and `#` on such functions, where they compare cells: the same object, or equal ones built apart.
+    std::string function_identity(int d, size_t callable, size_t readable) {
+        const std::string op = random_.chance(50) ? "=" : "#";
+        const std::string f = function_value(d, callable, readable);
+        switch (random_.below(4)) {
+            case 0: return paren(f + op + function_value(d, callable, readable));
+            case 1: return paren("g{" + f + "}g" + op + "g");
+            case 2: return paren("g{" + f + "}fp g g K" + op + "g");
+            default: return paren(paren(f + op + f) + " 1 0");
+        }
+    }
+
+    // rank and cmpr of sums and products that pass a word: their numerals must be written exactly.
+    std::string big_measure(int d, size_t callable, size_t readable) {
+        auto big = [&] {
+            auto operand = [&] { return random_.chance(25) ? "0" + large_digits() : large_digits(); };
+            return paren(operand() + random_.pick(std::vector<std::string>{"+", "-", "*"}) + operand());
+        };
+        auto either = [&] { return random_.chance(75) ? big() : numeric(d, callable, readable); };
+        if (random_.chance(50)) return paren("rank " + either());
+        return paren("cmpr " + either() + " " + either());
     }
 
     std::string recursion_by_y(int d, size_t callable, size_t readable) {

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The differential fuzzer: generates programs, runs each under the exact reducer and the fast
-# tier, compares status, standard output and standard error byte for byte, and keeps every
-# difference (program and both outputs) for reproduction. Exits 1 when any differs.
+# tier, compares status, standard output and standard error byte for byte (with --graphs, the result
+# graphs too), and keeps every difference (program and both outputs) for reproduction. Exits 1 when
+# any differs.
 set -euo pipefail
 shopt -s extglob
 
@@ -18,13 +19,15 @@ Usage: bash tests/difffuzz/run.sh [options]
   --fast-quib PATH     the interpreter for the fast run (default: the same)
   --generator PATH     the program generator (default BUILD/tests/difffuzz/quib_difffuzz_generate)
   --require-passing P  fail unless at least P percent of the programs pass the checks
+  --graphs             also compare the result graphs, structure and sharing (QUIB_GRAPH), the
+                       fast tier turning every function and big integer into cells as it makes it
 Without --quib, builds quib and the generator in BUILD (Release) first.
 EOF
 }
 
 root=$(cd "$(dirname "$0")/../.." && pwd)
 programs=300 seed=1 step_limit=200000 guard=60 keep=difffuzz-differences build=$root/build
-quib= fast_quib= generator= require_passing=0
+quib= fast_quib= generator= require_passing=0 graphs=0
 
 while [ $# -gt 0 ]; do
   case $1 in
@@ -38,6 +41,7 @@ while [ $# -gt 0 ]; do
     --fast-quib) fast_quib=$2; shift ;;
     --generator) generator=$2; shift ;;
     --require-passing) require_passing=$2; shift ;;
+    --graphs) graphs=1 ;;
     -h|--help) usage; exit 0 ;;
     *) usage >&2; exit 2 ;;
   esac
@@ -71,14 +75,17 @@ trap 'rm -rf "$work"' EXIT
 "$generator" "$seed" "$programs" "$work"
 
 # run ENGINE PROGRAM PREFIX [ENV ARGUMENTS...]: PREFIX.out, PREFIX.err and PREFIX.status, which holds
-# "time-out" when the guard stopped the run (a program may itself exit with timeout's status).
+# "time-out" when the guard stopped the run (a program may itself exit with timeout's status), and
+# with --graphs PREFIX.graph when the run came back with a result.
 # Programs run in an empty folder, so that whatever they write stays there.
 run() {
   local engine=$1 program=$2 prefix=$3
   shift 3
   mkdir -p "$work/cwd"
-  rm -f "$prefix.status"
-  (cd "$work/cwd" && env "$@" QUIB_ENGINE="$engine" timeout -k 5 "$guard" \
+  rm -f "$prefix.status" "$prefix.graph"
+  local graph=()
+  [ $graphs = 0 ] || graph=(QUIB_GRAPH="$prefix.graph")
+  (cd "$work/cwd" && env "$@" "${graph[@]}" QUIB_ENGINE="$engine" timeout -k 5 "$guard" \
      sh -c '"$0" "$1" </dev/null >"$2.out" 2>"$2.err"; echo $? >"$2.status"' \
      "$(engine_binary "$engine")" "$program" "$prefix") || true
   [ -s "$prefix.status" ] || echo time-out >"$prefix.status"
@@ -106,6 +113,7 @@ keep_difference() {  # seed program reason
   cp "$2" "$dir/program.quib"
   for engine in exact fast; do
     for stream in out err status; do cp "$work/$engine.$stream" "$dir/$engine.$stream"; done
+    [ ! -f "$work/$engine.graph" ] || cp "$work/$engine.graph" "$dir/$engine.graph"
   done
   echo "$3" >"$dir/reason"
 }
@@ -126,7 +134,19 @@ count_fast_work() {
   sed -i "${number}d" "$err"
 }
 
+# Both runs wrote their result graph, the same, or neither did (an exit or a report before the end).
+same_graph() {
+  if [ -f "$work/exact.graph" ] && [ -f "$work/fast.graph" ]; then
+    graphs_compared=$((graphs_compared + 1))
+    ! grep -q '^\^' "$work/exact.graph" || graphs_sharing=$((graphs_sharing + 1))
+    cmp -s "$work/exact.graph" "$work/fast.graph"
+  else
+    [ ! -f "$work/exact.graph" ] && [ ! -f "$work/fast.graph" ]
+  fi
+}
+
 declare -A outcomes
+graphs_compared=0 graphs_sharing=0
 passed=0 compared=0 past_limit=0 differences=0
 for ((i = 0; i < programs; i++)); do
   s=$((seed + i))
@@ -147,6 +167,7 @@ for ((i = 0; i < programs; i++)); do
   for stream in status out err; do
     cmp -s "$work/exact.$stream" "$work/fast.$stream" || reason="${reason:+$reason; }$stream differs"
   done
+  [ $graphs = 0 ] || same_graph || reason="${reason:+$reason; }graph differs"
   if [ -n "$reason" ]; then
     differences=$((differences + 1))
     keep_difference "$s" "$program" "$reason"
@@ -160,6 +181,7 @@ echo "passed the checks:   $passed ($(percent "$passed" "$programs"))"
 echo "compared:            $compared"
 echo "past the step limit: $past_limit (limit $step_limit steps)"
 echo "differences:         $differences"
+[ $graphs = 0 ] || echo "result graphs compared: $graphs_compared ($graphs_sharing with shared pairs)"
 echo "fast runs that said what they did: $with_stats (the others ended early: exit, report, time-out)"
 echo "  with fast calls:     $with_calls ($(percent "$with_calls" "$compared") of those compared)"
 echo "  with hand-overs:     $with_handovers ($(percent "$with_handovers" "$compared") of those compared)"
