@@ -114,8 +114,10 @@ namespace {
 // that builds and drops a closure at every step allocates nothing, and a long list of them one
 // block at a time.
 constexpr size_t kFunctionBlock = 256;
-std::vector<Function*> spare_functions;
-std::vector<std::unique_ptr<Function[]>> function_blocks;
+// Never destroyed at process exit: a program's `exit` ends the run with function values still
+// alive, and their cells may already be gone by then.
+std::vector<Function*>& spare_functions = *new std::vector<Function*>;
+std::vector<std::unique_ptr<Function[]>>& function_blocks = *new std::vector<std::unique_ptr<Function[]>>;
 
 }  // namespace
 
