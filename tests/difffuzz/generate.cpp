@@ -88,6 +88,7 @@ public:
         if (identity_tester_) text += ",\n" + identity_tester_text();
         if (!fold_operator_.empty()) text += ",\nfo\\[" + fold_operator_ + "]\\x\\y\\x" + fold_operator_ + "y";
         if (function_makers_) text += ",\n" + std::string(kFunctionMakers);
+        if (higher_order_) text += ",\n" + std::string(kHigherOrder);
         return text + "\n";
     }
 
@@ -106,6 +107,8 @@ private:
     std::vector<bool> tail_;  // per counting function: its recursive call is in tail position
     bool identity_tester_ = false;  // the definition ft, which compares its two parameters
     bool function_makers_ = false;  // the definitions of kFunctionMakers, once something calls them
+    bool higher_order_ = false;     // the definitions of kHigherOrder, once something calls them
+    int next_tag_ = 0;              // what the next argument with output prints, so that order shows
 
     void plan_definitions() {
         const int functions = lean_fast_ ? 1 + random_.below(5) : random_.below(5);
@@ -134,7 +137,9 @@ private:
     std::string main_expression() {
         std::string body = lean_fast_ ? driver() : mostly_numeric(5, SIZE_MAX, SIZE_MAX);
         if (random_.chance(30)) {
-            const std::string f = function_value(2, SIZE_MAX, SIZE_MAX);
+            function_makers_ = true;  // fp
+            const std::string f = random_.chance(50) ? function_value(2, SIZE_MAX, SIZE_MAX)
+                                                     : unary_function(2, SIZE_MAX, SIZE_MAX);
             body = random_.chance(50) ? paren("fp " + f + " " + body) : paren("g{" + f + "}fp g(fp g " + body + ")");
         }
         if (!k_redefined_ && random_.chance(lean_fast_ ? 5 : 50)) return "K" + paren(body);
@@ -312,6 +317,7 @@ private:
                                                          {1, &Generator::function_value},
                                                          {1, &Generator::function_identity},
                                                          {1, &Generator::big_measure},
+                                                         {2, &Generator::applied_function},
                                                          {1, &Generator::rare}};
         static const std::vector<Weighted> kLeanCompounds = {{4, &Generator::binary_operation},
                                                              {1, &Generator::unary_operation},
@@ -329,6 +335,7 @@ private:
                                                              {2, &Generator::function_value},
                                                              {1, &Generator::function_identity},
                                                              {1, &Generator::big_measure},
+                                                             {3, &Generator::applied_function},
                                                              {1, &Generator::rare}};
         callable = std::min(callable, functions_.size());
         readable = std::min(readable, values_.size());
@@ -341,11 +348,13 @@ private:
         static const std::vector<Weighted> kLeaves = {{1, &Generator::number_leaf}, {1, &Generator::variable}};
         static const std::vector<Weighted> kCompounds = {
             {7, &Generator::arithmetic},  {2, &Generator::choice},   {2, &Generator::call},    {1, &Generator::binding},
-            {1, &Generator::with_output}, {1, &Generator::negation}, {2, &Generator::anything}};
+            {1, &Generator::with_output}, {1, &Generator::negation}, {2, &Generator::anything},
+            {1, &Generator::applied_function}};
         static const std::vector<Weighted> kLeanCompounds = {
             {6, &Generator::arithmetic},  {3, &Generator::choice},   {5, &Generator::call},
             {2, &Generator::binding},     {2, &Generator::with_output}, {1, &Generator::negation},
-            {2, &Generator::word_builtin}, {1, &Generator::anything},     {1, &Generator::big_measure}};
+            {2, &Generator::word_builtin}, {1, &Generator::anything},     {1, &Generator::big_measure},
+            {2, &Generator::applied_function}};
         callable = std::min(callable, functions_.size());
         readable = std::min(readable, values_.size());
         if (depth <= 0 || random_.chance(20)) return choose(kLeaves, 0, callable, readable);
@@ -609,6 +618,100 @@ private:
                 scope_.pop_back();
                 return paren(std::string(1, v) + "\\" + body) + (random_.chance(50) ? "" : " " + paren(bound));
             }
+        }
+    }
+
+    // Church numerals in the strict style, twice, thrice and composition; hv counts up and prints
+    // what it counts; ha to he take one to three parameters and answer closures or partial
+    // applications, so that calls with more arguments apply the answer to the rest.
+    static constexpr const char* kHigherOrder =
+        "hs\\n\\f\\x\\f(n f x),\nhz\\f\\x\\x,\nht\\f\\x\\f(f x),\nhh\\f\\x\\f(f(f x)),\n"
+        "hc\\f\\g\\x\\f(g x),\nhv\\x\\w{puts(init(lisp x))}x+1,\nha\\n\\(y\\z\\n+y*z),\n"
+        "hb\\n\\m\\plus(n-m),\nhk\\n\\m\\k\\(y\\n*y+m-k),\nhd\\n\\hk n,\nhe\\n\\m\\q{n*m}(y\\z\\q-y+z)";
+
+    // An argument that needs work: now and then one that prints first, or a number near a word's
+    // limit or past it for closures to capture.
+    std::string work_argument(int d, size_t callable, size_t readable) {
+        switch (random_.below(10)) {
+            case 0:
+            case 1: return paren("w{puts(init[" + std::to_string(next_tag_++) + "])}" + mostly_numeric(d, callable, readable));
+            case 2: return number();
+            default: return mostly_numeric(d, callable, readable);
+        }
+    }
+
+    // The numeral 0 to 3, spelt as successors of zero or as twice or thrice the successor.
+    std::string church_numeral() {
+        switch (random_.below(6)) {
+            case 0: return "hz";
+            case 1: return "(hs hz)";
+            case 2: return "(hs(hs hz))";
+            case 3: return "(ht hs hz)";
+            case 4: return "(hh hs hz)";
+            default: return "(hs(hs(hs hz)))";
+        }
+    }
+
+    // A function of one integer made in one of the ways the engines hold functions: a definition,
+    // a builtin or definition partly applied, a lambda literal, a closure, a composition, a numeral
+    // applied to a function, one picked by a test or out of a pair.
+    std::string unary_function(int d, size_t callable, size_t readable) {
+        higher_order_ = true;
+        auto a = [&] { return work_argument(d, callable, readable); };
+        auto f = [&] { return unary_function(d - 1, callable, readable); };
+        switch (random_.below(d > 0 ? 13 : 4)) {
+            case 0: return "hv";
+            case 1: return paren(random_.pick(std::vector<std::string>{"plus", "dash", "mult"}) + " " + a());
+            case 2: return "(x\\x+1)";
+            case 3: {
+                const char v = fresh_letter();
+                scope_.push_back(v);
+                const std::string body = mostly_numeric(d, callable, readable);
+                scope_.pop_back();
+                return paren(std::string(1, v) + "\\" + std::string(1, v) + "*3+" + paren(body));
+            }
+            case 4: return paren("hb " + a() + " " + a());
+            case 5: return paren("ha " + a() + " " + a());
+            case 6: return paren(random_.pick(std::vector<std::string>{"hk ", "hd "}) + a() + " " + a() + " " + a());
+            case 7: return paren("he " + a() + " " + a() + " " + a());
+            case 8: return paren(random_.pick(std::vector<std::string>{"ht ", "hh "}) + f());
+            case 9: return paren("hc " + f() + " " + f());
+            case 10: return paren(church_numeral() + " " + f());
+            case 11: return paren(paren(mostly_numeric(d, callable, readable) + random_.pick(kComparisons) +
+                                        mostly_numeric(d, callable, readable)) + " " + f() + " " + f());
+            default: return paren("V " + f() + " " + f() + " " + random_.pick(std::vector<std::string>{"K", "H"}));
+        }
+    }
+
+    // Function values applied to arguments that need work, to more arguments than they take, and
+    // their answers applied again.
+    std::string applied_function(int d, size_t callable, size_t readable) {
+        higher_order_ = true;
+        auto a = [&] { return work_argument(d, callable, readable); };
+        // Nested compositions multiply the calls, so they stay shallow.
+        auto f = [&] { return unary_function(std::min(d, 2), callable, readable); };
+        switch (random_.below(9)) {
+            case 0: return paren(f() + " " + a());
+            case 1: {
+                const std::string g = random_.pick(std::vector<std::string>{"(ha " + a() + ")", "(hk " + a() + " " + a() + ")",
+                                                                            "(x\\y\\x*y+1)", "plus", "(hd " + a() + " " + a() + ")"});
+                return paren(g + " " + a() + " " + a());
+            }
+            case 2:
+                switch (random_.below(5)) {
+                    case 0: return paren("ha " + a() + " " + a() + " " + a());
+                    case 1: return paren("hb " + a() + " " + a() + " " + a());
+                    case 2: return paren("hk " + a() + " " + a() + " " + a() + " " + a());
+                    case 3: return paren("hd " + a() + " " + a() + " " + a() + " " + a());
+                    default: return paren("he " + a() + " " + a() + " " + a() + " " + a());
+                }
+            case 3: return paren(church_numeral() + " " + f() + " " + a());
+            case 4: return paren(church_numeral() + " " + church_numeral() + " " + f() + " " + a());
+            case 5: return paren("g{" + f() + "}g(g " + a() + ")");
+            case 6: return paren("g{hk " + a() + "}" + paren("g " + a() + " " + a() + " " + a()) + "-" +
+                                 paren("g " + a() + " " + a() + " " + a()));
+            case 7: return paren("V " + f() + " " + f() + " " + random_.pick(std::vector<std::string>{"K", "H"}) + " " + a());
+            default: return paren(random_.pick(std::vector<std::string>{"ht ", "hh "}) + f() + " " + a());
         }
     }
 
