@@ -8,6 +8,7 @@
 #include "core/tables.h"
 #include "engine/fast.h"
 #include "engine/reducer.h"
+#include "library/calls.h"
 
 namespace {
 
@@ -70,7 +71,9 @@ Engine choose_engine() {
     return Engine::Exact;  // the fuzzing build's step budget lives in the exact reducer
 #else
     static const Request request = requested_engine();
-    // A run under a step limit keeps the reducer, whose steps the limit counts.
+    // A run under a step limit keeps the reducer, whose steps the limit counts; so does a
+    // diagnosing run, whose report names the definitions the reducer entered last.
+    if (diagnosing()) return Engine::Exact;
     bool gate = request == Request::Fast || (request == Request::Default && kGateIsDefault && !step_limit_set());
     return gate ? gate_choice() : Engine::Exact;
 #endif

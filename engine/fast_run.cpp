@@ -263,7 +263,7 @@ private:
     }
 
     Value answer(const Node* n, Value* args) {
-        if (n->builtin->direct && !diagnosing()) return direct_answer(n, args);
+        if (n->builtin->direct) return direct_answer(n, args);
         CellRef r = call_builtin(n, args);
         if (!is_normal_form(r.get())) r = reduce(std::move(r));
         return fast::value_of(std::move(r));
@@ -326,75 +326,90 @@ private:
         return v;
     }
 
-    // Whether the lambdas of f take `count` arguments one after the other, each but the last
-    // answering the next lambda without any work, and none needs the reducer to apply it.
-    static bool lambdas_in_a_row(const Function& f, size_t count) {
-        const Code* code = f.code;
-        for (size_t i = 1; i < count; ++i) {
-            if (code->entry->kind != NodeKind::Lambda) return false;
-            code = code->entry->callee;
-        }
-        return !code->reducer_applies;
+    // Runs a saturated call whose frame is pushed at `top`, below any later argument: its value
+    // is applied to them next.
+    Value call(Code* code, size_t top) {
+        if (!code->entry) compiler_.prepare(*code);
+        ++tier_counters.calls;
+        slots_.reframe(top + code->params, top + code->frame_size);
+        Value v = exec(code->entry, top, true);
+        slots_.resize(top);
+        return v;
     }
 
-    // Applies a function value of the frame to the node's arguments. Either the frame of the code
-    // that continues is pushed above the others and the code returned, or the result is set.
-    // Kept out of exec, where it would crowd the path of saturated calls.
+    // What the reducer holds for the application of `head` to the node's arguments from the i-th
+    // on, reduced there.
+    Value hand_over_rest(const Node* n, size_t base, Value head, size_t i) {
+        if (i == 1 && n->parts[0]->kind == NodeKind::Var) return handover(n, base);
+        CellRef g = cell_of(head);
+        for (; i < n->parts.size(); ++i) g = classified_pair(std::move(g), instantiate(n->parts[i], base));
+        return fast::value_of(reduce(std::move(g)));
+    }
+
+    // Applies a function value (a frame slot, or an over-applied call's value) to the node's
+    // arguments as the reducer does: each argument is evaluated when the application reaches it,
+    // first to last, and a call saturated before the last one runs its body before the next is
+    // taken. Either the frame of the code that ends the application is pushed above the others
+    // and the code returned, or the result is set. Kept out of exec, where it would crowd the
+    // path of saturated calls.
     [[gnu::noinline]] Code* apply_function(const Node* n, size_t base, Value& result) {
-        Value head = slots_[base + n->parts[0]->slot];
-        Function* f = head.fn();
+        const Node* first = n->parts[0];
+        Value head = first->kind == NodeKind::Var ? slots_[base + first->slot] : argument(first, base);
         size_t count = n->parts.size() - 1;
-        if (f && !f->closure && f->values.size() + count <= static_cast<size_t>(f->code->params)) {
-            // A definition's head is strict: its arguments are evaluated first to last.
+        for (size_t i = 1; i <= count;) {
+            Function* f = head.fn();
+            if (!f || (f->closure && f->code->reducer_applies) || stack_exhausted()) {
+                result = hand_over_rest(n, base, std::move(head), i);
+                return nullptr;
+            }
             size_t top = slots_.size();
-            for (const Value& v : f->values) slots_.push_back(v);
-            push_arguments(n, base, 1);
-            if (slots_.size() - top == static_cast<size_t>(f->code->params)) return f->code;
-            auto* g = fast::new_function();
-            result = Value::of(g);
-            g->code = f->code;
-            g->values.reserve(slots_.size() - top);
-            for (size_t i = top; i < slots_.size(); ++i) g->values.push_back(std::move(slots_[i]));
-            g->parent = std::move(head);
-            slots_.resize(top);
-            fast::object_made(result);
-            return nullptr;
-        }
-        // A lambda's head is lazy: it takes its arguments unevaluated, so only values go in here.
-        if (f && f->closure && lambdas_in_a_row(*f, count) && arguments_are_values(n)) {
-            for (size_t i = 1; i <= count; ++i) {
-                Value parameter = argument(n->parts[i], base);
-                const Node* body = f->code->entry;
-                if (i == count && body->kind != NodeKind::Lambda) {
-                    for (const Value& v : f->values) slots_.push_back(v);
-                    slots_.push_back(std::move(parameter));
-                    return f->code;
+            Code* code = f->code;
+            if (!f->closure) {
+                size_t params = static_cast<size_t>(code->params);
+                for (const Value& v : f->values) slots_.push_back(v);
+                while (i <= count && slots_.size() - top < params) slots_.push_back(argument(n->parts[i++], base));
+                if (slots_.size() - top < params) {
+                    result = extension(std::move(head), top);
+                    return nullptr;
                 }
-                if (i + 1 == count && body->callee->entry->kind != NodeKind::Lambda) {
-                    // The last lambda's frame straight from f's values: the closure it would be
+            } else {
+                Value parameter = argument(n->parts[i++], base);
+                const Node* body = code->entry;
+                if (body->kind == NodeKind::Lambda) {
+                    Code* inner = body->callee;
+                    if (i > count || inner->entry->kind == NodeKind::Lambda || inner->reducer_applies) {
+                        head = closure(body, f->values.data(), f->values.size(), &parameter, std::move(head));
+                        continue;
+                    }
+                    // The inner lambda's frame straight from f's values: the closure it would be
                     // made from is dropped at once, so none is made.
                     size_t split = f->values.size();
                     for (auto [letter, slot] : body->free) slots_.push_back(slot < split ? f->values[slot] : parameter);
-                    Value last = argument(n->parts[count], base);
-                    slots_.push_back(std::move(last));
-                    return body->callee;
+                    slots_.push_back(argument(n->parts[i++], base));
+                    code = inner;
+                } else {
+                    for (const Value& v : f->values) slots_.push_back(v);
+                    slots_.push_back(std::move(parameter));
                 }
-                head = closure(body, f->values.data(), f->values.size(), &parameter, std::move(head));
-                f = head.fn();
             }
-            result = std::move(head);
-            return nullptr;
+            if (i > count) return code;
+            head = call(code, top);
         }
-        result = handover(n, base);
+        result = std::move(head);
         return nullptr;
     }
 
-    static bool arguments_are_values(const Node* n) {
-        for (size_t i = 1; i < n->parts.size(); ++i) {
-            NodeKind k = n->parts[i]->kind;
-            if (k != NodeKind::Var && k != NodeKind::Lit && k != NodeKind::Lambda) return false;
-        }
-        return true;
+    // The partial application `head` extended by the values pushed from `top` on, which it takes.
+    Value extension(Value head, size_t top) {
+        auto* g = fast::new_function();
+        Value v = Value::of(g);
+        g->code = head.fn()->code;
+        g->values.reserve(slots_.size() - top);
+        for (size_t i = top; i < slots_.size(); ++i) g->values.push_back(std::move(slots_[i]));
+        g->parent = std::move(head);
+        slots_.resize(top);
+        fast::object_made(v);
+        return v;
     }
 
     // The value of n in the frame at base. An owned frame belongs to this evaluation, so a call
