@@ -224,8 +224,7 @@ private:
     CellRef call_builtin(const Node* n, Value* args) {
         CellRef app(n->head);
         for (size_t i = 0; i < n->parts.size(); ++i) {
-            cell_of(args[i]);
-            app = classified_pair(std::move(app), std::move(args[i].cell));
+            app = classified_pair(std::move(app), fast::take_cell(args[i]));
         }
         return invoke_builtin(*n->builtin, std::move(app));
     }
@@ -235,7 +234,7 @@ private:
             Value args[2] = {argument(n->parts[0], base), argument(n->parts[1], base)};
             Value out;
             if (n->op != WordOp::None) {
-                if (args[0].is_word && args[1].is_word && word_answer(n->op, args[0].word, args[1].word, out))
+                if (args[0].is_word() && args[1].is_word() && word_answer(n->op, args[0].word(), args[1].word(), out))
                     return out;
                 if (fast::integer_answer(n->op, args[0], args[1], out)) return out;
             }
@@ -250,8 +249,8 @@ private:
     Value direct_answer(const Node* n, Value* args) {
         WordOrCell in[fast::kMaxBuiltinArity];
         for (size_t i = 0; i < n->parts.size(); ++i) {
-            if (args[i].is_word)
-                in[i].word = args[i].word;
+            if (args[i].is_word())
+                in[i].word = args[i].word();
             else
                 in[i].cell = cell_of(args[i]).get();
         }
@@ -276,7 +275,7 @@ private:
         CellRef r;
         if (test->parts.size() == 2) {
             Value args[2] = {argument(test->parts[0], base), argument(test->parts[1], base)};
-            int choice = args[0].is_word && args[1].is_word ? word_test(test->op, args[0].word, args[1].word)
+            int choice = args[0].is_word() && args[1].is_word() ? word_test(test->op, args[0].word(), args[1].word())
                                                             : fast::integer_test(test->op, args[0], args[1]);
             if (choice >= 0) return choice ? n->parts[1] : n->parts[2];
             r = call_builtin(test, args);
@@ -299,11 +298,10 @@ private:
     }
 
     Value partial(const Node* n, size_t base) {
-        auto* f = fast::new_function();
+        auto* f = fast::new_function(n->parts.size());
         Value v = Value::of(f);
         f->code = n->callee;
         f->node = n;
-        f->values.reserve(n->parts.size());
         for (const Node* arg : n->parts) f->values.push_back(argument(arg, base));
         fast::object_made(v);
         return v;
@@ -314,13 +312,12 @@ private:
     // which has it as `maker`: its cell shares what the maker's holds.
     static Value closure(const Node* n, const Value* low, size_t split = ~size_t{0}, const Value* high = nullptr,
                          Value maker = Value()) {
-        auto* f = fast::new_function();
+        auto* f = fast::new_function(n->free.size());
         Value v = Value::of(f);
         f->closure = true;
         f->code = n->callee;
         f->node = n;
         f->parent = std::move(maker);
-        f->values.reserve(n->free.size());
         for (auto [letter, slot] : n->free) f->values.push_back(slot < split ? low[slot] : high[slot - split]);
         fast::object_made(v);
         return v;
@@ -350,10 +347,9 @@ private:
             for (const Value& v : f->values) slots_.push_back(v);
             push_arguments(n, base, 1);
             if (slots_.size() - top == static_cast<size_t>(f->code->params)) return f->code;
-            auto* g = fast::new_function();
+            auto* g = fast::new_function(slots_.size() - top);
             result = Value::of(g);
             g->code = f->code;
-            g->values.reserve(slots_.size() - top);
             for (size_t i = top; i < slots_.size(); ++i) g->values.push_back(std::move(slots_[i]));
             g->parent = std::move(head);
             slots_.resize(top);
