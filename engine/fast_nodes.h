@@ -211,7 +211,10 @@ private:
 // cells of its `parent` or of its template's spine; one object is one cell, so identity holds.
 struct Function final : Object {
     explicit Function(uint32_t room) : Object(true), values(room) {}
-    Code* code = nullptr;       // the definition, or the lambda's body
+    union {
+        Code* code = nullptr;   // the definition, or the lambda's body
+        Function* next_spare;   // once freed, the next function of its room kept for reuse
+    };
     const Node* node = nullptr; // the Lambda node that made it, or the Partial one when no parent
     Value parent;               // a partial application extended by more arguments; a closure's maker
     ValueList values;           // the arguments so far, or the captured values: last, as they follow it

@@ -115,14 +115,28 @@ public:
         data_[top_++].fill(std::move(v));
     }
     void push_back(const Value& v) { push_back(Value(v)); }
-    // Empties the slots from `keep` up and puts the top at `top`: a frame released, or one
-    // reserved whose slots from `keep` on start empty.
-    void reframe(size_t keep, size_t top) {
-        for (size_t i = keep; i < top_; ++i) data_[i].clear();
+    // Puts the top at `top`, emptying the slots above it: a frame released, or the first one made.
+    void resize(size_t top) {
+        for (size_t i = top; i < top_; ++i) data_[i].clear();
         if (top > room_) grow(top);
         top_ = top;
     }
-    void resize(size_t top) { reframe(top, top); }
+    // A tail call: the frame at `base` gives way to the `params` values pushed from `args` on,
+    // which become the first slots of a frame of `frame_size`.
+    void replace_frame(size_t base, size_t args, size_t params, size_t frame_size) {
+        QUIB_CHECK(base < args && top_ == args + params);
+        for (size_t i = base; i < args; ++i) data_[i].clear();
+        // Moving up from the bottom, a slot is written only once it is empty: either cleared above
+        // or a pushed value already moved down.
+        for (size_t i = 0; i < params; ++i) data_[base + i].fill(std::move(data_[args + i]));
+        reserve_frame(base, frame_size);
+    }
+    // Puts the top `frame_size` slots above `base`, every slot from the top down to the frame's
+    // parameters being empty.
+    void reserve_frame(size_t base, size_t frame_size) {
+        if (base + frame_size > room_) grow(base + frame_size);
+        top_ = base + frame_size;
+    }
 
 private:
     [[gnu::noinline]] void grow(size_t need) {
@@ -426,12 +440,12 @@ private:
                     if (!code->entry) compiler_.prepare(*code);
                     ++tier_counters.calls;
                     if (owned) {
-                        for (int i = 0; i < code->params; ++i) slots_[base + i] = std::move(slots_[top + i]);
+                        slots_.replace_frame(base, top, code->params, code->frame_size);
                     } else {
                         base = made_frame = top;
                         owned = true;
+                        slots_.reserve_frame(base, code->frame_size);
                     }
-                    slots_.reframe(base + code->params, base + code->frame_size);
                     n = code->entry;
                     continue;
                 }

@@ -112,78 +112,88 @@ void make_cells(Function& root) {
 
 namespace {
 
-// Functions are made in blocks, one kind of block for each room of values, and, once freed, kept
-// for reuse: a loop that builds and drops a closure at every step allocates nothing, and a long
-// list of them one block at a time. No function holds more values than the letters a lambda can
+// Functions are made in blocks, cut as needed for each room of values, and, once freed, kept for
+// reuse: a loop that builds and drops a closure at every step allocates nothing, and a long list
+// of them one block at a time. No function holds more values than the letters a lambda can
 // capture or a definition's parameters.
 constexpr size_t kMostValues = 26;
 constexpr size_t kBlockBytes = size_t{64} << 10;
 
-// Never destroyed at process exit: a program's `exit` ends the run with function values still
-// alive, and their cells may already be gone by then.
 struct FunctionPool {
-    std::vector<Function*> spare[kMostValues + 1];  // by room
+    Function* spare[kMostValues + 1] = {};  // by room, linked through next_spare
+    std::byte* uncut[kMostValues + 1] = {};  // the rest of the newest block of each room
+    std::byte* uncut_end[kMostValues + 1] = {};
     std::vector<std::unique_ptr<std::byte[]>> blocks;
 };
+// Never destroyed at process exit: a program's `exit` ends the run with function values still
+// alive, and their cells may already be gone by then.
 FunctionPool& pool = *new FunctionPool;
+std::vector<Object*>& dead_objects = *new std::vector<Object*>;
 
 size_t function_bytes(size_t room) { return sizeof(Function) + room * sizeof(Value); }
 
 [[gnu::noinline]] void add_block(size_t room) {
+    size_t bytes = std::max(kBlockBytes, function_bytes(room));
+    pool.blocks.emplace_back(new std::byte[bytes]);
+    pool.uncut[room] = pool.blocks.back().get();
+    pool.uncut_end[room] = pool.uncut[room] + bytes;
+}
+
+Function* cut_function(size_t room) {
     size_t bytes = function_bytes(room);
-    size_t count = std::max<size_t>(1, kBlockBytes / bytes);
-    pool.blocks.emplace_back(new std::byte[count * bytes]);
-    std::byte* block = pool.blocks.back().get();
-    std::vector<Function*>& spare = pool.spare[room];
-    for (size_t i = count; i-- > 0;) {
-        auto* f = new (block + i * bytes) Function(static_cast<uint32_t>(room));
-        for (size_t j = 0; j < room; ++j) new (f->values.data() + j) Value();
-        spare.push_back(f);
+    if (static_cast<size_t>(pool.uncut_end[room] - pool.uncut[room]) < bytes) add_block(room);
+    auto* f = new (pool.uncut[room]) Function(static_cast<uint32_t>(room));
+    for (size_t i = 0; i < room; ++i) new (f->values.data() + i) Value();
+    pool.uncut[room] += bytes;
+    return f;
+}
+
+// Empties a value of a dead function; an object that only it held is added to dead_objects.
+[[gnu::always_inline]] inline void let_go_part(Value& v) {
+    if (Object* part = v.take_object()) {
+        if (--part->refs == 0) dead_objects.push_back(part);
+    } else {
+        v.clear();
     }
+}
+
+// Empties the function, whose count has come to zero, and keeps it for reuse.
+void free_function(Function* f) {
+    for (Value& v : f->values) let_go_part(v);
+    let_go_part(f->parent);
+    f->values.forget();
+    f->cell = CellRef();
+    f->closure = false;
+    f->node = nullptr;
+    Function*& spare = pool.spare[f->values.room()];
+    f->next_spare = spare;
+    spare = f;
 }
 
 }  // namespace
 
 Function* new_function(size_t room) {
     QUIB_CHECK(room <= kMostValues);
-    std::vector<Function*>& spare = pool.spare[room];
-    if (spare.empty()) add_block(room);
-    Function* f = spare.back();
-    spare.pop_back();
+    Function* f = pool.spare[room];
+    if (!f) return cut_function(room);
+    pool.spare[room] = f->next_spare;
+    f->code = nullptr;
     return f;
 }
 
 void free_spare_functions() {
-    for (std::vector<Function*>& spare : pool.spare) spare.clear();
-    pool.blocks.clear();
+    pool = FunctionPool();
 }
 
-void destroy(Object* root) {
-    static std::vector<Object*> dead;
-    dead.push_back(root);
-    while (!dead.empty()) {
-        Object* o = dead.back();
-        dead.pop_back();
-        if (!o->is_function) {
+void destroy(Object* o) {
+    for (;;) {
+        if (o->is_function)
+            free_function(static_cast<Function*>(o));
+        else
             delete static_cast<BigInteger*>(o);
-            continue;
-        }
-        auto* f = static_cast<Function*>(o);
-        auto let_go = [](Value& v) {
-            if (Object* part = v.take_object()) {
-                if (--part->refs == 0) dead.push_back(part);
-            } else {
-                v.clear();
-            }
-        };
-        for (Value& v : f->values) let_go(v);
-        let_go(f->parent);
-        f->values.forget();
-        f->cell = CellRef();
-        f->closure = false;
-        f->code = nullptr;
-        f->node = nullptr;
-        pool.spare[f->values.room()].push_back(f);
+        if (dead_objects.empty()) return;
+        o = dead_objects.back();
+        dead_objects.pop_back();
     }
 }
 
