@@ -216,13 +216,15 @@ private:
         return n->last ? std::move(slot) : slot;
     }
 
-    // Variables and literals need no evaluation of their own; builtin calls nest no deeper than
-    // the compiled body, so only calls need the stack check of exec.
+    // Variables and literals need no evaluation of their own; builtin calls, partial applications
+    // and closures nest no deeper than the compiled body, so only calls need the stack check of exec.
     [[gnu::always_inline]] Value argument(const Node* n, size_t base) {
         switch (n->kind) {
             case NodeKind::Var: return read(n, base);
             case NodeKind::Lit: return n->lit;
             case NodeKind::Prim: return prim(n, base);
+            case NodeKind::Partial: return partial(n, base);
+            case NodeKind::Lambda: return closure(n, &slots_[base]);
             case NodeKind::Global: return global(n, base);
             default: return exec(n, base, false);
         }
