@@ -17,6 +17,11 @@ Engine gate_choice();
 // QUIB_ENGINE=exact or fast, read once; fast still leaves the programs the gate keeps to the
 // exact reducer. Any other value, or none, is the default.
 Engine choose_engine();
+#ifdef QUIB_FUZZING
+// The fuzzing build runs the engine its target asks for (the reducer until then); both give up
+// after a budget of work, as a cycle on the empty name.
+void set_fuzzing_engine(Engine engine);
+#endif
 
 // What evaluate(I (main argument)) gives: the normal form, or the cycle mark.
 CellRef fast_evaluate(const CellRef& main, CellRef argument);

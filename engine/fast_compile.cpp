@@ -170,7 +170,7 @@ void Compiler::mark_last_reads(Node* n, std::bitset<256>& read_later) {
             // any argument is read: every value it may be instantiated with stays in its slot.
             for (size_t i = n->parts.size(); i-- > 0;) mark_last_reads(n->parts[i], read_later);
             for (auto [letter, slot] : n->free) read_later.set(slot);
-            n->parts[0]->last = false;
+            if (n->parts[0]->kind == NodeKind::Var) n->parts[0]->last = false;
             break;
         case NodeKind::Select: {
             std::bitset<256> then_reads = read_later;
@@ -205,6 +205,7 @@ Node* Compiler::compile(Cell* c, int depth, Code& code) {
     classify(c);
     if (depth > kCompileDepth) return make(NodeKind::Generic, c);
     if (free_variables(c) == 0 && is_normal_form(c)) {
+        if (shape(c) == Shape::Lambda) return closed_lambda(c, depth);
         Node* n = make(NodeKind::Lit, c);
         n->lit = value_of(CellRef(c));
         return n;
@@ -272,6 +273,24 @@ Node* Compiler::compile_lambda(Cell* c, int depth) {
     return n;
 }
 
+// A lambda without free variables is one function value, its cell the lambda itself: applying
+// it runs its compiled body.
+Node* Compiler::closed_lambda(Cell* c, int depth) {
+    Node* lambda = compile_lambda(c, depth);
+    Node* n = make(NodeKind::Lit, c);
+    if (lambda->kind != NodeKind::Lambda) {
+        n->lit = value_of(CellRef(c));
+        return n;
+    }
+    Function* f = new_function(0);
+    f->closure = true;
+    f->code = lambda->callee;
+    f->node = lambda;
+    f->cell = CellRef(c);
+    n->lit = Value::of(f);
+    return n;
+}
+
 // Whether a node of the body may make cells from its template with a captured value (slots below
 // `captured`) in them: a closure, a partial application, or a subterm handed to the reducer.
 bool Compiler::builds_from_captured(const Node* n, int captured) {
@@ -333,8 +352,20 @@ Node* Compiler::compile_spine(Cell* c, int depth, Code& code) {
         for (int i = 0; i < count; ++i) n->parts.push_back(compile(right_of(spine[i]), depth + 1, code));
     };
     if (head->definition) {
-        // Through an alias the reducer rebuilds the spine: only a named definition is partial here.
+        // Through an alias the reducer rebuilds the spine: only a named definition is partial or
+        // over-applied here.
         bool partial = m < head->params && head->atom == h;
+        bool over = m > head->params && head->atom == h;
+        if (over) {
+            // The call's value applied to the other arguments.
+            Node* n = make(NodeKind::Apply, c);
+            Node* call = make(NodeKind::Call, spine[head->params - 1]);
+            compile_args(call, head->params);
+            call->callee = code_of(atom_bytes(head->atom), *head->definition, head->params);
+            n->parts.push_back(call);
+            for (int i = head->params; i < m; ++i) n->parts.push_back(compile(right_of(spine[i]), depth + 1, code));
+            return n;
+        }
         if (m != head->params && !partial) return make(NodeKind::Generic, c);
         Node* n = make(partial ? NodeKind::Partial : NodeKind::Call, c);
         compile_args(n, m);

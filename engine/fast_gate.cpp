@@ -8,6 +8,7 @@
 #include "core/tables.h"
 #include "engine/fast.h"
 #include "engine/reducer.h"
+#include "library/calls.h"
 
 namespace {
 
@@ -23,7 +24,7 @@ bool is_cell_observer(std::string_view name) {
 
 enum class Request { Default, Exact, Fast };
 
-// Unused in the fuzzing build, whose step budget keeps every run on the reducer.
+// Unused in the fuzzing build, whose target chooses the engine.
 [[maybe_unused]] Request requested_engine() {
     const char* value = std::getenv("QUIB_ENGINE");
     if (!value) return Request::Default;
@@ -65,12 +66,22 @@ bool reaches_cell_observer() {
 
 Engine gate_choice() { return reaches_cell_observer() ? Engine::Exact : Engine::Fast; }
 
+#ifdef QUIB_FUZZING
+namespace {
+Engine fuzzing_engine = Engine::Exact;
+}
+
+void set_fuzzing_engine(Engine engine) { fuzzing_engine = engine; }
+#endif
+
 Engine choose_engine() {
 #ifdef QUIB_FUZZING
-    return Engine::Exact;  // the fuzzing build's step budget lives in the exact reducer
+    return fuzzing_engine == Engine::Fast ? gate_choice() : Engine::Exact;
 #else
     static const Request request = requested_engine();
-    // A run under a step limit keeps the reducer, whose steps the limit counts.
+    // A run under a step limit keeps the reducer, whose steps the limit counts; so does a
+    // diagnosing run, whose report names the definitions the reducer entered last.
+    if (diagnosing()) return Engine::Exact;
     bool gate = request == Request::Fast || (request == Request::Default && kGateIsDefault && !step_limit_set());
     return gate ? gate_choice() : Engine::Exact;
 #endif

@@ -267,7 +267,7 @@ enum class NodeKind : uint8_t {
     Call,     // a saturated call of a definition with parameters
     Partial,  // a definition given fewer arguments than it has parameters
     Lambda,   // a lambda using variables of the frame: a closure of them
-    Apply,    // a value of the frame (parts[0]) applied to arguments
+    Apply,    // a value of the frame or a call's value (parts[0]) applied to arguments
     Prim,     // a saturated builtin call
     Select,   // a saturated builtin call applied to two branches (a test answering K or H)
     Bind,     // ((({ v) d) r): d into a slot, then r
@@ -319,6 +319,7 @@ private:
     Node* compile_spine(Cell* c, int depth, Code& code);
     Node* compile_bind(Cell* c, int depth, Code& code);
     Node* compile_lambda(Cell* c, int depth);
+    Node* closed_lambda(Cell* c, int depth);
     Node* compile_name(Cell* c);
     bool is_bound_variable(const Cell* c) const;
     void mark_last_reads(Node* n, std::bitset<256>& read_later);

@@ -29,6 +29,11 @@ using fast::WordOp;
 
 FastCounters tier_counters;
 
+#ifdef QUIB_FUZZING
+// Compiled calls and the reducer's steps in hand-overs, together, before a fuzzing run gives up.
+constexpr uint64_t kFuzzingBudget = 200000;
+#endif
+
 constexpr size_t kStackBudget = size_t{64} << 20;
 constexpr size_t kFallbackStackBudget = size_t{1} << 20;
 
@@ -129,11 +134,12 @@ public:
         // Moving up from the bottom, a slot is written only once it is empty: either cleared above
         // or a pushed value already moved down.
         for (size_t i = 0; i < params; ++i) data_[base + i].fill(std::move(data_[args + i]));
-        reserve_frame(base, frame_size);
+        top_ = base + params;
+        reserve_frame(base, params, frame_size);
     }
-    // Puts the top `frame_size` slots above `base`, every slot from the top down to the frame's
-    // parameters being empty.
-    void reserve_frame(size_t base, size_t frame_size) {
+    // Makes the `params` values on top, from `base` on, the first slots of a frame of `frame_size`.
+    void reserve_frame(size_t base, size_t params, size_t frame_size) {
+        QUIB_CHECK(top_ == base + params);
         if (base + frame_size > room_) grow(base + frame_size);
         top_ = base + frame_size;
     }
@@ -179,6 +185,19 @@ private:
     SlotStack slots_;
     uintptr_t stack_start_;
     size_t budget_;
+#ifdef QUIB_FUZZING
+    uint64_t first_calls_ = tier_counters.calls;
+    uint64_t first_steps_ = reduction_steps();
+#endif
+
+    // Counts a compiled call; a fuzzing run past its budget ends as the reducer's does.
+    void count_call() {
+        ++tier_counters.calls;
+#ifdef QUIB_FUZZING
+        if (tier_counters.calls - first_calls_ + reduction_steps() - first_steps_ > kFuzzingBudget)
+            throw CycleMark{CellRef::atom(")")};
+#endif
+    }
 
     bool stack_exhausted() const {
         return stack_start_ - reinterpret_cast<uintptr_t>(__builtin_frame_address(0)) > budget_;
@@ -193,20 +212,44 @@ private:
         return g;
     }
 
-    CellRef reduce(CellRef g) {
+    // The arguments an application has still to take while its head is evaluated: the reducer
+    // holds them as frames below the head, and a lazy combinator there takes them unevaluated, so
+    // a subterm handed over in the head's tail position is handed over applied to them all.
+    // `taken` then tells the applications that the result is the whole one's.
+    struct Waiting {
+        const Node* node;
+        size_t base;
+        size_t first;  // the first of node's arguments not taken yet
+        Waiting* below;
+        bool taken = false;
+    };
+
+    CellRef with_waiting(CellRef g, Waiting* waiting) {
+        for (Waiting* w = waiting; w; w = w->below) {
+            for (size_t i = w->first; i < w->node->parts.size(); ++i)
+                g = classified_pair(std::move(g), instantiate(w->node->parts[i], w->base));
+            w->taken = true;
+        }
+        return g;
+    }
+
+    CellRef reduce(CellRef g, Waiting* waiting = nullptr) {
+        g = with_waiting(std::move(g), waiting);
         ++tier_counters.handovers;
         CellRef r = evaluate(std::move(g));
         if (is_cycle_mark(r.get())) throw CycleMark{std::move(r)};
         return r;
     }
 
-    Value handover(const Node* n, size_t base) { return fast::value_of(reduce(instantiate(n, base))); }
+    Value handover(const Node* n, size_t base, Waiting* waiting = nullptr) {
+        return fast::value_of(reduce(instantiate(n, base), waiting));
+    }
 
     // Once settled, the body is the value itself, and stays; until then the reducer settles it, or
     // meets the cycle.
-    Value global(const Node* n, size_t base) {
+    Value global(const Node* n, size_t base, Waiting* waiting = nullptr) {
         if (n->settled) return *n->settled;
-        if (!is_normal_form(n->definition->get())) return handover(n, base);
+        if (!is_normal_form(n->definition->get())) return handover(n, base, waiting);
         n->settled = std::make_unique<Value>(fast::value_of(*n->definition));
         return *n->settled;
     }
@@ -245,7 +288,7 @@ private:
         return invoke_builtin(*n->builtin, std::move(app));
     }
 
-    Value prim(const Node* n, size_t base) {
+    Value prim(const Node* n, size_t base, Waiting* waiting = nullptr) {
         if (n->parts.size() == 2) {  // the arithmetic, comparisons and many bindings: no room for eight
             Value args[2] = {argument(n->parts[0], base), argument(n->parts[1], base)};
             Value out;
@@ -254,15 +297,15 @@ private:
                     return out;
                 if (fast::integer_answer(n->op, args[0], args[1], out)) return out;
             }
-            return answer(n, args);
+            return answer(n, args, waiting);
         }
         Value args[fast::kMaxBuiltinArity];
         arguments(n, base, args);
-        return answer(n, args);
+        return answer(n, args, waiting);
     }
 
     // A C binding takes words as they are: no numeral is written for it, no redex built.
-    Value direct_answer(const Node* n, Value* args) {
+    Value direct_answer(const Node* n, Value* args, Waiting* waiting) {
         WordOrCell in[fast::kMaxBuiltinArity];
         for (size_t i = 0; i < n->parts.size(); ++i) {
             if (args[i].is_word())
@@ -273,20 +316,20 @@ private:
         int64_t word = 0;
         CellRef r = invoke_direct(*n->builtin, in, word);
         if (!r) return word_value(word);
-        if (!is_normal_form(r.get())) r = reduce(std::move(r));
+        if (!is_normal_form(r.get())) r = reduce(std::move(r), waiting);
         return fast::value_of(std::move(r));
     }
 
-    Value answer(const Node* n, Value* args) {
-        if (n->builtin->direct && !diagnosing()) return direct_answer(n, args);
+    Value answer(const Node* n, Value* args, Waiting* waiting) {
+        if (n->builtin->direct) return direct_answer(n, args, waiting);
         CellRef r = call_builtin(n, args);
-        if (!is_normal_form(r.get())) r = reduce(std::move(r));
+        if (!is_normal_form(r.get())) r = reduce(std::move(r), waiting);
         return fast::value_of(std::move(r));
     }
 
     // The branch the test chooses; null when the test answered neither K nor H, the result then
     // being the reducer's for the answer applied to both branches.
-    const Node* select(const Node* n, size_t base, Value& result) {
+    const Node* select(const Node* n, size_t base, Value& result, Waiting* waiting) {
         const Node* test = n->parts[0];
         CellRef r;
         if (test->parts.size() == 2) {
@@ -303,7 +346,7 @@ private:
         if (atom_is_char(r.get(), 'K')) return n->parts[1];
         if (atom_is_char(r.get(), 'H')) return n->parts[2];
         result = fast::value_of(
-            reduce(apply2(std::move(r), instantiate(n->parts[1], base), instantiate(n->parts[2], base))));
+            reduce(apply2(std::move(r), instantiate(n->parts[1], base), instantiate(n->parts[2], base)), waiting));
         return nullptr;
     }
 
@@ -339,89 +382,110 @@ private:
         return v;
     }
 
-    // Whether the lambdas of f take `count` arguments one after the other, each but the last
-    // answering the next lambda without any work, and none needs the reducer to apply it.
-    static bool lambdas_in_a_row(const Function& f, size_t count) {
-        const Code* code = f.code;
-        for (size_t i = 1; i < count; ++i) {
-            if (code->entry->kind != NodeKind::Lambda) return false;
-            code = code->entry->callee;
-        }
-        return !code->reducer_applies;
+    // Runs a saturated call whose frame is pushed at `top`, below any later argument: its value
+    // is applied to them next.
+    Value call(Code* code, size_t top, Waiting* waiting) {
+        if (!code->entry) compiler_.prepare(*code);
+        count_call();
+        slots_.reserve_frame(top, code->params, code->frame_size);
+        Value v = exec(code->entry, top, true, waiting);
+        slots_.resize(top);
+        return v;
     }
 
-    // Applies a function value of the frame to the node's arguments. Either the frame of the code
-    // that continues is pushed above the others and the code returned, or the result is set.
-    // Kept out of exec, where it would crowd the path of saturated calls.
-    [[gnu::noinline]] Code* apply_function(const Node* n, size_t base, Value& result) {
-        Value head = slots_[base + n->parts[0]->slot];
-        Function* f = head.fn();
+    // What the reducer holds for the application of `head` to the node's arguments from the i-th
+    // on, reduced there.
+    Value hand_over_rest(const Node* n, size_t base, Value head, size_t i, Waiting* waiting) {
+        if (i == 1 && n->parts[0]->kind == NodeKind::Var) return handover(n, base, waiting);
+        CellRef g = cell_of(head);
+        for (; i < n->parts.size(); ++i) g = classified_pair(std::move(g), instantiate(n->parts[i], base));
+        return fast::value_of(reduce(std::move(g), waiting));
+    }
+
+    // Applies a function value (a frame slot, or an over-applied call's value) to the node's
+    // arguments as the reducer does: each argument is evaluated when the application reaches it,
+    // first to last, and a call saturated before the last one runs its body before the next is
+    // taken. Either the frame of the code that ends the application is pushed above the others
+    // and the code returned, or the result is set. Kept out of exec, where it would crowd the
+    // path of saturated calls.
+    [[gnu::noinline]] Code* apply_function(const Node* n, size_t base, Value& result, Waiting* waiting) {
+        const Node* first = n->parts[0];
+        Waiting here{n, base, 1, waiting};
+        Value head = first->kind == NodeKind::Var ? slots_[base + first->slot] : exec(first, base, false, &here);
         size_t count = n->parts.size() - 1;
-        if (f && !f->closure && f->values.size() + count <= static_cast<size_t>(f->code->params)) {
-            // A definition's head is strict: its arguments are evaluated first to last.
+        for (size_t i = 1; i <= count;) {
+            if (here.taken) {
+                result = std::move(head);
+                return nullptr;
+            }
+            Function* f = head.fn();
+            if (!f || (f->closure && f->code->reducer_applies) || stack_exhausted()) {
+                result = hand_over_rest(n, base, std::move(head), i, waiting);
+                return nullptr;
+            }
             size_t top = slots_.size();
-            for (const Value& v : f->values) slots_.push_back(v);
-            push_arguments(n, base, 1);
-            if (slots_.size() - top == static_cast<size_t>(f->code->params)) return f->code;
-            auto* g = fast::new_function(slots_.size() - top);
-            result = Value::of(g);
-            g->code = f->code;
-            for (size_t i = top; i < slots_.size(); ++i) g->values.push_back(std::move(slots_[i]));
-            g->parent = std::move(head);
-            slots_.resize(top);
-            fast::object_made(result);
-            return nullptr;
-        }
-        // A lambda's head is lazy: it takes its arguments unevaluated, so only values go in here.
-        if (f && f->closure && lambdas_in_a_row(*f, count) && arguments_are_values(n)) {
-            for (size_t i = 1; i <= count; ++i) {
-                Value parameter = argument(n->parts[i], base);
-                const Node* body = f->code->entry;
-                if (i == count && body->kind != NodeKind::Lambda) {
-                    for (const Value& v : f->values) slots_.push_back(v);
-                    slots_.push_back(std::move(parameter));
-                    return f->code;
+            Code* code = f->code;
+            if (!f->closure) {
+                size_t params = static_cast<size_t>(code->params);
+                for (const Value& v : f->values) slots_.push_back(v);
+                while (i <= count && slots_.size() - top < params) slots_.push_back(argument(n->parts[i++], base));
+                if (slots_.size() - top < params) {
+                    result = extension(std::move(head), top);
+                    return nullptr;
                 }
-                if (i + 1 == count && body->callee->entry->kind != NodeKind::Lambda) {
-                    // The last lambda's frame straight from f's values: the closure it would be
+            } else {
+                Value parameter = argument(n->parts[i++], base);
+                const Node* body = code->entry;
+                if (body->kind == NodeKind::Lambda) {
+                    Code* inner = body->callee;
+                    if (i > count || inner->entry->kind == NodeKind::Lambda || inner->reducer_applies) {
+                        head = closure(body, f->values.data(), f->values.size(), &parameter, std::move(head));
+                        continue;
+                    }
+                    // The inner lambda's frame straight from f's values: the closure it would be
                     // made from is dropped at once, so none is made.
                     size_t split = f->values.size();
                     for (auto [letter, slot] : body->free) slots_.push_back(slot < split ? f->values[slot] : parameter);
-                    Value last = argument(n->parts[count], base);
-                    slots_.push_back(std::move(last));
-                    return body->callee;
+                    slots_.push_back(argument(n->parts[i++], base));
+                    code = inner;
+                } else {
+                    for (const Value& v : f->values) slots_.push_back(v);
+                    slots_.push_back(std::move(parameter));
                 }
-                head = closure(body, f->values.data(), f->values.size(), &parameter, std::move(head));
-                f = head.fn();
             }
-            result = std::move(head);
-            return nullptr;
+            if (i > count) return code;
+            here.first = i;
+            head = call(code, top, &here);
         }
-        result = handover(n, base);
+        result = std::move(head);
         return nullptr;
     }
 
-    static bool arguments_are_values(const Node* n) {
-        for (size_t i = 1; i < n->parts.size(); ++i) {
-            NodeKind k = n->parts[i]->kind;
-            if (k != NodeKind::Var && k != NodeKind::Lit && k != NodeKind::Lambda) return false;
-        }
-        return true;
+    // The partial application `head` extended by the values pushed from `top` on, which it takes.
+    Value extension(Value head, size_t top) {
+        auto* g = fast::new_function(slots_.size() - top);
+        Value v = Value::of(g);
+        g->code = head.fn()->code;
+        for (size_t i = top; i < slots_.size(); ++i) g->values.push_back(std::move(slots_[i]));
+        g->parent = std::move(head);
+        slots_.resize(top);
+        fast::object_made(v);
+        return v;
     }
 
     // The value of n in the frame at base. An owned frame belongs to this evaluation, so a call
     // in tail position replaces it; otherwise a call gets a new frame above the others.
-    Value exec(const Node* n, size_t base, bool owned) {
-        if (!owned && stack_exhausted()) return handover(n, base);
+    Value exec(const Node* n, size_t base, bool owned, Waiting* waiting = nullptr) {
+        if (!owned && stack_exhausted()) return handover(n, base, waiting);
         size_t made_frame = kNoFrame;
         Value result;
         for (;;) {
             switch (n->kind) {
                 case NodeKind::Var: result = read(n, base); break;
                 case NodeKind::Lit: result = n->lit; break;
-                case NodeKind::Prim: result = prim(n, base); break;
-                case NodeKind::Generic: result = handover(n, base); break;
-                case NodeKind::Global: result = global(n, base); break;
+                case NodeKind::Prim: result = prim(n, base, waiting); break;
+                case NodeKind::Generic: result = handover(n, base, waiting); break;
+                case NodeKind::Global: result = global(n, base, waiting); break;
                 case NodeKind::Bind: {
                     Value bound = argument(n->parts[0], base);
                     slots_[base + n->slot] = std::move(bound);
@@ -429,7 +493,7 @@ private:
                     continue;
                 }
                 case NodeKind::Select:
-                    n = select(n, base, result);
+                    n = select(n, base, result, waiting);
                     if (n) continue;
                     break;
                 case NodeKind::Partial: result = partial(n, base); break;
@@ -437,16 +501,16 @@ private:
                 case NodeKind::Call:
                 case NodeKind::Apply: {
                     size_t top = slots_.size();
-                    Code* code = n->kind == NodeKind::Call ? push_arguments(n, base) : apply_function(n, base, result);
+                    Code* code = n->kind == NodeKind::Call ? push_arguments(n, base) : apply_function(n, base, result, waiting);
                     if (!code) break;
                     if (!code->entry) compiler_.prepare(*code);
-                    ++tier_counters.calls;
+                    count_call();
                     if (owned) {
                         slots_.replace_frame(base, top, code->params, code->frame_size);
                     } else {
                         base = made_frame = top;
                         owned = true;
-                        slots_.reserve_frame(base, code->frame_size);
+                        slots_.reserve_frame(base, code->params, code->frame_size);
                     }
                     n = code->entry;
                     continue;

@@ -131,6 +131,16 @@ TEST(FastTier, AgreesWithTheReducer) {
         "a\\fa 1\n,fa\\x\\ga (cons (puts[d]))\n,ga\\f\\f 2\n,cons\\h\\t\\n\\c\\c h t",
         "a\\down 3 nil\n,cons\\h\\t\\n\\c\\c h t\n,nil\\n\\c\\n\n,down\\i\\l\\(i<1) l (down (i-1) (cons i l))",
         "a\\fa 1\n,fa\\x\\ga(y\\x{y+1}z\\z*x)\n,ga\\f\\f 3 4",
+        // over-application: results applied again, partial applications past saturation, values
+        // that cannot be applied, a closure the reducer must apply
+        "a\\fa 1 2 3\n,fa\\x\\ga x\n,ga\\x\\y\\z\\w\\x+y*z+w",
+        "a\\fa 1 2\n,fa\\x\\y\\z\\x",
+        "a\\fa 1 2 3 4\n,fa\\x\\(y\\z\\x*y+z)",
+        "a\\fa 1\n,fa\\x\\ga (cons x) 2 (h\\t\\h+t)\n,ga\\f\\f\n,cons\\h\\t\\n\\c\\c h t",
+        "a\\fa 1\n,fa\\x\\(y\\z\\x+y*z) (ga 0) 3\n,ga\\x\\x+2",
+        "a\\fa 1\n,fa\\x\\ga x (x+1) (x+2)\n,ga\\x\\y\\(z\\q{z}w\\x+y+q+w)",
+        "a\\fa 3\n,fa\\x\\ga x 5\n,ga\\x\\y\\[text]",
+        "a\\fa 3\n,fa\\x\\(y\\z\\(K x) z) 1 2",
         // functions holding more values than fit inline, and closures applied to three arguments
         "a\\fa 1\n,fa\\x\\seven x 2 3 4 5 6\n,seven\\a\\b\\c\\d\\e\\f\\g\\a+b*c+d*e+f*g",
         "a\\fa 1\n,fa\\x\\ga (seven x 2 3 4 5)\n,ga\\p\\q{p 6}(q=q)(q 7+p 6 8)[differ]\n"
@@ -183,6 +193,11 @@ TEST(FastTier, CountersShowTheWorkDone) {
         {"a\\sum (down 1000 nil) 0\n,cons\\h\\t\\n\\c\\c h t\n,nil\\n\\c\\n\n"
          ",down\\i\\l\\(i<1) l (down (i-1) (cons i l))\n,sum\\l\\s\\l s (h\\t\\sum t (s+h))",
          "500500", 4002, 0, 1},
+        // over-applied calls and function values applied to calls: no hand-over, not even for the
+        // closed lambda that is zero
+        {"a\\church 4 (church 2) (n\\n+1) 0\n,church\\n\\(n<1) (f\\x\\x) (succ (church (n-1)))\n"
+         ",succ\\n\\f\\x\\f (n f x)",
+         "16", 90, 0, 0},
         {"a\\count 100 0\n,count\\n\\s\\(n<1) s (count (n-1) (s+strlen(blank)))\n,blank\\init[ab]+init[c]", "300",
          101, 0, 1},
     };
