@@ -351,7 +351,7 @@ private:
     }
 
     // Pushes the node's parts from `first` on, evaluated first to last: the frame of a call.
-    Code* push_arguments(const Node* n, size_t base, size_t first = 0) {
+    [[gnu::always_inline]] Code* push_arguments(const Node* n, size_t base, size_t first = 0) {
         for (size_t i = first; i < n->parts.size(); ++i) slots_.push_back(argument(n->parts[i], base));
         return n->callee;
     }
