@@ -282,7 +282,7 @@ Node* Compiler::closed_lambda(Cell* c, int depth) {
         n->lit = value_of(CellRef(c));
         return n;
     }
-    Function* f = new_function();
+    Function* f = new_function(0);
     f->closure = true;
     f->code = lambda->callee;
     f->node = lambda;

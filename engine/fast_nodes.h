@@ -30,6 +30,7 @@ struct Object {
     explicit Object(bool function) : is_function(function) {}
     uint32_t refs = 0;
     bool is_function;
+    bool closure = false;  // a function's kind, kept in room the header has anyway
     CellRef cell;
 };
 
@@ -55,77 +56,135 @@ inline void release(Object* o) {
 // too big for one, in binary; a partial application of a compiled definition or a closure of a
 // compiled lambda is an object (its cells made only when needed, then kept); anything else is its
 // cell.
-struct Value {
-    int64_t word = 0;
-    Object* obj = nullptr;
-    CellRef cell;
-    bool is_word = false;
-
+// Two words: the integer or the object, and the kind in the low bits of the cell pointer (cells
+// are aligned to 8 bytes). A word keeps its numeral's cell once made; an object's lives in the
+// object. A moved-from or new value is all zero bits in the second word and holds nothing.
+class Value {
+public:
     Value() = default;
-    Value(Value&& o) noexcept : word(o.word), obj(o.obj), cell(std::move(o.cell)), is_word(o.is_word) {
-        o.obj = nullptr;
-    }
+    Value(Value&& o) noexcept : payload_(o.payload_), bits_(o.bits_) { o.bits_ = 0; }
     Value& operator=(Value&& o) noexcept {
         if (this != &o) {
-            Object* old = obj;
-            word = o.word;
-            obj = o.obj;
-            o.obj = nullptr;
-            cell = std::move(o.cell);
-            is_word = o.is_word;
-            release(old);
+            Value old(std::move(*this));
+            fill(std::move(o));
         }
         return *this;
     }
-    Value(const Value& o) : word(o.word), obj(o.obj), cell(o.cell ? CellRef(o.cell) : CellRef()), is_word(o.is_word) {
-        retain(obj);
-    }
+    Value(const Value& o) : payload_(o.payload_), bits_(o.bits_) { hold(); }
     Value& operator=(const Value& o) {
         if (this != &o) *this = Value(o);
         return *this;
     }
-    ~Value() { release(obj); }
+    ~Value() {
+        if (bits_ > kWord) let_go();
+    }
 
     // Moves o into this value, which is empty: unlike assignment, nothing to let go of.
     [[gnu::always_inline]] void fill(Value&& o) {
-        word = o.word;
-        is_word = o.is_word;
-        obj = o.obj;
-        o.obj = nullptr;
-        cell = CellRef::adopt(o.cell.release());
+        payload_ = o.payload_;
+        bits_ = o.bits_;
+        o.bits_ = 0;
     }
     // Empties the value, as a new one is.
     void clear() {
-        release(obj);
-        obj = nullptr;
-        cell = CellRef();
-        is_word = false;
+        if (bits_ > kWord) let_go();
+        bits_ = 0;
     }
 
     // The value of a new object, which it holds.
     static Value of(Object* o) {
         Value v;
-        v.obj = o;
+        v.payload_.obj = o;
+        v.bits_ = kObject;
         retain(o);
         return v;
     }
-    BigInteger* big() const { return obj && !obj->is_function ? static_cast<BigInteger*>(obj) : nullptr; }
+    static Value word_of(int64_t w) {
+        Value v;
+        v.payload_.word = w;
+        v.bits_ = kWord;
+        return v;
+    }
+    // The value that is this cell and nothing more.
+    static Value cell_only(CellRef c) {
+        Value v;
+        v.keep_cell(std::move(c));
+        return v;
+    }
+
+    bool is_word() const { return (bits_ & kKindMask) == kWord; }
+    int64_t word() const { return payload_.word; }
+    Object* obj() const { return (bits_ & kKindMask) == kObject ? payload_.obj : nullptr; }
+    BigInteger* big() const {
+        Object* o = obj();
+        return o && !o->is_function ? static_cast<BigInteger*>(o) : nullptr;
+    }
     Function* fn() const;
+    // The cell made for the value so far, if any; not a reference of its own.
+    Cell* cell() const {
+        if (Object* o = obj()) return o->cell.get();
+        return reinterpret_cast<Cell*>(bits_ & ~kKindMask);
+    }
+    // Keeps c as the cell of a word, or of a value that is only its cell.
+    void keep_cell(CellRef c) {
+        QUIB_CHECK(!obj() && !cell());
+        auto bits = reinterpret_cast<uintptr_t>(c.get());
+        QUIB_CHECK((bits & kKindMask) == 0);
+        bits_ |= reinterpret_cast<uintptr_t>(c.release());
+    }
+    // Lets go of the value's own reference to its cell; an object's stays with the object.
+    void forget_cell() {
+        if (obj()) return;
+        if (Cell* c = cell()) {
+            bits_ &= kKindMask;
+            drop_ref(c);
+        }
+    }
+    // Empties the value and hands its object, if it is one, to the caller with its reference.
+    Object* take_object() {
+        Object* o = obj();
+        if (o) bits_ = 0;
+        return o;
+    }
+
+private:
+    static constexpr uintptr_t kKindMask = 3;
+    static constexpr uintptr_t kWord = 1;  // every higher second word holds a reference
+    static constexpr uintptr_t kObject = 2;
+
+    void hold() {
+        if (Object* o = obj())
+            ++o->refs;
+        else if (Cell* c = cell())
+            add_ref(c);
+    }
+    void let_go() {
+        if (Object* o = obj())
+            release(o);
+        else if (Cell* c = cell())
+            drop_ref(c);
+    }
+
+    union {
+        int64_t word;
+        Object* obj;
+    } payload_{0};
+    uintptr_t bits_ = 0;
 };
 
-// A function's values: a few held inline, so that making a partial application or a closure
-// allocates nothing; more move to the heap, whose room is kept when the list is emptied.
+// A function's values, laid out right after it: each function is made with room for exactly the
+// values it will hold, so the common ones (two or three arguments, one or two captured values)
+// take no more bytes than they need.
 class ValueList {
 public:
-    static constexpr size_t kInline = 4;
-    ValueList() = default;
+    explicit ValueList(uint32_t room) : room_(room) {}
     ValueList(const ValueList&) = delete;
     ValueList& operator=(const ValueList&) = delete;
-    ~ValueList() { delete[] heap_; }
 
     size_t size() const { return size_; }
-    Value* data() { return heap_ ? heap_ : inline_; }
-    const Value* data() const { return heap_ ? heap_ : inline_; }
+    size_t room() const { return room_; }
+    Value* data() { return reinterpret_cast<Value*>(this + 1); }
+    const Value* data() const { return reinterpret_cast<const Value*>(this + 1); }
     Value& operator[](size_t i) { return data()[i]; }
     const Value& operator[](size_t i) const { return data()[i]; }
     Value* begin() { return data(); }
@@ -133,34 +192,16 @@ public:
     const Value* begin() const { return data(); }
     const Value* end() const { return data() + size_; }
 
-    void reserve(size_t n) {
-        if (n > room()) grow(n);
-    }
     void push_back(Value v) {
-        if (size_ == room()) grow(2 * room());
-        data()[size_++] = std::move(v);
+        QUIB_CHECK(size_ < room_);
+        data()[size_++].fill(std::move(v));
     }
-    void clear() {
-        Value* d = data();
-        for (size_t i = 0; i < size_; ++i) d[i].clear();
-        size_ = 0;
-    }
+    // Forgets the values, which the caller has emptied.
+    void forget() { size_ = 0; }
 
 private:
-    size_t room() const { return heap_ ? heap_room_ : kInline; }
-    void grow(size_t n) {
-        auto* h = new Value[n];
-        Value* d = data();
-        for (size_t i = 0; i < size_; ++i) h[i] = std::move(d[i]);
-        delete[] heap_;
-        heap_ = h;
-        heap_room_ = n;
-    }
-
-    Value inline_[kInline];
-    Value* heap_ = nullptr;
-    size_t heap_room_ = 0;
-    size_t size_ = 0;
+    uint32_t size_ = 0;
+    uint32_t room_;
 };
 
 // A function value of the tier. Applying it runs its code on a frame of `values` and the new
@@ -168,21 +209,28 @@ private:
 // captured values into the lambda (its new ones into its maker's body, where the maker's are), a
 // partial application by the pairs of its arguments, on the
 // cells of its `parent` or of its template's spine; one object is one cell, so identity holds.
-struct Function : Object {
-    Function() : Object(true) {}
-    bool closure = false;
-    Code* code = nullptr;       // the definition, or the lambda's body
-    ValueList values;           // the arguments so far, or the captured values
-    Value parent;               // a partial application extended by more arguments; a closure's maker
+struct Function final : Object {
+    explicit Function(uint32_t room) : Object(true), values(room) {}
+    union {
+        Code* code = nullptr;   // the definition, or the lambda's body
+        Function* next_spare;   // once freed, the next function of its room kept for reuse
+    };
     const Node* node = nullptr; // the Lambda node that made it, or the Partial one when no parent
+    Value parent;               // a partial application extended by more arguments; a closure's maker
+    ValueList values;           // the arguments so far, or the captured values: last, as they follow it
 };
+static_assert(sizeof(Function) == sizeof(Object) + 2 * sizeof(void*) + sizeof(Value) + sizeof(ValueList),
+              "the values follow the function right after its list");
 
-// A function with no values, no count and no cell, to be filled.
-Function* new_function();
+// A function with room for `room` values, none yet, no count and no cell, to be filled.
+Function* new_function(size_t room);
 // Frees every function, kept for reuse or not: only once no value is left.
 void free_spare_functions();
 
-inline Function* Value::fn() const { return obj && obj->is_function ? static_cast<Function*>(obj) : nullptr; }
+inline Function* Value::fn() const {
+    Object* o = obj();
+    return o && o->is_function ? static_cast<Function*>(o) : nullptr;
+}
 
 // Builtins whose answer on two canonical integers is computed without their numerals.
 enum class WordOp : uint8_t { None, Plus, Dash, Mult, Over, Cent, Less, Gteq, Same, Diff };
@@ -191,15 +239,13 @@ enum class WordOp : uint8_t { None, Plus, Dash, Mult, Over, Cent, Less, Gteq, Sa
 Value value_of(CellRef c);
 // The value of a canonical numeral that fits a machine word.
 std::optional<int64_t> canonical_word(const Cell* c);
-inline Value word_value(int64_t w) {
-    Value v;
-    v.word = w;
-    v.is_word = true;
-    return v;
-}
+inline Value word_value(int64_t w) { return Value::word_of(w); }
 Value boolean_value(bool b);
 // The value's cell, made (numerals written) the first time it is asked for.
-const CellRef& cell_of(Value& v);
+CellRef cell_of(Value& v);
+// The value's cell, the value keeping no reference of its own to it: a builtin that consumes it
+// sees the counts it would under the reducer.
+CellRef take_cell(Value& v);
 // Under QUIB_GRAPH each new object becomes its cells as soon as it is complete, so that every way
 // of making them runs and is compared.
 extern const bool make_cells_at_once;

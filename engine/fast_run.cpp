@@ -120,14 +120,29 @@ public:
         data_[top_++].fill(std::move(v));
     }
     void push_back(const Value& v) { push_back(Value(v)); }
-    // Empties the slots from `keep` up and puts the top at `top`: a frame released, or one
-    // reserved whose slots from `keep` on start empty.
-    void reframe(size_t keep, size_t top) {
-        for (size_t i = keep; i < top_; ++i) data_[i].clear();
+    // Puts the top at `top`, emptying the slots above it: a frame released, or the first one made.
+    void resize(size_t top) {
+        for (size_t i = top; i < top_; ++i) data_[i].clear();
         if (top > room_) grow(top);
         top_ = top;
     }
-    void resize(size_t top) { reframe(top, top); }
+    // A tail call: the frame at `base` gives way to the `params` values pushed from `args` on,
+    // which become the first slots of a frame of `frame_size`.
+    void replace_frame(size_t base, size_t args, size_t params, size_t frame_size) {
+        QUIB_CHECK(base < args && top_ == args + params);
+        for (size_t i = base; i < args; ++i) data_[i].clear();
+        // Moving up from the bottom, a slot is written only once it is empty: either cleared above
+        // or a pushed value already moved down.
+        for (size_t i = 0; i < params; ++i) data_[base + i].fill(std::move(data_[args + i]));
+        top_ = base + params;
+        reserve_frame(base, params, frame_size);
+    }
+    // Makes the `params` values on top, from `base` on, the first slots of a frame of `frame_size`.
+    void reserve_frame(size_t base, size_t params, size_t frame_size) {
+        QUIB_CHECK(top_ == base + params);
+        if (base + frame_size > room_) grow(base + frame_size);
+        top_ = base + frame_size;
+    }
 
 private:
     [[gnu::noinline]] void grow(size_t need) {
@@ -244,13 +259,15 @@ private:
         return n->last ? std::move(slot) : slot;
     }
 
-    // Variables and literals need no evaluation of their own; builtin calls nest no deeper than
-    // the compiled body, so only calls need the stack check of exec.
+    // Variables and literals need no evaluation of their own; builtin calls, partial applications
+    // and closures nest no deeper than the compiled body, so only calls need the stack check of exec.
     [[gnu::always_inline]] Value argument(const Node* n, size_t base) {
         switch (n->kind) {
             case NodeKind::Var: return read(n, base);
             case NodeKind::Lit: return n->lit;
             case NodeKind::Prim: return prim(n, base);
+            case NodeKind::Partial: return partial(n, base);
+            case NodeKind::Lambda: return closure(n, &slots_[base]);
             case NodeKind::Global: return global(n, base);
             default: return exec(n, base, false);
         }
@@ -266,8 +283,7 @@ private:
     CellRef call_builtin(const Node* n, Value* args) {
         CellRef app(n->head);
         for (size_t i = 0; i < n->parts.size(); ++i) {
-            cell_of(args[i]);
-            app = classified_pair(std::move(app), std::move(args[i].cell));
+            app = classified_pair(std::move(app), fast::take_cell(args[i]));
         }
         return invoke_builtin(*n->builtin, std::move(app));
     }
@@ -277,7 +293,7 @@ private:
             Value args[2] = {argument(n->parts[0], base), argument(n->parts[1], base)};
             Value out;
             if (n->op != WordOp::None) {
-                if (args[0].is_word && args[1].is_word && word_answer(n->op, args[0].word, args[1].word, out))
+                if (args[0].is_word() && args[1].is_word() && word_answer(n->op, args[0].word(), args[1].word(), out))
                     return out;
                 if (fast::integer_answer(n->op, args[0], args[1], out)) return out;
             }
@@ -292,8 +308,8 @@ private:
     Value direct_answer(const Node* n, Value* args, Waiting* waiting) {
         WordOrCell in[fast::kMaxBuiltinArity];
         for (size_t i = 0; i < n->parts.size(); ++i) {
-            if (args[i].is_word)
-                in[i].word = args[i].word;
+            if (args[i].is_word())
+                in[i].word = args[i].word();
             else
                 in[i].cell = cell_of(args[i]).get();
         }
@@ -318,7 +334,7 @@ private:
         CellRef r;
         if (test->parts.size() == 2) {
             Value args[2] = {argument(test->parts[0], base), argument(test->parts[1], base)};
-            int choice = args[0].is_word && args[1].is_word ? word_test(test->op, args[0].word, args[1].word)
+            int choice = args[0].is_word() && args[1].is_word() ? word_test(test->op, args[0].word(), args[1].word())
                                                             : fast::integer_test(test->op, args[0], args[1]);
             if (choice >= 0) return choice ? n->parts[1] : n->parts[2];
             r = call_builtin(test, args);
@@ -335,17 +351,16 @@ private:
     }
 
     // Pushes the node's parts from `first` on, evaluated first to last: the frame of a call.
-    Code* push_arguments(const Node* n, size_t base, size_t first = 0) {
+    [[gnu::always_inline]] Code* push_arguments(const Node* n, size_t base, size_t first = 0) {
         for (size_t i = first; i < n->parts.size(); ++i) slots_.push_back(argument(n->parts[i], base));
         return n->callee;
     }
 
     Value partial(const Node* n, size_t base) {
-        auto* f = fast::new_function();
+        auto* f = fast::new_function(n->parts.size());
         Value v = Value::of(f);
         f->code = n->callee;
         f->node = n;
-        f->values.reserve(n->parts.size());
         for (const Node* arg : n->parts) f->values.push_back(argument(arg, base));
         fast::object_made(v);
         return v;
@@ -356,13 +371,12 @@ private:
     // which has it as `maker`: its cell shares what the maker's holds.
     static Value closure(const Node* n, const Value* low, size_t split = ~size_t{0}, const Value* high = nullptr,
                          Value maker = Value()) {
-        auto* f = fast::new_function();
+        auto* f = fast::new_function(n->free.size());
         Value v = Value::of(f);
         f->closure = true;
         f->code = n->callee;
         f->node = n;
         f->parent = std::move(maker);
-        f->values.reserve(n->free.size());
         for (auto [letter, slot] : n->free) f->values.push_back(slot < split ? low[slot] : high[slot - split]);
         fast::object_made(v);
         return v;
@@ -373,7 +387,7 @@ private:
     Value call(Code* code, size_t top, Waiting* waiting) {
         if (!code->entry) compiler_.prepare(*code);
         count_call();
-        slots_.reframe(top + code->params, top + code->frame_size);
+        slots_.reserve_frame(top, code->params, code->frame_size);
         Value v = exec(code->entry, top, true, waiting);
         slots_.resize(top);
         return v;
@@ -449,10 +463,9 @@ private:
 
     // The partial application `head` extended by the values pushed from `top` on, which it takes.
     Value extension(Value head, size_t top) {
-        auto* g = fast::new_function();
+        auto* g = fast::new_function(slots_.size() - top);
         Value v = Value::of(g);
         g->code = head.fn()->code;
-        g->values.reserve(slots_.size() - top);
         for (size_t i = top; i < slots_.size(); ++i) g->values.push_back(std::move(slots_[i]));
         g->parent = std::move(head);
         slots_.resize(top);
@@ -493,12 +506,12 @@ private:
                     if (!code->entry) compiler_.prepare(*code);
                     count_call();
                     if (owned) {
-                        for (int i = 0; i < code->params; ++i) slots_[base + i] = std::move(slots_[top + i]);
+                        slots_.replace_frame(base, top, code->params, code->frame_size);
                     } else {
                         base = made_frame = top;
                         owned = true;
+                        slots_.reserve_frame(base, code->params, code->frame_size);
                     }
-                    slots_.reframe(base + code->params, base + code->frame_size);
                     n = code->entry;
                     continue;
                 }

@@ -1,8 +1,10 @@
 // Values of the fast tier: integers as machine words, or in binary beyond a word with their
 // numerals written only when a cell is needed, and the operators' answers computed on them.
 #include <algorithm>
+#include <cstddef>
 #include <limits>
 #include <memory>
+#include <new>
 #include <vector>
 
 #include "core/classify.h"
@@ -20,7 +22,7 @@ namespace {
 // Values of fewer digits always fit a word.
 constexpr size_t kWordDigits = 18;
 
-bool is_integer(const Value& v) { return v.is_word || v.big(); }
+bool is_integer(const Value& v) { return v.is_word() || v.big(); }
 
 Value big_value(mpz_class z, CellRef numeral = CellRef()) {
     auto* big = new BigInteger(std::move(z));
@@ -41,11 +43,11 @@ Value integer_value(const Integer& i) { return i.is_small() ? word_value(i.small
 // The binary form of an integer value; `scratch` holds it for a word.
 mpz_srcptr binary_of(const Value& v, mpz_class& scratch) {
     if (BigInteger* big = v.big()) return big->z.get_mpz_t();
-    scratch = static_cast<long>(v.word);
+    scratch = static_cast<long>(v.word());
     return scratch.get_mpz_t();
 }
 
-Integer integer_of_value(const Value& v) { return v.big() ? Integer(v.big()->z) : Integer(v.word); }
+Integer integer_of_value(const Value& v) { return v.big() ? Integer(v.big()->z) : Integer(v.word()); }
 
 // The arguments a partial application adds to its parent's cell (all of them without a parent).
 size_t own_arguments(const Function& f) { return f.parent.fn() ? f.parent.fn()->values.size() : 0; }
@@ -110,57 +112,88 @@ void make_cells(Function& root) {
 
 namespace {
 
-// Functions are made in blocks and, once freed, kept for reuse with their values' room: a loop
-// that builds and drops a closure at every step allocates nothing, and a long list of them one
-// block at a time.
-constexpr size_t kFunctionBlock = 256;
+// Functions are made in blocks, cut as needed for each room of values, and, once freed, kept for
+// reuse: a loop that builds and drops a closure at every step allocates nothing, and a long list
+// of them one block at a time. No function holds more values than the letters a lambda can
+// capture or a definition's parameters.
+constexpr size_t kMostValues = 26;
+constexpr size_t kBlockBytes = size_t{64} << 10;
+
+struct FunctionPool {
+    Function* spare[kMostValues + 1] = {};  // by room, linked through next_spare
+    std::byte* uncut[kMostValues + 1] = {};  // the rest of the newest block of each room
+    std::byte* uncut_end[kMostValues + 1] = {};
+    std::vector<std::unique_ptr<std::byte[]>> blocks;
+};
 // Never destroyed at process exit: a program's `exit` ends the run with function values still
 // alive, and their cells may already be gone by then.
-std::vector<Function*>& spare_functions = *new std::vector<Function*>;
-std::vector<std::unique_ptr<Function[]>>& function_blocks = *new std::vector<std::unique_ptr<Function[]>>;
+FunctionPool& pool = *new FunctionPool;
+std::vector<Object*>& dead_objects = *new std::vector<Object*>;
+
+size_t function_bytes(size_t room) { return sizeof(Function) + room * sizeof(Value); }
+
+[[gnu::noinline]] void add_block(size_t room) {
+    size_t bytes = std::max(kBlockBytes, function_bytes(room));
+    pool.blocks.emplace_back(new std::byte[bytes]);
+    pool.uncut[room] = pool.blocks.back().get();
+    pool.uncut_end[room] = pool.uncut[room] + bytes;
+}
+
+Function* cut_function(size_t room) {
+    size_t bytes = function_bytes(room);
+    if (static_cast<size_t>(pool.uncut_end[room] - pool.uncut[room]) < bytes) add_block(room);
+    auto* f = new (pool.uncut[room]) Function(static_cast<uint32_t>(room));
+    for (size_t i = 0; i < room; ++i) new (f->values.data() + i) Value();
+    pool.uncut[room] += bytes;
+    return f;
+}
+
+// Empties a value of a dead function; an object that only it held is added to dead_objects.
+[[gnu::always_inline]] inline void let_go_part(Value& v) {
+    if (Object* part = v.take_object()) {
+        if (--part->refs == 0) dead_objects.push_back(part);
+    } else {
+        v.clear();
+    }
+}
+
+// Empties the function, whose count has come to zero, and keeps it for reuse.
+void free_function(Function* f) {
+    for (Value& v : f->values) let_go_part(v);
+    let_go_part(f->parent);
+    f->values.forget();
+    f->cell = CellRef();
+    f->closure = false;
+    f->node = nullptr;
+    Function*& spare = pool.spare[f->values.room()];
+    f->next_spare = spare;
+    spare = f;
+}
 
 }  // namespace
 
-Function* new_function() {
-    if (spare_functions.empty()) {
-        function_blocks.push_back(std::make_unique<Function[]>(kFunctionBlock));
-        Function* block = function_blocks.back().get();
-        for (size_t i = kFunctionBlock; i-- > 0;) spare_functions.push_back(&block[i]);
-    }
-    Function* f = spare_functions.back();
-    spare_functions.pop_back();
+Function* new_function(size_t room) {
+    QUIB_CHECK(room <= kMostValues);
+    Function* f = pool.spare[room];
+    if (!f) return cut_function(room);
+    pool.spare[room] = f->next_spare;
+    f->code = nullptr;
     return f;
 }
 
 void free_spare_functions() {
-    spare_functions.clear();
-    function_blocks.clear();
+    pool = FunctionPool();
 }
 
-void destroy(Object* root) {
-    static std::vector<Object*> dead;
-    dead.push_back(root);
-    while (!dead.empty()) {
-        Object* o = dead.back();
-        dead.pop_back();
-        if (!o->is_function) {
+void destroy(Object* o) {
+    for (;;) {
+        if (o->is_function)
+            free_function(static_cast<Function*>(o));
+        else
             delete static_cast<BigInteger*>(o);
-            continue;
-        }
-        auto* f = static_cast<Function*>(o);
-        auto let_go = [](Value& v) {
-            if (v.obj && --v.obj->refs == 0) dead.push_back(v.obj);
-            v.obj = nullptr;
-        };
-        for (Value& v : f->values) let_go(v);
-        let_go(f->parent);
-        f->values.clear();
-        f->parent = Value();
-        f->cell = CellRef();
-        f->closure = false;
-        f->code = nullptr;
-        f->node = nullptr;
-        spare_functions.push_back(f);
+        if (dead_objects.empty()) return;
+        o = dead_objects.back();
+        dead_objects.pop_back();
     }
 }
 
@@ -190,37 +223,41 @@ Value value_of(CellRef c) {
     classify(c.get());
     if (std::optional<int64_t> w = canonical_word(c.get())) {
         Value v = word_value(*w);
-        v.cell = std::move(c);
+        v.keep_cell(std::move(c));
         return v;
     }
     if (is_atom(c.get()) && atom_bytes(c.get()).size() > kWordDigits) {
         std::optional<Integer> i = parse_hint_numeral(atom_bytes(c.get()));
         if (i && !i->is_small()) return big_value(i->to_mpz(), std::move(c));
     }
-    Value v;
-    v.cell = std::move(c);
-    return v;
+    return Value::cell_only(std::move(c));
 }
 
 Value boolean_value(bool b) { return value_of(boolean(b)); }
 
-const CellRef& cell_of(Value& v) {
-    if (v.cell) return v.cell;
+CellRef cell_of(Value& v) {
+    if (Cell* c = v.cell()) return CellRef(c);
     if (Function* f = v.fn()) {
         make_cells(*f);
-        v.cell = f->cell;
-    } else if (BigInteger* big = v.big()) {
-        if (!big->cell) {
-            big->cell = make_hint_atom(Integer(big->z));
-            classify(big->cell.get());
-            ++counters().numerals;
-        }
-        v.cell = big->cell;
-    } else {
-        v.cell = make_integer(v.word);
-        classify(v.cell.get());
+        return f->cell;
     }
-    return v.cell;
+    if (BigInteger* big = v.big()) {
+        big->cell = make_hint_atom(Integer(big->z));
+        classify(big->cell.get());
+        ++counters().numerals;
+        return big->cell;
+    }
+    QUIB_CHECK(v.is_word());
+    CellRef numeral = make_integer(v.word());
+    classify(numeral.get());
+    v.keep_cell(numeral);
+    return numeral;
+}
+
+CellRef take_cell(Value& v) {
+    CellRef c = cell_of(v);
+    v.forget_cell();
+    return c;
 }
 
 const bool make_cells_at_once = graph_dump_path() != nullptr;
@@ -251,8 +288,8 @@ bool integer_answer(WordOp op, const Value& a, const Value& b, Value& out) {
 int integer_test(WordOp op, const Value& a, const Value& b) {
     if (!is_integer(a) || !is_integer(b)) return -1;
     int c;
-    if (a.is_word && b.is_word) {
-        c = (a.word > b.word) - (a.word < b.word);
+    if (a.is_word() && b.is_word()) {
+        c = (a.word() > b.word()) - (a.word() < b.word());
     } else {
         mpz_class sa, sb;
         c = mpz_cmp(binary_of(a, sa), binary_of(b, sb));

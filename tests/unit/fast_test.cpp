@@ -148,6 +148,11 @@ TEST(FastTier, AgreesWithTheReducer) {
         "a\\fa 1 2 3 4 5\n,fa\\a\\b\\c\\d\\e\\ga(x\\y\\z\\a+b+c+d+e+x*y*z)\n,ga\\f\\f 2 3 4+f 1 1 1",
         "a\\fa 1 2\n,fa\\a\\b\\ga(x\\y\\z\\a*z+b)(x\\y\\z\\y)\n,ga\\f\\g\\f 2 (g 5 6 7) 4",
         "a\\fa 1 2\n,fa\\a\\b\\ga(x\\y\\z\\w\\a*w+b*x)\n,ga\\f\\f 2 3 4",
+        // functions of several sizes made and freed in turn, each reused only for its own size
+        "a\\fa 1 2 3 4 5 6 7 8 9\n,fa\\a\\b\\c\\d\\e\\f\\g\\h\\i\\ga(x\\a+b+c+d+e+f+g+h+i*x)(y\\a*i+y)\n"
+        ",ga\\f\\g\\(f 10)+(g 2)",
+        "a\\loop 50 0\n,loop\\n\\s\\(n<1) s (loop (n-1) (ap (addt n s) (x\\y\\z\\x+y*z+n) 1))\n"
+        ",ap\\f\\g\\x\\y{f x}g y x x\n,addt\\a\\b\\c\\a+b+c",
         // parameterless definitions read again once settled (a text, a partial application, a
         // lambda kept behind I) and builtins without arguments
         "a\\fa 3\n,fa\\n\\(n<1)(strlen(blank))(strlen(blank)+fa(n-1))\n,blank\\init[ab]+init[c]",
