@@ -225,6 +225,7 @@ private:
     };
 
     CellRef with_waiting(CellRef g, Waiting* waiting) {
+        if (waiting) classify(g.get());  // a pair on it is classified from its parts'
         for (Waiting* w = waiting; w; w = w->below) {
             for (size_t i = w->first; i < w->node->parts.size(); ++i)
                 g = classified_pair(std::move(g), instantiate(w->node->parts[i], w->base));
