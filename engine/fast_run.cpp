@@ -225,6 +225,7 @@ private:
     };
 
     CellRef with_waiting(CellRef g, Waiting* waiting) {
+        if (waiting) classify(g.get());  // a pair on it is classified from its parts'
         for (Waiting* w = waiting; w; w = w->below) {
             for (size_t i = w->first; i < w->node->parts.size(); ++i)
                 g = classified_pair(std::move(g), instantiate(w->node->parts[i], w->base));
@@ -433,25 +434,22 @@ private:
                     result = extension(std::move(head), top);
                     return nullptr;
                 }
+            } else if (const Node* body = code->entry; body->kind != NodeKind::Lambda) {
+                for (const Value& v : f->values) slots_.push_back(v);
+                slots_.push_back(argument(n->parts[i++], base));
             } else {
                 Value parameter = argument(n->parts[i++], base);
-                const Node* body = code->entry;
-                if (body->kind == NodeKind::Lambda) {
-                    Code* inner = body->callee;
-                    if (i > count || inner->entry->kind == NodeKind::Lambda || inner->reducer_applies) {
-                        head = closure(body, f->values.data(), f->values.size(), &parameter, std::move(head));
-                        continue;
-                    }
-                    // The inner lambda's frame straight from f's values: the closure it would be
-                    // made from is dropped at once, so none is made.
-                    size_t split = f->values.size();
-                    for (auto [letter, slot] : body->free) slots_.push_back(slot < split ? f->values[slot] : parameter);
-                    slots_.push_back(argument(n->parts[i++], base));
-                    code = inner;
-                } else {
-                    for (const Value& v : f->values) slots_.push_back(v);
-                    slots_.push_back(std::move(parameter));
+                Code* inner = body->callee;
+                if (i > count || inner->entry->kind == NodeKind::Lambda || inner->reducer_applies) {
+                    head = closure(body, f->values.data(), f->values.size(), &parameter, std::move(head));
+                    continue;
                 }
+                // The inner lambda's frame straight from f's values: the closure it would be
+                // made from is dropped at once, so none is made.
+                size_t split = f->values.size();
+                for (auto [letter, slot] : body->free) slots_.push_back(slot < split ? f->values[slot] : parameter);
+                slots_.push_back(argument(n->parts[i++], base));
+                code = inner;
             }
             if (i > count) return code;
             here.first = i;
