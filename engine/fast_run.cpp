@@ -74,7 +74,7 @@ using fast::cell_of;
 using fast::word_value;
 
 // The builtin's answer on two canonical integers, when a machine word holds it.
-bool word_answer(WordOp op, int64_t a, int64_t b, Value& out) {
+[[gnu::always_inline]] inline bool word_answer(WordOp op, int64_t a, int64_t b, Value& out) {
     int64_t r;
     switch (op) {
         case WordOp::Plus:
@@ -120,6 +120,13 @@ public:
         data_[top_++].fill(std::move(v));
     }
     void push_back(const Value& v) { push_back(Value(v)); }
+    // Makes room for `count` more values, to be pushed with push_reserved: evaluating one in
+    // between may grow the stack, but never takes the room back.
+    void reserve(size_t count) {
+        if (top_ + count > room_) grow(top_ + count);
+    }
+    void push_reserved(Value&& v) { data_[top_++].fill(std::move(v)); }
+    void push_reserved(const Value& v) { push_reserved(Value(v)); }
     // Puts the top at `top`, emptying the slots above it: a frame released, or the first one made.
     void resize(size_t top) {
         for (size_t i = top; i < top_; ++i) data_[i].clear();
@@ -129,17 +136,15 @@ public:
     // A tail call: the frame at `base` gives way to the `params` values pushed from `args` on,
     // which become the first slots of a frame of `frame_size`.
     void replace_frame(size_t base, size_t args, size_t params, size_t frame_size) {
-        QUIB_CHECK(base < args && top_ == args + params);
         for (size_t i = base; i < args; ++i) data_[i].clear();
         // Moving up from the bottom, a slot is written only once it is empty: either cleared above
         // or a pushed value already moved down.
         for (size_t i = 0; i < params; ++i) data_[base + i].fill(std::move(data_[args + i]));
         top_ = base + params;
-        reserve_frame(base, params, frame_size);
+        reserve_frame(base, frame_size);
     }
-    // Makes the `params` values on top, from `base` on, the first slots of a frame of `frame_size`.
-    void reserve_frame(size_t base, size_t params, size_t frame_size) {
-        QUIB_CHECK(top_ == base + params);
+    // Makes the values pushed from `base` on the first slots of a frame of `frame_size`.
+    void reserve_frame(size_t base, size_t frame_size) {
         if (base + frame_size > room_) grow(base + frame_size);
         top_ = base + frame_size;
     }
@@ -289,10 +294,36 @@ private:
         return invoke_builtin(*n->builtin, std::move(app));
     }
 
+    // The words of two operands that are slots or literals, read in place; false for any other
+    // operands.
+    bool peek_words(const Node* n, size_t base, int64_t& a, int64_t& b) {
+        const Value* x = peek(n->parts[0], base);
+        const Value* y = peek(n->parts[1], base);
+        if (!x || !y || !x->is_word() || !y->is_word()) return false;
+        a = x->word();
+        b = y->word();
+        return true;
+    }
+    // Empties the slots the node's operands read for the last time, once their words are used
+    // in place: what moving them out would have done.
+    void drop_last_reads(const Node* n, size_t base) {
+        for (const Node* part : n->parts)
+            if (part->kind == NodeKind::Var && part->last) slots_[base + part->slot].clear();
+    }
+    const Value* peek(const Node* n, size_t base) {
+        if (n->kind == NodeKind::Var) return &slots_[base + n->slot];
+        return n->kind == NodeKind::Lit ? &n->lit : nullptr;
+    }
+
     Value prim(const Node* n, size_t base, Waiting* waiting = nullptr) {
         if (n->parts.size() == 2) {  // the arithmetic, comparisons and many bindings: no room for eight
-            Value args[2] = {argument(n->parts[0], base), argument(n->parts[1], base)};
+            int64_t a, b;
             Value out;
+            if (n->op != WordOp::None && peek_words(n, base, a, b) && word_answer(n->op, a, b, out)) {
+                drop_last_reads(n, base);
+                return out;
+            }
+            Value args[2] = {argument(n->parts[0], base), argument(n->parts[1], base)};
             if (n->op != WordOp::None) {
                 if (args[0].is_word() && args[1].is_word() && word_answer(n->op, args[0].word(), args[1].word(), out))
                     return out;
@@ -334,6 +365,13 @@ private:
         const Node* test = n->parts[0];
         CellRef r;
         if (test->parts.size() == 2) {
+            int64_t a, b;
+            if (peek_words(test, base, a, b)) {
+                if (int choice = word_test(test->op, a, b); choice >= 0) {
+                    drop_last_reads(test, base);
+                    return choice ? n->parts[1] : n->parts[2];
+                }
+            }
             Value args[2] = {argument(test->parts[0], base), argument(test->parts[1], base)};
             int choice = args[0].is_word() && args[1].is_word() ? word_test(test->op, args[0].word(), args[1].word())
                                                             : fast::integer_test(test->op, args[0], args[1]);
@@ -352,8 +390,9 @@ private:
     }
 
     // Pushes the node's parts from `first` on, evaluated first to last: the frame of a call.
-    [[gnu::always_inline]] Code* push_arguments(const Node* n, size_t base, size_t first = 0) {
-        for (size_t i = first; i < n->parts.size(); ++i) slots_.push_back(argument(n->parts[i], base));
+    [[gnu::always_inline]] Code* push_arguments(const Node* n, size_t base) {
+        slots_.reserve(n->parts.size());
+        for (const Node* part : n->parts) slots_.push_reserved(argument(part, base));
         return n->callee;
     }
 
@@ -388,10 +427,91 @@ private:
     Value call(Code* code, size_t top, Waiting* waiting) {
         if (!code->entry) compiler_.prepare(*code);
         count_call();
-        slots_.reserve_frame(top, code->params, code->frame_size);
+        if (Value v; project(code, top, v)) return v;
+        slots_.reserve_frame(top, code->frame_size);
         Value v = exec(code->entry, top, true, waiting);
         slots_.resize(top);
         return v;
+    }
+
+    // A body that is one of its parameters answers the value pushed for it at `top`, with no
+    // frame made: Church numerals end in such bodies.
+    bool project(const Code* code, size_t top, Value& result) {
+        const Node* entry = code->entry;
+        if (entry->kind != NodeKind::Var) return false;
+        result = std::move(slots_[top + entry->slot]);
+        slots_.resize(top);
+        return true;
+    }
+
+    // The common application, kept on the path of saturated calls: a function in a slot given
+    // exactly the arguments it lacks, its frame pushed and its code returned; null for any other.
+    // The function's values are pushed before any argument is evaluated, so the slot need not be
+    // held: nothing is read from the function after that.
+    [[gnu::always_inline]] Code* saturating_application(const Node* n, size_t base) {
+        const Node* first = n->parts[0];
+        if (first->kind != NodeKind::Var) return nullptr;
+        Function* f = slots_[base + first->slot].fn();
+        if (!f) return nullptr;
+        size_t count = n->parts.size() - 1;
+        Code* code = f->code;
+        if (!f->closure) {
+            if (f->values.size() + count != static_cast<size_t>(code->params)) return nullptr;
+        } else if (code->entry->kind == NodeKind::Lambda) {
+            return count == 2 ? inner_application(n, base, f) : nullptr;
+        } else if (code->entry->kind == NodeKind::Lit) {
+            return count == 2 ? constant_application(n, base, code->entry->lit.fn()) : nullptr;
+        } else if (count != 1 || code->reducer_applies) {
+            return nullptr;
+        }
+        slots_.reserve(f->values.size() + count);
+        for (const Value& v : f->values) slots_.push_reserved(v);
+        for (size_t i = 1; i <= count; ++i) slots_.push_reserved(argument(n->parts[i], base));
+        return code;
+    }
+
+    // A closure whose body is a closed lambda g, given two arguments: the first is evaluated and
+    // dropped, and g (which lives in its node) is given the second. Church numerals' zero.
+    Code* constant_application(const Node* n, size_t base, const Function* g) {
+        if (!g || !g->closure || g->code->entry->kind == NodeKind::Lambda || g->code->reducer_applies) return nullptr;
+        discard(n->parts[1], base);
+        slots_.reserve(g->values.size() + 1);
+        for (const Value& v : g->values) slots_.push_reserved(v);
+        slots_.push_reserved(argument(n->parts[2], base));
+        return g->code;
+    }
+
+    // A closure whose body is a lambda given two arguments: the inner lambda's frame straight from
+    // the closure's values and the first argument, as apply_function makes it, the first argument's
+    // place kept while it is evaluated.
+    Code* inner_application(const Node* n, size_t base, const Function* f) {
+        const Node* body = f->code->entry;
+        Code* inner = body->callee;
+        if (inner->entry->kind == NodeKind::Lambda || inner->reducer_applies) return nullptr;
+        size_t split = f->values.size();
+        size_t parameter_slot = kNoFrame;
+        slots_.reserve(body->free.size() + 1);
+        for (auto [letter, slot] : body->free) {
+            if (slot < split) {
+                slots_.push_reserved(f->values[slot]);
+            } else {
+                parameter_slot = slots_.size();
+                slots_.push_reserved(Value());
+            }
+        }
+        Value parameter = argument(n->parts[1], base);
+        if (parameter_slot != kNoFrame) slots_[parameter_slot] = std::move(parameter);
+        slots_.push_reserved(argument(n->parts[2], base));
+        return inner;
+    }
+
+    // Evaluates an argument whose value is not used: a slot or a literal has nothing to evaluate.
+    void discard(const Node* n, size_t base) {
+        if (n->kind == NodeKind::Var) {
+            if (n->last) slots_[base + n->slot].clear();
+        } else if (n->kind != NodeKind::Lit) {
+            argument(n, base);
+        }
     }
 
     // What the reducer holds for the application of `head` to the node's arguments from the i-th
@@ -427,16 +547,19 @@ private:
             size_t top = slots_.size();
             Code* code = f->code;
             if (!f->closure) {
-                size_t params = static_cast<size_t>(code->params);
-                for (const Value& v : f->values) slots_.push_back(v);
-                while (i <= count && slots_.size() - top < params) slots_.push_back(argument(n->parts[i++], base));
-                if (slots_.size() - top < params) {
+                size_t missing = static_cast<size_t>(code->params) - f->values.size();
+                size_t taken = std::min(missing, count + 1 - i);
+                slots_.reserve(f->values.size() + taken);
+                for (const Value& v : f->values) slots_.push_reserved(v);
+                for (size_t end = i + taken; i < end; ++i) slots_.push_reserved(argument(n->parts[i], base));
+                if (taken < missing) {
                     result = extension(std::move(head), top);
                     return nullptr;
                 }
             } else if (const Node* body = code->entry; body->kind != NodeKind::Lambda) {
-                for (const Value& v : f->values) slots_.push_back(v);
-                slots_.push_back(argument(n->parts[i++], base));
+                slots_.reserve(f->values.size() + 1);
+                for (const Value& v : f->values) slots_.push_reserved(v);
+                slots_.push_reserved(argument(n->parts[i++], base));
             } else {
                 Value parameter = argument(n->parts[i++], base);
                 Code* inner = body->callee;
@@ -474,16 +597,19 @@ private:
     // The value of n in the frame at base. An owned frame belongs to this evaluation, so a call
     // in tail position replaces it; otherwise a call gets a new frame above the others.
     Value exec(const Node* n, size_t base, bool owned, Waiting* waiting = nullptr) {
-        if (!owned && stack_exhausted()) return handover(n, base, waiting);
+        Value result;  // the one value returned, set once (fill): built in the caller's place
+        if (!owned && stack_exhausted()) {
+            result.fill(handover(n, base, waiting));
+            return result;
+        }
         size_t made_frame = kNoFrame;
-        Value result;
         for (;;) {
             switch (n->kind) {
-                case NodeKind::Var: result = read(n, base); break;
-                case NodeKind::Lit: result = n->lit; break;
-                case NodeKind::Prim: result = prim(n, base, waiting); break;
-                case NodeKind::Generic: result = handover(n, base, waiting); break;
-                case NodeKind::Global: result = global(n, base, waiting); break;
+                case NodeKind::Var: result.fill(read(n, base)); break;
+                case NodeKind::Lit: result.fill(Value(n->lit)); break;
+                case NodeKind::Prim: result.fill(prim(n, base, waiting)); break;
+                case NodeKind::Generic: result.fill(handover(n, base, waiting)); break;
+                case NodeKind::Global: result.fill(global(n, base, waiting)); break;
                 case NodeKind::Bind: {
                     Value bound = argument(n->parts[0], base);
                     slots_[base + n->slot] = std::move(bound);
@@ -494,21 +620,23 @@ private:
                     n = select(n, base, result, waiting);
                     if (n) continue;
                     break;
-                case NodeKind::Partial: result = partial(n, base); break;
-                case NodeKind::Lambda: result = closure(n, &slots_[base]); break;
+                case NodeKind::Partial: result.fill(partial(n, base)); break;
+                case NodeKind::Lambda: result.fill(closure(n, &slots_[base])); break;
                 case NodeKind::Call:
                 case NodeKind::Apply: {
                     size_t top = slots_.size();
-                    Code* code = n->kind == NodeKind::Call ? push_arguments(n, base) : apply_function(n, base, result, waiting);
+                    Code* code = n->kind == NodeKind::Call ? push_arguments(n, base) : saturating_application(n, base);
+                    if (!code) code = apply_function(n, base, result, waiting);
                     if (!code) break;
                     if (!code->entry) compiler_.prepare(*code);
                     count_call();
+                    if (project(code, top, result)) break;
                     if (owned) {
                         slots_.replace_frame(base, top, code->params, code->frame_size);
                     } else {
                         base = made_frame = top;
                         owned = true;
-                        slots_.reserve_frame(base, code->params, code->frame_size);
+                        slots_.reserve_frame(base, code->frame_size);
                     }
                     n = code->entry;
                     continue;
