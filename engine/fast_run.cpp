@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <new>
 
 #include "core/classify.h"
 #include "core/tables.h"
@@ -307,7 +308,7 @@ private:
     // Empties the slots the node's operands read for the last time, once their words are used
     // in place: what moving them out would have done.
     void drop_last_reads(const Node* n, size_t base) {
-        for (const Node* part : n->parts)
+        for (const Node* part : {n->parts[0], n->parts[1]})
             if (part->kind == NodeKind::Var && part->last) slots_[base + part->slot].clear();
     }
     const Value* peek(const Node* n, size_t base) {
@@ -315,15 +316,21 @@ private:
         return n->kind == NodeKind::Lit ? &n->lit : nullptr;
     }
 
+    // Word arithmetic on slots and literals is done in line; anything else in full.
     Value prim(const Node* n, size_t base, Waiting* waiting = nullptr) {
+        int64_t a, b;
+        Value out;
+        if (n->op != WordOp::None && peek_words(n, base, a, b) && word_answer(n->op, a, b, out)) {
+            drop_last_reads(n, base);
+            return out;
+        }
+        return full_prim(n, base, waiting);
+    }
+
+    Value full_prim(const Node* n, size_t base, Waiting* waiting) {
         if (n->parts.size() == 2) {  // the arithmetic, comparisons and many bindings: no room for eight
-            int64_t a, b;
-            Value out;
-            if (n->op != WordOp::None && peek_words(n, base, a, b) && word_answer(n->op, a, b, out)) {
-                drop_last_reads(n, base);
-                return out;
-            }
             Value args[2] = {argument(n->parts[0], base), argument(n->parts[1], base)};
+            Value out;
             if (n->op != WordOp::None) {
                 if (args[0].is_word() && args[1].is_word() && word_answer(n->op, args[0].word(), args[1].word(), out))
                     return out;
@@ -338,12 +345,17 @@ private:
 
     // A C binding takes words as they are: no numeral is written for it, no redex built.
     Value direct_answer(const Node* n, Value* args, Waiting* waiting) {
-        WordOrCell in[fast::kMaxBuiltinArity];
+        // Only the arguments' entries are made: zeroing all of them would cost more than the call.
+        union Entries {
+            Entries() {}
+            WordOrCell in[fast::kMaxBuiltinArity];
+        } entries;
+        WordOrCell* in = entries.in;
         for (size_t i = 0; i < n->parts.size(); ++i) {
             if (args[i].is_word())
-                in[i].word = args[i].word();
-            else
-                in[i].cell = cell_of(args[i]).get();
+                new (&in[i]) WordOrCell{args[i].word(), nullptr};
+            else  // args[i] keeps the cell
+                new (&in[i]) WordOrCell{0, args[i].cell() ? args[i].cell() : cell_of(args[i]).get()};
         }
         int64_t word = 0;
         CellRef r = invoke_direct(*n->builtin, in, word);
