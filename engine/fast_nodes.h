@@ -95,7 +95,7 @@ public:
     static Value of(Object* o) {
         Value v;
         v.payload_.obj = o;
-        v.bits_ = kObject;
+        v.bits_ = o->is_function ? kFunction : kBig;
         retain(o);
         return v;
     }
@@ -114,10 +114,9 @@ public:
 
     bool is_word() const { return (bits_ & kKindMask) == kWord; }
     int64_t word() const { return payload_.word; }
-    Object* obj() const { return (bits_ & kKindMask) == kObject ? payload_.obj : nullptr; }
+    Object* obj() const { return bits_ & kObject ? payload_.obj : nullptr; }
     BigInteger* big() const {
-        Object* o = obj();
-        return o && !o->is_function ? static_cast<BigInteger*>(o) : nullptr;
+        return (bits_ & kKindMask) == kBig ? static_cast<BigInteger*>(payload_.obj) : nullptr;
     }
     Function* fn() const;
     // The cell made for the value so far, if any; not a reference of its own.
@@ -150,7 +149,9 @@ public:
 private:
     static constexpr uintptr_t kKindMask = 3;
     static constexpr uintptr_t kWord = 1;  // every higher second word holds a reference
-    static constexpr uintptr_t kObject = 2;
+    static constexpr uintptr_t kObject = 2;  // the bit both kinds of object have
+    static constexpr uintptr_t kBig = 2;
+    static constexpr uintptr_t kFunction = 3;
 
     void hold() {
         if (Object* o = obj())
@@ -228,8 +229,7 @@ Function* new_function(size_t room);
 void free_spare_functions();
 
 inline Function* Value::fn() const {
-    Object* o = obj();
-    return o && o->is_function ? static_cast<Function*>(o) : nullptr;
+    return (bits_ & kKindMask) == kFunction ? static_cast<Function*>(payload_.obj) : nullptr;
 }
 
 // Builtins whose answer on two canonical integers is computed without their numerals.

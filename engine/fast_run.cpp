@@ -137,10 +137,10 @@ public:
     // A tail call: the frame at `base` gives way to the `params` values pushed from `args` on,
     // which become the first slots of a frame of `frame_size`.
     void replace_frame(size_t base, size_t args, size_t params, size_t frame_size) {
-        for (size_t i = base; i < args; ++i) data_[i].clear();
-        // Moving up from the bottom, a slot is written only once it is empty: either cleared above
-        // or a pushed value already moved down.
-        for (size_t i = 0; i < params; ++i) data_[base + i].fill(std::move(data_[args + i]));
+        // Moving up from the bottom, a slot written is either the old frame's, let go of as it is
+        // replaced, or a pushed value already moved down.
+        for (size_t i = 0; i < params; ++i) data_[base + i] = std::move(data_[args + i]);
+        for (size_t i = base + params; i < args; ++i) data_[i].clear();
         top_ = base + params;
         reserve_frame(base, frame_size);
     }
