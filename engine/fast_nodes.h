@@ -115,9 +115,7 @@ public:
     bool is_word() const { return (bits_ & kKindMask) == kWord; }
     int64_t word() const { return payload_.word; }
     Object* obj() const { return bits_ & kObject ? payload_.obj : nullptr; }
-    BigInteger* big() const {
-        return (bits_ & kKindMask) == kBig ? static_cast<BigInteger*>(payload_.obj) : nullptr;
-    }
+    BigInteger* big() const { return (bits_ & kKindMask) == kBig ? static_cast<BigInteger*>(payload_.obj) : nullptr; }
     Function* fn() const;
     // The cell made for the value so far, if any; not a reference of its own.
     Cell* cell() const {
@@ -148,7 +146,7 @@ public:
 
 private:
     static constexpr uintptr_t kKindMask = 3;
-    static constexpr uintptr_t kWord = 1;  // every higher second word holds a reference
+    static constexpr uintptr_t kWord = 1;    // every higher second word holds a reference
     static constexpr uintptr_t kObject = 2;  // the bit both kinds of object have
     static constexpr uintptr_t kBig = 2;
     static constexpr uintptr_t kFunction = 3;
@@ -213,12 +211,12 @@ private:
 struct Function final : Object {
     explicit Function(uint32_t room) : Object(true), values(room) {}
     union {
-        Code* code = nullptr;   // the definition, or the lambda's body
-        Function* next_spare;   // once freed, the next function of its room kept for reuse
+        Code* code = nullptr;  // the definition, or the lambda's body
+        Function* next_spare;  // once freed, the next function of its room kept for reuse
     };
-    const Node* node = nullptr; // the Lambda node that made it, or the Partial one when no parent
-    Value parent;               // a partial application extended by more arguments; a closure's maker
-    ValueList values;           // the arguments so far, or the captured values: last, as they follow it
+    const Node* node = nullptr;  // the Lambda node that made it, or the Partial one when no parent
+    Value parent;                // a partial application extended by more arguments; a closure's maker
+    ValueList values;            // the arguments so far, or the captured values: last, as they follow it
 };
 static_assert(sizeof(Function) == sizeof(Object) + 2 * sizeof(void*) + sizeof(Value) + sizeof(ValueList),
               "the values follow the function right after its list");
@@ -295,7 +293,7 @@ struct Node {
 };
 
 struct Code {
-    CellRef body;  // the definition's whole body (or the lambda): it keeps every template alive
+    CellRef body;    // the definition's whole body (or the lambda): it keeps every template alive
     int params = 0;  // a lambda's: its captured values, then its parameter
     int frame_size = 0;
     Node* entry = nullptr;  // null until first called

@@ -386,7 +386,7 @@ private:
             }
             Value args[2] = {argument(test->parts[0], base), argument(test->parts[1], base)};
             int choice = args[0].is_word() && args[1].is_word() ? word_test(test->op, args[0].word(), args[1].word())
-                                                            : fast::integer_test(test->op, args[0], args[1]);
+                                                                : fast::integer_test(test->op, args[0], args[1]);
             if (choice >= 0) return choice ? n->parts[1] : n->parts[2];
             r = call_builtin(test, args);
         } else {

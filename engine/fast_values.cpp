@@ -11,9 +11,10 @@
 #include "core/graph_dump.h"
 #include "core/numbers.h"
 #include "core/values.h"
-#include "engine/reducer.h"
 #include "engine/fast_nodes.h"
+#include "engine/reducer.h"
 #include "library/registry.h"
+#include "platform/memory.h"
 
 namespace fast {
 
@@ -114,16 +115,17 @@ namespace {
 
 // Functions are made in blocks, cut as needed for each room of values, and, once freed, kept for
 // reuse: a loop that builds and drops a closure at every step allocates nothing, and a long list
-// of them one block at a time. No function holds more values than the letters a lambda can
-// capture or a definition's parameters.
+// of them one block at a time, the blocks of a room growing to huge pages. No function holds more
+// values than the letters a lambda can capture or a definition's parameters.
 constexpr size_t kMostValues = 26;
-constexpr size_t kBlockBytes = size_t{64} << 10;
+constexpr size_t kFirstBlockBytes = size_t{64} << 10;
 
 struct FunctionPool {
-    Function* spare[kMostValues + 1] = {};  // by room, linked through next_spare
+    Function* spare[kMostValues + 1] = {};   // by room, linked through next_spare
     std::byte* uncut[kMostValues + 1] = {};  // the rest of the newest block of each room
     std::byte* uncut_end[kMostValues + 1] = {};
-    std::vector<std::unique_ptr<std::byte[]>> blocks;
+    size_t block_bytes[kMostValues + 1] = {};           // of the newest block of each room
+    std::vector<std::pair<std::byte*, size_t>> blocks;  // each with its size
 };
 // Never destroyed at process exit: a program's `exit` ends the run with function values still
 // alive, and their cells may already be gone by then.
@@ -133,9 +135,11 @@ std::vector<Object*>& dead_objects = *new std::vector<Object*>;
 size_t function_bytes(size_t room) { return sizeof(Function) + room * sizeof(Value); }
 
 [[gnu::noinline]] void add_block(size_t room) {
-    size_t bytes = std::max(kBlockBytes, function_bytes(room));
-    pool.blocks.emplace_back(new std::byte[bytes]);
-    pool.uncut[room] = pool.blocks.back().get();
+    size_t& bytes = pool.block_bytes[room];
+    bytes = bytes ? next_pool_block_bytes(bytes) : kFirstBlockBytes;
+    pool.blocks.reserve(pool.blocks.size() + 1);
+    pool.blocks.emplace_back(allocate_pool_block(bytes), bytes);
+    pool.uncut[room] = pool.blocks.back().first;
     pool.uncut_end[room] = pool.uncut[room] + bytes;
 }
 
@@ -182,6 +186,7 @@ Function* new_function(size_t room) {
 }
 
 void free_spare_functions() {
+    for (auto [block, bytes] : pool.blocks) free_pool_block(block, bytes);
     pool = FunctionPool();
 }
 
