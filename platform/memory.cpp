@@ -1,3 +1,4 @@
+// Pool blocks: the huge ones mapped aligned to their size and advised to take one huge page.
 #include "platform/memory.h"
 
 #include <cerrno>
