@@ -269,6 +269,7 @@ private:
     // Variables and literals need no evaluation of their own; builtin calls, partial applications
     // and closures nest no deeper than the compiled body, so only calls need the stack check of exec.
     [[gnu::always_inline]] Value argument(const Node* n, size_t base) {
+        if (__builtin_expect(n->kind == NodeKind::Var, 1)) return read(n, base);
         switch (n->kind) {
             case NodeKind::Var: return read(n, base);
             case NodeKind::Lit: return n->lit;
@@ -276,6 +277,13 @@ private:
             case NodeKind::Partial: return partial(n, base);
             case NodeKind::Lambda: return closure(n, &slots_[base]);
             case NodeKind::Global: return global(n, base);
+            case NodeKind::Apply:
+                if (const Node* last = answered_argument(n, base)) {
+                    count_call();
+                    discard(n->parts[1], base);
+                    return last->kind == NodeKind::Var ? read(last, base) : exec(last, base, false);
+                }
+                return exec(n, base, false);
             default: return exec(n, base, false);
         }
     }
@@ -480,6 +488,19 @@ private:
         for (const Value& v : f->values) slots_.push_reserved(v);
         for (size_t i = 1; i <= count; ++i) slots_.push_reserved(argument(n->parts[i], base));
         return code;
+    }
+
+    // The last argument of an application that answers it: a closure answering a closed lambda
+    // that answers its parameter, given two arguments (Church numerals' zero). Its value needs no
+    // frame and no pass through exec. Null for any other application.
+    const Node* answered_argument(const Node* n, size_t base) {
+        if (n->parts.size() != 3 || n->parts[0]->kind != NodeKind::Var) return nullptr;
+        const Function* f = slots_[base + n->parts[0]->slot].fn();
+        if (!f || !f->closure || f->code->entry->kind != NodeKind::Lit) return nullptr;
+        const Function* g = f->code->entry->lit.fn();
+        if (!g || !g->closure || g->code->reducer_applies) return nullptr;
+        const Node* body = g->code->entry;
+        return body->kind == NodeKind::Var && body->slot == g->values.size() ? n->parts[2] : nullptr;
     }
 
     // A closure whose body is a closed lambda g, given two arguments: the first is evaluated and

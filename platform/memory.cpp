@@ -30,8 +30,16 @@ void* map_huge_block() {
 
 }  // namespace
 
+// Sanitizer builds (plain allocation) keep every block on the heap, where the leak checker looks
+// for the objects functions hold.
+#ifdef QUIB_PLAIN_ALLOC
+constexpr bool kMapHugeBlocks = false;
+#else
+constexpr bool kMapHugeBlocks = true;
+#endif
+
 std::byte* allocate_pool_block(size_t bytes) {
-    if (bytes != kHugeBlockBytes) return static_cast<std::byte*>(::operator new(bytes));
+    if (bytes != kHugeBlockBytes || !kMapHugeBlocks) return static_cast<std::byte*>(::operator new(bytes));
     int saved = errno;  // programs read errno: the pools' own calls must not change it
     for (;;) {
         if (void* block = map_huge_block()) {
@@ -45,7 +53,7 @@ std::byte* allocate_pool_block(size_t bytes) {
 }
 
 void free_pool_block(std::byte* block, size_t bytes) {
-    if (bytes != kHugeBlockBytes)
+    if (bytes != kHugeBlockBytes || !kMapHugeBlocks)
         ::operator delete(block);
     else
         munmap(block, bytes);
