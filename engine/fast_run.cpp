@@ -409,7 +409,7 @@ private:
         return nullptr;
     }
 
-    // Pushes the node's parts from `first` on, evaluated first to last: the frame of a call.
+    // Pushes the node's parts, evaluated first to last: the frame of a call.
     [[gnu::always_inline]] Code* push_arguments(const Node* n, size_t base) {
         slots_.reserve(n->parts.size());
         for (const Node* part : n->parts) slots_.push_reserved(argument(part, base));

@@ -137,7 +137,6 @@ size_t function_bytes(size_t room) { return sizeof(Function) + room * sizeof(Val
 [[gnu::noinline]] void add_block(size_t room) {
     size_t& bytes = pool.block_bytes[room];
     bytes = bytes ? next_pool_block_bytes(bytes) : kFirstBlockBytes;
-    pool.blocks.reserve(pool.blocks.size() + 1);
     pool.blocks.emplace_back(allocate_pool_block(bytes), bytes);
     pool.uncut[room] = pool.blocks.back().first;
     pool.uncut_end[room] = pool.uncut[room] + bytes;
