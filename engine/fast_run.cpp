@@ -273,7 +273,6 @@ private:
     [[gnu::always_inline]] Value argument(const Node* n, size_t base) {
         if (__builtin_expect(n->kind == NodeKind::Var, 1)) return read(n, base);
         switch (n->kind) {
-            case NodeKind::Var: return read(n, base);
             case NodeKind::Lit: return n->lit;
             case NodeKind::Prim: return prim(n, base);
             case NodeKind::Partial: return partial(n, base);
@@ -318,8 +317,11 @@ private:
     // Empties the slots the node's operands read for the last time, once their words are used
     // in place: what moving them out would have done.
     void drop_last_reads(const Node* n, size_t base) {
-        for (const Node* part : {n->parts[0], n->parts[1]})
-            if (part->kind == NodeKind::Var && part->last) slots_[base + part->slot].clear();
+        drop_if_last(n->parts[0], base);
+        drop_if_last(n->parts[1], base);
+    }
+    void drop_if_last(const Node* n, size_t base) {
+        if (n->kind == NodeKind::Var && n->last) slots_[base + n->slot].clear();
     }
     const Value* peek(const Node* n, size_t base) {
         if (n->kind == NodeKind::Var) return &slots_[base + n->slot];
@@ -480,9 +482,9 @@ private:
         if (!f->closure) {
             if (f->values.size() + count != static_cast<size_t>(code->params)) return nullptr;
         } else if (code->entry->kind == NodeKind::Lambda) {
-            return count == 2 ? inner_application(n, base, f) : nullptr;
+            return count == 2 ? inner_application(n, base, f, 1) : nullptr;
         } else if (code->entry->kind == NodeKind::Lit) {
-            return count == 2 ? constant_application(n, base, code->entry->lit.fn()) : nullptr;
+            return count == 2 ? constant_application(n, base, constant_answer(f)) : nullptr;
         } else if (count != 1 || code->reducer_applies) {
             return nullptr;
         }
@@ -498,17 +500,24 @@ private:
     const Node* answered_argument(const Node* n, size_t base) {
         if (n->parts.size() != 3 || n->parts[0]->kind != NodeKind::Var) return nullptr;
         const Function* f = slots_[base + n->parts[0]->slot].fn();
-        if (!f || !f->closure || f->code->entry->kind != NodeKind::Lit) return nullptr;
-        const Function* g = f->code->entry->lit.fn();
-        if (!g || !g->closure || g->code->reducer_applies) return nullptr;
+        const Function* g = f ? constant_answer(f) : nullptr;
+        if (!g) return nullptr;
         const Node* body = g->code->entry;
         return body->kind == NodeKind::Var && body->slot == g->values.size() ? n->parts[2] : nullptr;
+    }
+
+    // The closure a closure answers whatever its argument, when its body is a closed lambda that
+    // the tier applies; null for any other function.
+    static const Function* constant_answer(const Function* f) {
+        if (!f->closure || f->code->entry->kind != NodeKind::Lit) return nullptr;
+        const Function* g = f->code->entry->lit.fn();
+        return g && g->closure && !g->code->reducer_applies ? g : nullptr;
     }
 
     // A closure whose body is a closed lambda g, given two arguments: the first is evaluated and
     // dropped, and g (which lives in its node) is given the second. Church numerals' zero.
     Code* constant_application(const Node* n, size_t base, const Function* g) {
-        if (!g || !g->closure || g->code->entry->kind == NodeKind::Lambda || g->code->reducer_applies) return nullptr;
+        if (!g || g->code->entry->kind == NodeKind::Lambda) return nullptr;
         discard(n->parts[1], base);
         slots_.reserve(g->values.size() + 1);
         for (const Value& v : g->values) slots_.push_reserved(v);
@@ -516,10 +525,11 @@ private:
         return g->code;
     }
 
-    // A closure whose body is a lambda given two arguments: the inner lambda's frame straight from
-    // the closure's values and the first argument, as apply_function makes it, the first argument's
-    // place kept while it is evaluated.
-    Code* inner_application(const Node* n, size_t base, const Function* f) {
+    // A closure whose body is a lambda, given the node's arguments i and i + 1: the inner lambda's
+    // frame straight from the closure's values and the first of them, whose place is kept while it
+    // is evaluated. The inner lambda's closure would be dropped at once, so none is made. Null,
+    // with nothing evaluated, when the tier does not apply the inner lambda so.
+    Code* inner_application(const Node* n, size_t base, const Function* f, size_t i) {
         const Node* body = f->code->entry;
         Code* inner = body->callee;
         if (inner->entry->kind == NodeKind::Lambda || inner->reducer_applies) return nullptr;
@@ -534,19 +544,18 @@ private:
                 slots_.push_reserved(Value());
             }
         }
-        Value parameter = argument(n->parts[1], base);
+        Value parameter = argument(n->parts[i], base);
         if (parameter_slot != kNoFrame) slots_[parameter_slot] = std::move(parameter);
-        slots_.push_reserved(argument(n->parts[2], base));
+        slots_.push_reserved(argument(n->parts[i + 1], base));
         return inner;
     }
 
     // Evaluates an argument whose value is not used: a slot or a literal has nothing to evaluate.
     void discard(const Node* n, size_t base) {
-        if (n->kind == NodeKind::Var) {
-            if (n->last) slots_[base + n->slot].clear();
-        } else if (n->kind != NodeKind::Lit) {
+        if (n->kind == NodeKind::Var)
+            drop_if_last(n, base);
+        else if (n->kind != NodeKind::Lit)
             argument(n, base);
-        }
     }
 
     // What the reducer holds for the application of `head` to the node's arguments from the i-th
@@ -595,19 +604,13 @@ private:
                 slots_.reserve(f->values.size() + 1);
                 for (const Value& v : f->values) slots_.push_reserved(v);
                 slots_.push_reserved(argument(n->parts[i++], base));
+            } else if (Code* inner = i < count ? inner_application(n, base, f, i) : nullptr) {
+                code = inner;
+                i += 2;
             } else {
                 Value parameter = argument(n->parts[i++], base);
-                Code* inner = body->callee;
-                if (i > count || inner->entry->kind == NodeKind::Lambda || inner->reducer_applies) {
-                    head = closure(body, f->values.data(), f->values.size(), &parameter, std::move(head));
-                    continue;
-                }
-                // The inner lambda's frame straight from f's values: the closure it would be
-                // made from is dropped at once, so none is made.
-                size_t split = f->values.size();
-                for (auto [letter, slot] : body->free) slots_.push_back(slot < split ? f->values[slot] : parameter);
-                slots_.push_back(argument(n->parts[i++], base));
-                code = inner;
+                head = closure(body, f->values.data(), f->values.size(), &parameter, std::move(head));
+                continue;
             }
             if (i > count) return code;
             here.first = i;
