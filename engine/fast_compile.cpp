@@ -269,6 +269,7 @@ Node* Compiler::compile_lambda(Cell* c, int depth) {
     mark_last_reads(body.entry, read_later);
     // A lambda right inside is made with this closure as its maker (engine/fast_run.cpp).
     body.reducer_applies = body.entry->kind != NodeKind::Lambda && builds_from_captured(body.entry, captured);
+    decide_shortcut(body);
     n->callee = &body;
     return n;
 }
@@ -287,8 +288,33 @@ Node* Compiler::closed_lambda(Cell* c, int depth) {
     f->code = lambda->callee;
     f->node = lambda;
     f->cell = CellRef(c);
+    set_shortcut(*f);
     n->lit = Value::of(f);
     return n;
+}
+
+// How the closures of a compiled lambda are given the arguments they lack (Tier::
+// saturating_application): decided once, from the body.
+void Compiler::decide_shortcut(Code& lambda) {
+    const Node* body = lambda.entry;
+    if (body->kind == NodeKind::Lambda) {
+        const Code* inner = body->callee;
+        if (inner->entry->kind != NodeKind::Lambda && !inner->reducer_applies) {
+            lambda.shortcut = Shortcut::Inner;
+            lambda.lacks = 2;
+        }
+    } else if (body->kind == NodeKind::Lit) {
+        const Function* g = body->lit.fn();
+        if (!g || !g->closure || g->code->reducer_applies) return;
+        const Node* answer = g->code->entry;
+        if (answer->kind == NodeKind::Lambda) return;
+        bool second = answer->kind == NodeKind::Var && answer->slot == g->values.size();
+        lambda.shortcut = second ? Shortcut::Second : Shortcut::Constant;
+        lambda.lacks = 2;
+    } else if (!lambda.reducer_applies) {
+        lambda.shortcut = Shortcut::Push;
+        lambda.lacks = 1;
+    }
 }
 
 // Whether a node of the body may make cells from its template with a captured value (slots below

@@ -24,13 +24,22 @@ namespace fast {
 struct Node;
 struct Code;
 
+// How a function given exactly the arguments it lacks is applied without the general path, decided
+// once when it is made: its values and the arguments pushed as its code's frame (Push), the inner
+// lambda's frame made at once (Inner), or the first argument dropped and the closed lambda it
+// answers given the second (Constant; Second when that lambda answers its parameter).
+enum class Shortcut : uint8_t { None, Push, Inner, Constant, Second };
+
 // What copies of a value share: an integer beyond a machine word, or a function. Counted without
 // atomics (the tier runs on one thread); `cell` is made once, when a cell is first needed.
 struct Object {
     explicit Object(bool function) : is_function(function) {}
     uint32_t refs = 0;
     bool is_function;
-    bool closure = false;  // a function's kind, kept in room the header has anyway
+    // A function's kind and shortcut, kept in room the header has anyway.
+    bool closure = false;
+    Shortcut shortcut = Shortcut::None;
+    uint8_t lacks = 0;  // the arguments the shortcut takes
     CellRef cell;
 };
 
@@ -223,6 +232,7 @@ static_assert(sizeof(Function) == sizeof(Object) + 2 * sizeof(void*) + sizeof(Va
 
 // A function with room for `room` values, none yet, no count and no cell, to be filled.
 Function* new_function(size_t room);
+
 // Frees every function, kept for reuse or not: only once no value is left.
 void free_spare_functions();
 
@@ -301,7 +311,29 @@ struct Code {
     // them from the closure's own cell, shared, where a frame could only copy the template's, so
     // the reducer applies such a closure.
     bool reducer_applies = false;
+    // A lambda's: the shortcut of its closures, and the arguments it takes.
+    Shortcut shortcut = Shortcut::None;
+    uint8_t lacks = 0;
 };
+
+// Gives a function whose code, kind and values are in place its shortcut.
+inline void set_shortcut(Function& f) {
+    if (f.closure) {
+        f.shortcut = f.code->shortcut;
+        f.lacks = f.code->lacks;
+    } else {
+        f.shortcut = Shortcut::Push;
+        f.lacks = static_cast<uint8_t>(f.code->params - f.values.size());
+    }
+}
+
+// The closure a closure answers whatever its argument, when its body is a closed lambda that
+// the tier applies; null for any other function.
+inline const Function* constant_answer(const Function& f) {
+    if (!f.closure || f.code->entry->kind != NodeKind::Lit) return nullptr;
+    const Function* g = f.code->entry->lit.fn();
+    return g && g->closure && !g->code->reducer_applies ? g : nullptr;
+}
 
 class Compiler {
 public:
@@ -322,6 +354,7 @@ private:
     bool is_bound_variable(const Cell* c) const;
     void mark_last_reads(Node* n, std::bitset<256>& read_later);
     static bool builds_from_captured(const Node* n, int captured);
+    static void decide_shortcut(Code& lambda);
     Node* make(NodeKind kind, Cell* c);
     Code* code_of(std::string_view name, const CellRef& body, int params);
 

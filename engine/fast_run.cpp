@@ -134,15 +134,26 @@ public:
         if (top > room_) grow(top);
         top_ = top;
     }
-    // A tail call: the frame at `base` gives way to the `params` values pushed from `args` on,
-    // which become the first slots of a frame of `frame_size`.
-    void replace_frame(size_t base, size_t args, size_t params, size_t frame_size) {
-        // Moving up from the bottom, a slot written is either the old frame's, let go of as it is
-        // replaced, or a pushed value already moved down.
-        for (size_t i = 0; i < params; ++i) data_[base + i] = std::move(data_[args + i]);
-        for (size_t i = base + params; i < args; ++i) data_[i].clear();
-        top_ = base + params;
-        reserve_frame(base, frame_size);
+    // A tail call: the frame at `base` is let go of, and the `params` values pushed from `args`
+    // on become the first slots of a frame of `frame_size`, whose base is returned. The new frame
+    // stays where it was pushed, above the emptied slots, until those reach kSlide above `floor`,
+    // the first frame's base: only then is it moved down there, so most tail calls move nothing.
+    size_t replace_frame(size_t floor, size_t base, size_t args, size_t params, size_t frame_size) {
+        Value* data = data_.get();
+        for (size_t i = base; i < args; ++i) data[i].clear();
+        if (args - floor > kSlide) {
+            // Moving up from the bottom, each slot written is empty: below args, or a pushed
+            // value's already moved down.
+            for (size_t i = 0; i < params; ++i) data[floor + i].fill(std::move(data[args + i]));
+            args = floor;
+        }
+        reserve_frame(args, frame_size);
+        return args;
+    }
+    // Releases the frame at `base`, and the slots from `floor` up, which replace_frame emptied.
+    void release_frame(size_t floor, size_t base) {
+        for (size_t i = base; i < top_; ++i) data_[i].clear();
+        top_ = floor;
     }
     // Makes the values pushed from `base` on the first slots of a frame of `frame_size`.
     void reserve_frame(size_t base, size_t frame_size) {
@@ -151,6 +162,8 @@ public:
     }
 
 private:
+    static constexpr size_t kSlide = 16;
+
     [[gnu::noinline]] void grow(size_t need) {
         size_t room = std::max<size_t>({need, 2 * room_, 64});
         auto bigger = std::make_unique<Value[]>(room);
@@ -426,6 +439,7 @@ private:
         f->code = n->callee;
         f->node = n;
         for (const Node* arg : n->parts) f->values.push_back(argument(arg, base));
+        fast::set_shortcut(*f);
         fast::object_made(v);
         return v;
     }
@@ -442,6 +456,7 @@ private:
         f->node = n;
         f->parent = std::move(maker);
         for (auto [letter, slot] : n->free) f->values.push_back(slot < split ? low[slot] : high[slot - split]);
+        fast::set_shortcut(*f);
         fast::object_made(v);
         return v;
     }
@@ -476,18 +491,15 @@ private:
         const Node* first = n->parts[0];
         if (first->kind != NodeKind::Var) return nullptr;
         Function* f = slots_[base + first->slot].fn();
-        if (!f) return nullptr;
         size_t count = n->parts.size() - 1;
-        Code* code = f->code;
-        if (!f->closure) {
-            if (f->values.size() + count != static_cast<size_t>(code->params)) return nullptr;
-        } else if (code->entry->kind == NodeKind::Lambda) {
-            return count == 2 ? inner_application(n, base, f, 1) : nullptr;
-        } else if (code->entry->kind == NodeKind::Lit) {
-            return count == 2 ? constant_application(n, base, constant_answer(f)) : nullptr;
-        } else if (count != 1 || code->reducer_applies) {
-            return nullptr;
+        if (!f || f->lacks != count) return nullptr;
+        switch (f->shortcut) {
+            case fast::Shortcut::Inner: return inner_application(n, base, f, 1);
+            case fast::Shortcut::Constant:
+            case fast::Shortcut::Second: return constant_application(n, base, fast::constant_answer(*f));
+            default: break;
         }
+        Code* code = f->code;
         slots_.reserve(f->values.size() + count);
         for (const Value& v : f->values) slots_.push_reserved(v);
         for (size_t i = 1; i <= count; ++i) slots_.push_reserved(argument(n->parts[i], base));
@@ -500,24 +512,12 @@ private:
     const Node* answered_argument(const Node* n, size_t base) {
         if (n->parts.size() != 3 || n->parts[0]->kind != NodeKind::Var) return nullptr;
         const Function* f = slots_[base + n->parts[0]->slot].fn();
-        const Function* g = f ? constant_answer(f) : nullptr;
-        if (!g) return nullptr;
-        const Node* body = g->code->entry;
-        return body->kind == NodeKind::Var && body->slot == g->values.size() ? n->parts[2] : nullptr;
-    }
-
-    // The closure a closure answers whatever its argument, when its body is a closed lambda that
-    // the tier applies; null for any other function.
-    static const Function* constant_answer(const Function* f) {
-        if (!f->closure || f->code->entry->kind != NodeKind::Lit) return nullptr;
-        const Function* g = f->code->entry->lit.fn();
-        return g && g->closure && !g->code->reducer_applies ? g : nullptr;
+        return f && f->shortcut == fast::Shortcut::Second ? n->parts[2] : nullptr;
     }
 
     // A closure whose body is a closed lambda g, given two arguments: the first is evaluated and
     // dropped, and g (which lives in its node) is given the second. Church numerals' zero.
     Code* constant_application(const Node* n, size_t base, const Function* g) {
-        if (!g || g->code->entry->kind == NodeKind::Lambda) return nullptr;
         discard(n->parts[1], base);
         slots_.reserve(g->values.size() + 1);
         for (const Value& v : g->values) slots_.push_reserved(v);
@@ -628,6 +628,7 @@ private:
         for (size_t i = top; i < slots_.size(); ++i) g->values.push_back(std::move(slots_[i]));
         g->parent = std::move(head);
         slots_.resize(top);
+        fast::set_shortcut(*g);
         fast::object_made(v);
         return v;
     }
@@ -641,6 +642,7 @@ private:
             return result;
         }
         size_t made_frame = kNoFrame;
+        size_t floor = base;  // where an owned frame began
         for (;;) {
             switch (n->kind) {
                 case NodeKind::Var: result.fill(read(n, base)); break;
@@ -670,9 +672,9 @@ private:
                     count_call();
                     if (project(code, top, result)) break;
                     if (owned) {
-                        slots_.replace_frame(base, top, code->params, code->frame_size);
+                        base = slots_.replace_frame(floor, base, top, code->params, code->frame_size);
                     } else {
-                        base = made_frame = top;
+                        base = made_frame = floor = top;
                         owned = true;
                         slots_.reserve_frame(base, code->frame_size);
                     }
@@ -682,7 +684,7 @@ private:
             }
             break;
         }
-        if (made_frame != kNoFrame) slots_.resize(made_frame);
+        if (made_frame != kNoFrame) slots_.release_frame(made_frame, base);
         return result;
     }
 };
