@@ -276,7 +276,7 @@ private:
         return *n->settled;
     }
 
-    Value read(const Node* n, size_t base) {
+    [[gnu::always_inline]] Value read(const Node* n, size_t base) {
         Value& slot = slots_[base + n->slot];
         return n->last ? std::move(slot) : slot;
     }
