@@ -464,19 +464,28 @@ private:
     // Runs a saturated call whose frame is pushed at `top`, below any later argument: its value
     // is applied to them next.
     Value call(Code* code, size_t top, Waiting* waiting) {
-        if (!code->entry) compiler_.prepare(*code);
+        const Node* entry = entry_of(code);
         count_call();
-        if (Value v; project(code, top, v)) return v;
+        if (Value v; project(entry, top, v)) return v;
         slots_.reserve_frame(top, code->frame_size);
-        Value v = exec(code->entry, top, true, waiting);
+        Value v = exec(entry, top, true, waiting);
         slots_.resize(top);
         return v;
     }
 
+    // The code's body, compiled the first time it is called.
+    const Node* entry_of(Code* code) {
+        if (const Node* entry = code->entry) return entry;
+        return compiled_entry(code);
+    }
+    [[gnu::noinline]] const Node* compiled_entry(Code* code) {
+        compiler_.prepare(*code);
+        return code->entry;
+    }
+
     // A body that is one of its parameters answers the value pushed for it at `top`, with no
     // frame made: Church numerals end in such bodies.
-    bool project(const Code* code, size_t top, Value& result) {
-        const Node* entry = code->entry;
+    bool project(const Node* entry, size_t top, Value& result) {
         if (entry->kind != NodeKind::Var) return false;
         result = std::move(slots_[top + entry->slot]);
         slots_.resize(top);
@@ -493,11 +502,9 @@ private:
         Function* f = slots_[base + first->slot].fn();
         size_t count = n->parts.size() - 1;
         if (!f || f->lacks != count) return nullptr;
-        switch (f->shortcut) {
-            case fast::Shortcut::Inner: return inner_application(n, base, f, 1);
-            case fast::Shortcut::Constant:
-            case fast::Shortcut::Second: return constant_application(n, base, fast::constant_answer(*f));
-            default: break;
+        if (f->shortcut != fast::Shortcut::Push) {
+            return f->shortcut == fast::Shortcut::Inner ? inner_application(n, base, f, 1)
+                                                        : constant_application(n, base, fast::constant_answer(*f));
         }
         Code* code = f->code;
         slots_.reserve(f->values.size() + count);
@@ -668,9 +675,9 @@ private:
                     Code* code = n->kind == NodeKind::Call ? push_arguments(n, base) : saturating_application(n, base);
                     if (!code) code = apply_function(n, base, result, waiting);
                     if (!code) break;
-                    if (!code->entry) compiler_.prepare(*code);
+                    const Node* entry = entry_of(code);
                     count_call();
-                    if (project(code, top, result)) break;
+                    if (project(entry, top, result)) break;
                     if (owned) {
                         base = slots_.replace_frame(floor, base, top, code->params, code->frame_size);
                     } else {
@@ -678,7 +685,7 @@ private:
                         owned = true;
                         slots_.reserve_frame(base, code->frame_size);
                     }
-                    n = code->entry;
+                    n = entry;
                     continue;
                 }
             }
