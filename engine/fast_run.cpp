@@ -343,13 +343,18 @@ private:
 
     // Word arithmetic on slots and literals is done in line; anything else in full.
     Value prim(const Node* n, size_t base, Waiting* waiting = nullptr) {
-        int64_t a, b;
         Value out;
-        if (n->op != WordOp::None && peek_words(n, base, a, b) && word_answer(n->op, a, b, out)) {
-            drop_last_reads(n, base);
-            return out;
-        }
+        if (word_prim(n, base, out)) return out;
         return full_prim(n, base, waiting);
+    }
+
+    // Sets `out`, which is empty, to the builtin's answer when it is word arithmetic on slots and
+    // literals; false, with nothing done, for any other call.
+    [[gnu::always_inline]] bool word_prim(const Node* n, size_t base, Value& out) {
+        int64_t a, b;
+        if (n->op == WordOp::None || !peek_words(n, base, a, b) || !word_answer(n->op, a, b, out)) return false;
+        drop_last_reads(n, base);
+        return true;
     }
 
     Value full_prim(const Node* n, size_t base, Waiting* waiting) {
@@ -654,7 +659,9 @@ private:
             switch (n->kind) {
                 case NodeKind::Var: result.fill(read(n, base)); break;
                 case NodeKind::Lit: result.fill(Value(n->lit)); break;
-                case NodeKind::Prim: result.fill(prim(n, base, waiting)); break;
+                case NodeKind::Prim:
+                    if (!word_prim(n, base, result)) result.fill(full_prim(n, base, waiting));
+                    break;
                 case NodeKind::Generic: result.fill(handover(n, base, waiting)); break;
                 case NodeKind::Global: result.fill(global(n, base, waiting)); break;
                 case NodeKind::Bind: {
