@@ -298,20 +298,18 @@ Node* Compiler::closed_lambda(Cell* c, int depth) {
 void Compiler::decide_shortcut(Code& lambda) {
     const Node* body = lambda.entry;
     if (body->kind == NodeKind::Lambda) {
-        const Code* inner = body->callee;
-        if (inner->entry->kind != NodeKind::Lambda && !inner->reducer_applies) {
+        if (runs_on_frame(*body->callee)) {
             lambda.shortcut = Shortcut::Inner;
             lambda.lacks = 2;
         }
     } else if (body->kind == NodeKind::Lit) {
-        const Function* g = body->lit.fn();
-        if (!g || !g->closure || g->code->reducer_applies) return;
+        const Function* g = constant_answer(lambda);
+        if (!g || !runs_on_frame(*g->code)) return;
         const Node* answer = g->code->entry;
-        if (answer->kind == NodeKind::Lambda) return;
         bool second = answer->kind == NodeKind::Var && answer->slot == g->values.size();
         lambda.shortcut = second ? Shortcut::Second : Shortcut::Constant;
         lambda.lacks = 2;
-    } else if (!lambda.reducer_applies) {
+    } else if (runs_on_frame(lambda)) {
         lambda.shortcut = Shortcut::Push;
         lambda.lacks = 1;
     }

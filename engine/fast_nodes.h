@@ -232,7 +232,6 @@ static_assert(sizeof(Function) == sizeof(Object) + 2 * sizeof(void*) + sizeof(Va
 
 // A function with room for `room` values, none yet, no count and no cell, to be filled.
 Function* new_function(size_t room);
-
 // Frees every function, kept for reuse or not: only once no value is left.
 void free_spare_functions();
 
@@ -316,6 +315,12 @@ struct Code {
     uint8_t lacks = 0;
 };
 
+// Whether a closure of the lambda given its last argument runs the lambda's body on a frame of the
+// tier: the body is no lambda, and the reducer does not apply such a closure.
+inline bool runs_on_frame(const Code& lambda) {
+    return lambda.entry->kind != NodeKind::Lambda && !lambda.reducer_applies;
+}
+
 // Gives a function whose code, kind and values are in place its shortcut.
 inline void set_shortcut(Function& f) {
     if (f.closure) {
@@ -327,11 +332,11 @@ inline void set_shortcut(Function& f) {
     }
 }
 
-// The closure a closure answers whatever its argument, when its body is a closed lambda that
-// the tier applies; null for any other function.
-inline const Function* constant_answer(const Function& f) {
-    if (!f.closure || f.code->entry->kind != NodeKind::Lit) return nullptr;
-    const Function* g = f.code->entry->lit.fn();
+// The closure a lambda's closures answer whatever their argument, when its body is a closed
+// lambda that the tier applies; null for any other lambda.
+inline const Function* constant_answer(const Code& lambda) {
+    if (lambda.entry->kind != NodeKind::Lit) return nullptr;
+    const Function* g = lambda.entry->lit.fn();
     return g && g->closure && !g->code->reducer_applies ? g : nullptr;
 }
 

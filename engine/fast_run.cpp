@@ -150,7 +150,8 @@ public:
         reserve_frame(args, frame_size);
         return args;
     }
-    // Releases the frame at `base`, and the slots from `floor` up, which replace_frame emptied.
+    // Releases the frame at `base` and puts the top at `floor`: the slots between, left behind by
+    // replace_frame, are empty.
     void release_frame(size_t floor, size_t base) {
         for (size_t i = base; i < top_; ++i) data_[i].clear();
         top_ = floor;
@@ -509,7 +510,7 @@ private:
         if (!f || f->lacks != count) return nullptr;
         if (f->shortcut != fast::Shortcut::Push) {
             return f->shortcut == fast::Shortcut::Inner ? inner_application(n, base, f, 1)
-                                                        : constant_application(n, base, fast::constant_answer(*f));
+                                                        : constant_application(n, base, fast::constant_answer(*f->code));
         }
         Code* code = f->code;
         slots_.reserve(f->values.size() + count);
@@ -544,7 +545,7 @@ private:
     Code* inner_application(const Node* n, size_t base, const Function* f, size_t i) {
         const Node* body = f->code->entry;
         Code* inner = body->callee;
-        if (inner->entry->kind == NodeKind::Lambda || inner->reducer_applies) return nullptr;
+        if (!fast::runs_on_frame(*inner)) return nullptr;
         size_t split = f->values.size();
         size_t parameter_slot = kNoFrame;
         slots_.reserve(body->free.size() + 1);
