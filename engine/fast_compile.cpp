@@ -17,7 +17,7 @@ namespace {
 constexpr int kCompileDepth = 200;  // deeper subterms stay Generic: compiling must not recurse far
 constexpr int kMaxParams = 10;      // below the classification ceiling of 11
 constexpr int kMaxSpine = 16;       // the reducer rebuilds alias spines up to this depth
-constexpr int kMaxFrame = 127;   // scopes hold slots as int8_t
+constexpr int kMaxFrame = 127;      // scopes hold slots as int8_t
 
 bool is_variable_atom(const Cell* c) { return is_atom(c) && is_lambda_variable(atom_bytes(c)); }
 
@@ -50,9 +50,9 @@ bool keeps_prelude_shape(const char* name, int params, int answer, const char* a
 
 WordOp word_op_of(std::string_view name) {
     static constexpr std::pair<std::string_view, WordOp> kOps[] = {
-        {"plus", WordOp::Plus}, {"dash", WordOp::Dash}, {"mult", WordOp::Mult}, {"over", WordOp::Over},
-        {"cent", WordOp::Cent}, {"less", WordOp::Less}, {"gteq", WordOp::Gteq}, {"same", WordOp::Same},
-        {"diff", WordOp::Diff},
+        {"plus", WordOp::Plus}, {"dash", WordOp::Dash}, {"mult", WordOp::Mult},
+        {"over", WordOp::Over}, {"cent", WordOp::Cent}, {"less", WordOp::Less},
+        {"gteq", WordOp::Gteq}, {"same", WordOp::Same}, {"diff", WordOp::Diff},
     };
     for (auto [n, op] : kOps)
         if (n == name) return op;

@@ -509,8 +509,9 @@ private:
         size_t count = n->parts.size() - 1;
         if (!f || f->lacks != count) return nullptr;
         if (f->shortcut != fast::Shortcut::Push) {
-            return f->shortcut == fast::Shortcut::Inner ? inner_application(n, base, f, 1)
-                                                        : constant_application(n, base, fast::constant_answer(*f->code));
+            return f->shortcut == fast::Shortcut::Inner
+                       ? inner_application(n, base, f, 1)
+                       : constant_application(n, base, fast::constant_answer(*f->code));
         }
         Code* code = f->code;
         slots_.reserve(f->values.size() + count);
