@@ -163,7 +163,7 @@ public:
     }
 
 private:
-    static constexpr size_t kSlide = 16;
+    static constexpr size_t kSlide = 8;
 
     [[gnu::noinline]] void grow(size_t need) {
         size_t room = std::max<size_t>({need, 2 * room_, 64});
