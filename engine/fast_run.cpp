@@ -136,8 +136,9 @@ public:
     }
     // A tail call: the frame at `base` is let go of, and the `params` values pushed from `args`
     // on become the first slots of a frame of `frame_size`, whose base is returned. The new frame
-    // stays where it was pushed, above the emptied slots, until those reach kSlide above `floor`,
-    // the first frame's base: only then is it moved down there, so most tail calls move nothing.
+    // stays where it was pushed, above the emptied slots, until more than kSlide of them lie above
+    // `floor`, the first frame's base: only then is it moved down there, so most tail calls move
+    // nothing, and a nested call above it wastes little room.
     size_t replace_frame(size_t floor, size_t base, size_t args, size_t params, size_t frame_size) {
         Value* data = data_.get();
         for (size_t i = base; i < args; ++i) data[i].clear();
