@@ -656,8 +656,8 @@ private:
             result.fill(handover(n, base, waiting));
             return result;
         }
-        size_t made_frame = kNoFrame;
-        size_t floor = base;  // where an owned frame began
+        size_t floor = base;      // where the owned frame began
+        bool made_frame = false;  // the owned frame is this evaluation's own, released at its end
         for (;;) {
             switch (n->kind) {
                 case NodeKind::Var: result.fill(read(n, base)); break;
@@ -691,8 +691,8 @@ private:
                     if (owned) {
                         base = slots_.replace_frame(floor, base, top, code->params, code->frame_size);
                     } else {
-                        base = made_frame = floor = top;
-                        owned = true;
+                        base = floor = top;
+                        owned = made_frame = true;
                         slots_.reserve_frame(base, code->frame_size);
                     }
                     n = entry;
@@ -701,7 +701,7 @@ private:
             }
             break;
         }
-        if (made_frame != kNoFrame) slots_.release_frame(made_frame, base);
+        if (made_frame) slots_.release_frame(floor, base);
         return result;
     }
 };
