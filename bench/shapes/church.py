@@ -1,0 +1,1 @@
+../programs/church.py

@@ -1,0 +1,1 @@
+../programs/factorial.py
