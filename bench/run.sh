@@ -79,7 +79,7 @@ for w in "${workloads[@]}"; do
 done
 
 # --- tools -----------------------------------------------------------------------------------
-have() { command -v "$1" >/dev/null 2>&1; }
+. "$root/bench/common.sh"
 wants() { [[ ",$with," == *",$1,"* ]]; }
 
 missing=()
@@ -87,23 +87,13 @@ missing=()
 wants hugs && ! have runhugs && missing+=(hugs)
 wants guile && ! have guile && missing+=(guile-3.0)
 [ $callgrind = 1 ] && ! have valgrind && missing+=(valgrind)
-if [ ${#missing[@]} -gt 0 ] && [ $install = 1 ]; then
-  echo "installing: ${missing[*]}" >&2
-  sudo=; [ "$(id -u)" = 0 ] || sudo=sudo
-  if ! { $sudo apt-get update -qq && DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}"; } >&2; then
-    echo "installation failed; interpreters that are still missing are skipped" >&2
-  fi
-fi
+install_missing $install ${missing[@]+"${missing[@]}"}
 [ -x /usr/bin/time ] || { echo "GNU time (/usr/bin/time) is needed" >&2; exit 1; }
 
-echo "building quib (Release) in $build" >&2
-cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DQUIB_TESTS=OFF >/dev/null
-cmake --build "$build" -j"$(nproc)" --target quib >/dev/null || { echo "building quib failed" >&2; exit 1; }
+build_quib "$root" "$build"
 quib=$build/quib
 
-# The real interpreter behind a version-manager shim, so its start-up is not timed.
-python=
-have python3 && python=$(python3 -c 'import sys; print(sys.executable)')
+python=$(python_path)
 
 available=()
 for i in "${interpreters[@]}"; do
@@ -128,29 +118,6 @@ if [[ " ${workloads[*]} " == *" lines "* ]]; then
   }' >"$lines_file"
 fi
 
-# The text workloads' input: lines of 0 to 13 words from a fixed list, a few of them indented,
-# separated by a space, now and then by two or by a tab, cut at the size. Park and Miller's
-# generator keeps every product below 2^53, where awk's numbers are exact.
-text_input() {  # size
-  awk -v size="$1" 'BEGIN {
-    n = split("the of and to in is that it was for on are with as his they be at one have this " \
-      "from or had by word but what some we can out other were all there when up use your how " \
-      "said an each she which do their time if will way about many then them write would like " \
-      "so these her long make thing see him two has look more day could go come did number " \
-      "sound no most people my over know water than call first who may down side been now find", w, " ")
-    r = 1
-    for (total = 0; total < size; ) {
-      r = (r * 16807) % 2147483647; k = r % 14
-      line = (r % 17 == 0) ? "  " : ""
-      for (j = 0; j < k; j++) {
-        r = (r * 16807) % 2147483647
-        line = line w[r % n + 1]
-        if (j < k - 1) line = line ((r % 23 == 0) ? "\t" : (r % 19 == 0) ? "  " : " ")
-      }
-      print line; total += length(line) + 1
-    }
-  }'
-}
 text_file=$work/text.txt
 text_size=
 for w in "${workloads[@]}"; do is_text "$w" && text_size=${size[$w]}; done
@@ -296,7 +263,6 @@ if [ $callgrind = 1 ] && have valgrind; then
 fi
 
 # --- the table ----------------------------------------------------------------------------------
-median() { sort -g | awk '{ v[NR] = $1 } END { if (NR == 0) exit; print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 stat_of() {  # workload interpreter column -> median seconds or peak kilobytes
   awk -v w="$1" -v i="$2" -v c="$3" '$1 == w && $2 == i { print $c }' "$results" |
     if [ "$3" = 3 ]; then median; else sort -g | tail -n 1; fi
