@@ -20,11 +20,18 @@ struct WordOrCell {
 // Calls a C binding without a redex: answers a cell, or null with the answer in `word`.
 using DirectHandler = CellRef (*)(const WordOrCell* args, int64_t& word);
 
+// Builtins whose answer on two canonical integers is computed without their numerals.
+enum class WordOp : uint8_t { None, Plus, Dash, Mult, Over, Cent, Less, Gteq, Same, Diff };
+
 struct BuiltinEntry {
     uint8_t arity;
     BuiltinHandler handler;
     const char* name = "";  // the table's own key, for messages
     DirectHandler direct = nullptr;  // C bindings only
+    WordOp word_op = WordOp::None;
+    // The answer depends on cells themselves (addresses, counts, identity, sharing), which the
+    // fast tier does not build as the reducer does: a program reaching it runs on the reducer.
+    bool sees_cells = false;
 };
 
 using BuiltinTable = std::map<std::string, BuiltinEntry, std::less<>>;

@@ -48,17 +48,6 @@ bool keeps_prelude_shape(const char* name, int params, int answer, const char* a
     return atom_bytes(inner) == letters[answer];
 }
 
-WordOp word_op_of(std::string_view name) {
-    static constexpr std::pair<std::string_view, WordOp> kOps[] = {
-        {"plus", WordOp::Plus}, {"dash", WordOp::Dash}, {"mult", WordOp::Mult},
-        {"over", WordOp::Over}, {"cent", WordOp::Cent}, {"less", WordOp::Less},
-        {"gteq", WordOp::Gteq}, {"same", WordOp::Same}, {"diff", WordOp::Diff},
-    };
-    for (auto [n, op] : kOps)
-        if (n == name) return op;
-    return WordOp::None;
-}
-
 // A head as the reducer calls it: a builtin, or a definition with parameters, named directly or
 // through a parameterless definition whose settled value is such a name (an operator).
 struct Head {
@@ -402,7 +391,7 @@ Node* Compiler::compile_spine(Cell* c, int depth, Code& code) {
     Node* test = make(NodeKind::Prim, spine[k - 1]);
     test->builtin = head->builtin;
     test->head = head->atom;
-    test->op = word_op_of(atom_bytes(head->atom));
+    test->op = head->builtin->word_op;
     compile_args(test, k);
     if (m == k) return test;
     Node* n = make(NodeKind::Select, c);

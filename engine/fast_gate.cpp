@@ -5,6 +5,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "core/builtins.h"
 #include "core/tables.h"
 #include "engine/fast.h"
 #include "engine/reducer.h"
@@ -12,14 +13,11 @@
 
 namespace {
 
-// Answers of these builtins depend on cells, not values: the fast tier builds fewer cells and
-// holds other references, so they would tell the engines apart.
-constexpr std::string_view kCellObservers[] = {"leak", "raws", "tern", "type"};
-
+// A builtin that sees cells would tell the engines apart: the fast tier builds fewer cells and
+// holds other references.
 bool is_cell_observer(std::string_view name) {
-    for (std::string_view observer : kCellObservers)
-        if (name == observer) return true;
-    return false;
+    const BuiltinEntry* builtin = find_builtin(name);
+    return builtin && builtin->sees_cells;
 }
 
 enum class Request { Default, Exact, Fast };

@@ -239,9 +239,6 @@ inline Function* Value::fn() const {
     return (bits_ & kKindMask) == kFunction ? static_cast<Function*>(payload_.obj) : nullptr;
 }
 
-// Builtins whose answer on two canonical integers is computed without their numerals.
-enum class WordOp : uint8_t { None, Plus, Dash, Mult, Over, Cent, Less, Gteq, Same, Diff };
-
 // The value of a cell in normal form.
 Value value_of(CellRef c);
 // The value of a canonical numeral that fits a machine word.

@@ -26,7 +26,6 @@ using fast::Function;
 using fast::Node;
 using fast::NodeKind;
 using fast::Value;
-using fast::WordOp;
 
 FastCounters tier_counters;
 

@@ -376,10 +376,20 @@ CellRef real(CellRef, Cell* const* args) {
 }
 
 constexpr BuiltinRow kRows[] = {
-    {"plus", builtin<2, plus>}, {"dash", builtin<2, dash>}, {"mult", builtin<2, mult>}, {"over", builtin<2, over>},
-    {"cent", builtin<2, cent>}, {"powa", builtin<2, powa>}, {"less", builtin<2, less>}, {"gteq", builtin<2, gteq>},
-    {"same", builtin<2, same>}, {"diff", builtin<2, diff>}, {"buck", builtin<1, buck>}, {"wave", builtin<1, wave>},
-    {"cmpr", builtin<2, cmpr>}, {"real", builtin<1, real>},
+    {"plus", on_words(builtin<2, plus>, WordOp::Plus)},
+    {"dash", on_words(builtin<2, dash>, WordOp::Dash)},
+    {"mult", on_words(builtin<2, mult>, WordOp::Mult)},
+    {"over", on_words(builtin<2, over>, WordOp::Over)},
+    {"cent", on_words(builtin<2, cent>, WordOp::Cent)},
+    {"powa", builtin<2, powa>},
+    {"less", on_words(builtin<2, less>, WordOp::Less)},
+    {"gteq", on_words(builtin<2, gteq>, WordOp::Gteq)},
+    {"same", on_words(builtin<2, same>, WordOp::Same)},
+    {"diff", on_words(builtin<2, diff>, WordOp::Diff)},
+    {"buck", builtin<1, buck>},
+    {"wave", builtin<1, wave>},
+    {"cmpr", builtin<2, cmpr>},
+    {"real", builtin<1, real>},
 };
 
 }  // namespace

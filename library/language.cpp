@@ -69,8 +69,11 @@ CellRef store(CellRef, Cell* const* args) {
 }
 
 constexpr BuiltinRow kRows[] = {
-    {"type", builtin<1, type_builtin>},    {"tern", builtin<1, tern_builtin>},    {"leak", builtin<1, leak_builtin>},
-    {"raws", builtin<2, raws_builtin>},    {"rank", builtin<1, rank_builtin>},    {"getu", builtin<1, load<uint32_t>>},
+    {"type", seeing_cells(builtin<1, type_builtin>)},
+    {"tern", seeing_cells(builtin<1, tern_builtin>)},
+    {"leak", seeing_cells(builtin<1, leak_builtin>)},
+    {"raws", seeing_cells(builtin<2, raws_builtin>)},
+    {"rank", builtin<1, rank_builtin>},    {"getu", builtin<1, load<uint32_t>>},
     {"gets", builtin<1, load<int32_t>>},   {"gett", builtin<1, load<uint16_t>>},  {"getv", builtin<1, load<int16_t>>},
     {"getw", builtin<1, load<int64_t>>},   {"getz", builtin<1, load<int64_t>>},   {"getx", builtin<1, load<uint8_t>>},
     {"gety", builtin<1, load<int8_t>>},    {"setu", builtin<2, store<uint32_t>>}, {"sett", builtin<2, store<uint16_t>>},

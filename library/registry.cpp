@@ -33,7 +33,8 @@ void fill(BuiltinTable& table) {
                       std::span<const BuiltinRow>(kReservedRows)}) {
         for (const BuiltinRow& row : rows) {
             bool kept = !withheld(rows, row.name);
-            BuiltinEntry entry{row.impl.arity, kept ? row.impl.handler : answer_Z, "", kept ? row.impl.direct : nullptr};
+            BuiltinEntry entry{row.impl.arity, kept ? row.impl.handler : answer_Z, "", kept ? row.impl.direct : nullptr,
+                               row.impl.word_op, row.impl.sees_cells};
             auto [it, added] = table.emplace(row.name, entry);
             QUIB_CHECK(added);
             it->second.name = it->first.c_str();

@@ -25,12 +25,25 @@ struct BuiltinImpl {
     uint8_t arity;
     BuiltinHandler handler;
     DirectHandler direct = nullptr;
+    WordOp word_op = WordOp::None;
+    bool sees_cells = false;
 };
 
 // A row's arity and handler. The arity is a constant here, so the unpacking costs no more than
 // a handler reading its own arguments.
 template <int Arity, UnpackedHandler Handler>
 constexpr BuiltinImpl builtin{Arity, unpacking_handler<Arity, Handler>};
+
+// A row whose answer on two canonical integers the engines may compute as `op` on machine words.
+constexpr BuiltinImpl on_words(BuiltinImpl impl, WordOp op) {
+    impl.word_op = op;
+    return impl;
+}
+// A row whose answer depends on cells themselves, so that only the exact reducer may run it.
+constexpr BuiltinImpl seeing_cells(BuiltinImpl impl) {
+    impl.sees_cells = true;
+    return impl;
+}
 
 struct BuiltinRow {
     const char* name;
