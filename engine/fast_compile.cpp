@@ -9,29 +9,16 @@
 #include "core/classify.h"
 #include "core/tables.h"
 #include "engine/fast_nodes.h"
+#include "engine/heads.h"
 
 namespace fast {
 
 namespace {
 
 constexpr int kCompileDepth = 200;  // deeper subterms stay Generic: compiling must not recurse far
-constexpr int kMaxParams = 10;      // below the classification ceiling of 11
-constexpr int kMaxSpine = 16;       // the reducer rebuilds alias spines up to this depth
 constexpr int kMaxFrame = 127;      // scopes hold slots as int8_t
 
 bool is_variable_atom(const Cell* c) { return is_atom(c) && is_lambda_variable(atom_bytes(c)); }
-
-// Leading lambda nodes of a body; -1 when a parameter is not a single letter.
-int parameter_count(Cell* body, Cell** inner) {
-    int count = 0;
-    while (shape(body) == Shape::Lambda) {
-        if (!is_variable_atom(right_of(left_of(body)))) return -1;
-        ++count;
-        body = right_of(body);
-    }
-    *inner = body;
-    return count;
-}
 
 // Whether a letter still has the Prelude's meaning: `params` parameters, answering the parameter
 // numbered `answer` (counted from 0) or, when `answer_atom` is given, that atom.
@@ -41,7 +28,7 @@ bool keeps_prelude_shape(const char* name, int params, int answer, const char* a
     if (!def || find_builtin(name) || parameter_count(def->get(), &inner) != params || !is_atom(inner)) return false;
     if (answer_atom) return atom_bytes(inner) == answer_atom;
     Cell* lambda = def->get();
-    std::string_view letters[kMaxParams];
+    std::string_view letters[kMaxParameters];
     for (int i = 0; i < params; ++i, lambda = right_of(lambda)) letters[i] = atom_bytes(right_of(left_of(lambda)));
     for (int i = answer + 1; i < params; ++i)
         if (letters[i] == letters[answer]) return false;  // shadowed by a later parameter
@@ -57,38 +44,24 @@ struct Head {
     int params = 0;
 };
 
-// Whether the reducer contracts the atom as a call of the name's builtin or definition.
-bool is_called_name(const Cell* h) {
-    if (!is_atom(h)) return false;
-    unsigned char t = tag_of(h);
-    return is_classification_name(atom_bytes(h)) && t != '{' && t != '\\' && !is_lazy_tag(t);
-}
-
-// The builtin a name calls, unless the program defined the name itself.
-const BuiltinEntry* called_builtin(std::string_view name) {
-    return program_redefined_builtin(name) ? nullptr : find_builtin(name);
-}
-
 std::optional<Head> resolve_head(Cell* h, int args) {
     for (int hop = 0; hop < 2; ++hop) {
         if (!is_called_name(h)) return std::nullopt;
-        std::string_view name = atom_bytes(h);
-        const BuiltinEntry* builtin = called_builtin(name);
-        if (builtin) {
+        NameHead named = name_head(atom_bytes(h));
+        if (const BuiltinEntry* builtin = named.builtin) {
             if (arity(h) != builtin->arity) return std::nullopt;
             return Head{h, builtin, nullptr, builtin->arity};
         }
-        const CellRef* def = find_definition(name);
+        const CellRef* def = named.definition;
         if (!def) return std::nullopt;
         Cell* inner = nullptr;
         int params = parameter_count(def->get(), &inner);
         if (params > 0) {
-            if (params > kMaxParams || arity(h) != params) return std::nullopt;
+            if (params > kMaxParameters || arity(h) != params) return std::nullopt;
             return Head{h, nullptr, def, params};
         }
-        // The reducer rebuilds an over-applied spine around a settled alias in one step.
-        Cell* value = def->get();
-        if (params < 0 || hop > 0 || args > kMaxSpine || !is_atom(value) || !is_normal_form(value)) return std::nullopt;
+        Cell* value = alias_value(named);
+        if (hop > 0 || args > kMaxSpine || !value || !is_atom(value)) return std::nullopt;
         h = value;
     }
     return std::nullopt;

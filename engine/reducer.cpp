@@ -18,6 +18,7 @@
 #include "core/convert.h"
 #include "core/tables.h"
 #include "core/values.h"
+#include "engine/heads.h"
 #include "library/calls.h"
 #include "library/registry.h"
 #include "platform/ending.h"
@@ -98,10 +99,7 @@ public:
     }
 
 private:
-    struct Head {
-        const BuiltinEntry* builtin;
-        const CellRef* definition;
-    };
+    using Head = NameHead;
     struct NameHash {
         using is_transparent = void;
         size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
@@ -196,19 +194,17 @@ private:
     // definition, and apply it to the arguments again on the way back. Rebuilding the spine
     // around the definition does the same in one step.
     bool replace_alias_head() {
-        Cell* spine[16];
+        Cell* spine[kMaxSpine];
         int depth = 0;
         Cell* h = expr_.get();
         while (is_pair(h) && !is_data(h)) {
-            if (depth == 16) return false;
+            if (depth == kMaxSpine) return false;
             spine[depth++] = h;
             h = left_of(h);
         }
         if (!is_atom(h) || !is_name_tag(tag_of(h))) return false;
-        const Head& head = head_of(h);
-        if (head.builtin || !head.definition) return false;
-        Cell* body = head.definition->get();
-        if (shape(body) == Shape::Lambda || !is_normal_form(body)) return false;
+        Cell* body = alias_value(head_of(h));
+        if (!body) return false;
         CellRef rebuilt(body);
         for (int i = depth - 1; i >= 0; --i) rebuilt = classified_pair(std::move(rebuilt), CellRef(right_of(spine[i])));
         expr_ = std::move(rebuilt);
@@ -231,15 +227,15 @@ private:
         Cell* e = expr_.get();
         QUIB_CHECK(arity(e) == 0 && !is_data(e));
         QUIB_CHECK(free_variables(e) == 0);
-        Cell* args[16];
+        Cell* args[kMaxSpine];
         int m = 0;
         Cell* h = e;
         while (is_pair(h) && !is_data(h)) {
-            if (m < 16) args[m] = right_of(h);
+            if (m < kMaxSpine) args[m] = right_of(h);
             ++m;
             h = left_of(h);
         }
-        QUIB_CHECK(m <= 16);
+        QUIB_CHECK(m <= kMaxSpine);
         std::reverse(args, args + m);  // args[0] is a1, the innermost argument
 
         switch (head_kind(h)) {
@@ -293,18 +289,17 @@ private:
     const Head& lookup_head(std::string_view name) {
         auto it = heads_.find(name);
         if (it != heads_.end()) return it->second;
-        const BuiltinEntry* builtin = program_redefined_builtin(name) ? nullptr : find_builtin(name);
-        return heads_.emplace(std::string(name), Head{builtin, find_definition(name)}).first->second;
+        return heads_.emplace(std::string(name), name_head(name)).first->second;
     }
 
     void apply_definition(Cell* head_atom, const CellRef* found, Cell** args, int m) {
         QUIB_CHECK(found != nullptr);
         if (__builtin_expect(diagnosing(), 0)) note_definition_entered(head_atom);
         CellRef body = *found;
-        char params[16];
+        char params[kMaxSpine];
         int j = 0;
         while (shape(body.get()) == Shape::Lambda) {
-            QUIB_CHECK(j < 16);
+            QUIB_CHECK(j < kMaxSpine);
             params[j++] = atom_chars(right_of(left_of(body.get())))[0];
             body = body.right();
         }
