@@ -8,7 +8,7 @@
 #include "core/chars.h"
 #include "core/classify.h"
 #include "core/tables.h"
-#include "engine/fast_nodes.h"
+#include "engine/fast_code.h"
 #include "engine/heads.h"
 
 namespace fast {

@@ -15,7 +15,8 @@
 #include "core/tables.h"
 #include "core/values.h"
 #include "engine/fast.h"
-#include "engine/fast_nodes.h"
+#include "engine/fast_code.h"
+#include "engine/fast_values.h"
 #include "engine/reducer.h"
 #include "library/registry.h"
 

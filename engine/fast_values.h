@@ -1,19 +1,11 @@
-// The fast tier's compiled form: each definition body once, as a tree of pre-resolved nodes
-// over a frame of slots (parameters, then bound names), and the compiler that makes it.
+// The fast tier's values: machine words, big integers in binary, and function objects (partial
+// applications and closures) whose cells are made only when needed.
 #pragma once
 
 #include <gmpxx.h>
 
-#include <bitset>
 #include <cstdint>
-#include <deque>
-#include <map>
-#include <memory>
 #include <optional>
-#include <string>
-#include <string_view>
-#include <utility>
-#include <vector>
 
 #include "core/builtins.h"
 #include "core/cell.h"
@@ -264,109 +256,5 @@ bool integer_answer(WordOp op, const Value& a, const Value& b, Value& out);
 int integer_test(WordOp op, const Value& a, const Value& b);
 // The tier's counters, to be added to.
 FastCounters& counters();
-
-enum class NodeKind : uint8_t {
-    Var,      // a slot of the frame
-    Lit,      // a closed subterm already in normal form
-    Call,     // a saturated call of a definition with parameters
-    Partial,  // a definition given fewer arguments than it has parameters
-    Lambda,   // a lambda using variables of the frame: a closure of them
-    Apply,    // a value of the frame or a call's value (parts[0]) applied to arguments
-    Prim,     // a saturated builtin call
-    Select,   // a saturated builtin call applied to two branches (a test answering K or H)
-    Bind,     // ((({ v) d) r): d into a slot, then r
-    Global,   // a parameterless definition: its body once that is in normal form, else the reducer's
-    Generic,  // anything else: the exact reducer's
-};
-
-// Builtin calls with more arguments stay Generic.
-constexpr size_t kMaxBuiltinArity = 8;
-
-struct Node {
-    NodeKind kind = NodeKind::Generic;
-    WordOp op = WordOp::None;
-    uint8_t slot = 0;                            // Var: read; Bind: written
-    bool last = false;                           // Var: no later read of the slot in this frame
-    Cell* tmpl = nullptr;                        // the subterm of the body this node stands for
-    std::vector<std::pair<char, uint8_t>> free;  // variables of tmpl held in the frame, by slot
-    Value lit;                                   // Lit
-    Code* callee = nullptr;                      // Call, Partial; Lambda: the body
-    const BuiltinEntry* builtin = nullptr;       // Prim, and Select's test
-    Cell* head = nullptr;                        // Prim: the name atom of the reducer's redex
-    const CellRef* definition = nullptr;         // Global: the body, replaced in place when settled
-    mutable std::unique_ptr<Value> settled;      // Global: the body's value, once in normal form
-    std::vector<Node*> parts;                    // arguments; Select: test, then, else; Bind: d, r
-};
-
-struct Code {
-    CellRef body;    // the definition's whole body (or the lambda): it keeps every template alive
-    int params = 0;  // a lambda's: its captured values, then its parameter
-    int frame_size = 0;
-    Node* entry = nullptr;  // null until first called
-    // A lambda's body that makes cells from subterms holding captured values: the reducer takes
-    // them from the closure's own cell, shared, where a frame could only copy the template's, so
-    // the reducer applies such a closure.
-    bool reducer_applies = false;
-    // A lambda's: the shortcut of its closures, and the arguments it takes.
-    Shortcut shortcut = Shortcut::None;
-    uint8_t lacks = 0;
-};
-
-// Whether a closure of the lambda given its last argument runs the lambda's body on a frame of the
-// tier: the body is no lambda, and the reducer does not apply such a closure.
-inline bool runs_on_frame(const Code& lambda) {
-    return lambda.entry->kind != NodeKind::Lambda && !lambda.reducer_applies;
-}
-
-// Gives a function whose code, kind and values are in place its shortcut.
-inline void set_shortcut(Function& f) {
-    if (f.closure) {
-        f.shortcut = f.code->shortcut;
-        f.lacks = f.code->lacks;
-    } else {
-        f.shortcut = Shortcut::Push;
-        f.lacks = static_cast<uint8_t>(f.code->params - f.values.size());
-    }
-}
-
-// The closure a lambda's closures answer whatever their argument, when its body is a closed
-// lambda that the tier applies; null for any other lambda.
-inline const Function* constant_answer(const Code& lambda) {
-    if (lambda.entry->kind != NodeKind::Lit) return nullptr;
-    const Function* g = lambda.entry->lit.fn();
-    return g && g->closure && !g->code->reducer_applies ? g : nullptr;
-}
-
-class Compiler {
-public:
-    Compiler();
-    // The main expression as code of one parameter; null when it is not a one-parameter
-    // lambda applied the usual way.
-    Code* main_code(const CellRef& main);
-    // Compiles a definition's body the first time it is called.
-    void prepare(Code& code);
-
-private:
-    Node* compile(Cell* c, int depth, Code& code);
-    Node* compile_spine(Cell* c, int depth, Code& code);
-    Node* compile_bind(Cell* c, int depth, Code& code);
-    Node* compile_lambda(Cell* c, int depth);
-    Node* closed_lambda(Cell* c, int depth);
-    Node* compile_name(Cell* c);
-    bool is_bound_variable(const Cell* c) const;
-    void mark_last_reads(Node* n, std::bitset<256>& read_later);
-    static bool builds_from_captured(const Node* n, int captured);
-    static void decide_shortcut(Code& lambda);
-    Node* make(NodeKind kind, Cell* c);
-    Code* code_of(std::string_view name, const CellRef& body, int params);
-
-    std::deque<Node> nodes_;
-    std::map<std::string, Code, std::less<>> codes_;
-    std::deque<Code> lambdas_;
-    Code main_;
-    int8_t scope_[26];  // slot of each letter in the body being compiled; -1 when not bound
-    bool select_ready_ = false;
-    bool bind_ready_ = false;
-};
 
 }  // namespace fast
