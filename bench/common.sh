@@ -49,3 +49,39 @@ text_input() {  # size
 }
 
 median() { sort -g | awk '{ v[NR] = $1 } END { if (NR == 0) exit; print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
+
+# Runs a command with standard input empty and a time limit, its output in the files given. Sets
+# run_status, run_seconds (elapsed, to the microsecond: time's own hundredths are too coarse for a
+# tenth of a second) and run_kilobytes (the peak resident memory).
+measure() {  # limit out err command...
+  local limit=$1 out=$2 err=$3 start end peak
+  shift 3
+  peak=$(mktemp)
+  run_status=0
+  start=${EPOCHREALTIME/[.,]/}
+  /usr/bin/time -f %M -o "$peak" timeout -k 5 "$limit" "$@" >"$out" 2>"$err" </dev/null || run_status=$?
+  end=${EPOCHREALTIME/[.,]/}
+  run_seconds=$(awk -v us=$((end - start)) 'BEGIN { printf "%.3f", us / 1e6 }')
+  run_kilobytes=$(tail -n 1 "$peak")
+  rm -f "$peak"
+}
+
+# The instructions a command executes, counted by callgrind; its output goes to the files given.
+# Variables for its environment come first, as they would after env: valgrind must start the
+# command itself, for it does not follow an exec.
+count_instructions() {  # out err [VAR=value...] command...
+  local out=$1 err=$2 vars=()
+  shift 2
+  while [[ $1 == [A-Z_]*=* ]]; do vars+=("$1"); shift; done
+  env ${vars[@]+"${vars[@]}"} valgrind --tool=callgrind --callgrind-out-file=/dev/null "$@" \
+    >"$out" 2>"$err" </dev/null || return 1
+  sed -n 's/.*I *refs: *//p' "$err" | tr -d ,
+}
+
+hugs_command() {  # program argument -> the command line, one word a line
+  # The lists of a million cells need a larger heap than Hugs starts with.
+  case ${1##*/} in
+    listsum.hs) printf '%s\n' runhugs -h10000000 "$1" "$2" ;;
+    *) printf '%s\n' runhugs "$1" "$2" ;;
+  esac
+}

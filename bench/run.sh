@@ -154,9 +154,7 @@ command_for() {  # interpreter workload -> the command line, one word a line
     tool) printf '%s\n' env LC_ALL=C ${tool_of[$2]} "$text_file" ;;
     python) if is_text "$2"; then printf '%s\n' "$python" -c "${python_of[$2]}" "$arg"
             else printf '%s\n' "$python" "$programs/$2.py" "$arg"; fi ;;
-    # The list of a million cells needs a larger heap than Hugs starts with.
-    hugs) if [ "$2" = listsum ]; then printf '%s\n' runhugs -h10000000 "$programs/$2.hs" "$arg"
-          else printf '%s\n' runhugs "$programs/$2.hs" "$arg"; fi ;;
+    hugs) hugs_command "$programs/$2.hs" "$arg" ;;
     guile) printf '%s\n' guile --no-auto-compile "$programs/$2.scm" "$arg" ;;
   esac
 }
@@ -185,15 +183,11 @@ results=$work/results   # workload interpreter seconds kilobytes
 declare -A gave_up failed output
 
 run_once() {  # interpreter workload record(0|1)
-  local i=$1 w=$2 record=$3 key="$1 $2" cmd status=0 line
+  local i=$1 w=$2 record=$3 key="$1 $2" cmd status line
   [ -z "${gave_up[$key]:-}" ] && runs "$i" "$w" || return 0
   mapfile -t cmd < <(command_for "$i" "$w")
-  # Elapsed time to the microsecond (time's own is in hundredths, too coarse for a tenth of a
-  # second); time gives the peak memory.
-  local start=${EPOCHREALTIME/[.,]/} end
-  /usr/bin/time -f "%M" -o "$work/time" timeout -k 5 "$limit" "${cmd[@]}" \
-    >"$work/out" 2>"$work/err" </dev/null || status=$?
-  end=${EPOCHREALTIME/[.,]/}
+  measure "$limit" "$work/out" "$work/err" "${cmd[@]}"
+  status=$run_status
   if [ $status = 124 ] || [ $status = 137 ]; then
     gave_up[$key]="over ${limit} s"; echo "  $i $w: stopped after $limit s" >&2; return 0
   elif [ $status != 0 ]; then
@@ -211,7 +205,7 @@ run_once() {  # interpreter workload record(0|1)
     [ -n "${output[$key]:-}" ] || output[$key]=$(summary "$w")
   fi
   [ -n "${output[$key]:-}" ] || output[$key]=$(tr '\n' ' ' <"$work/out" | sed 's/ $//')
-  line="$(awk -v us=$((end - start)) 'BEGIN { printf "%.3f", us / 1e6 }') $(tail -n 1 "$work/time")"
+  line="$run_seconds $run_kilobytes"
   [ "$record" = 0 ] || echo "$w $i $line" >>"$results"
 }
 
@@ -230,7 +224,7 @@ done
 # Units: nfib's calls at 20 and 22 (its output), a text workload's input bytes at 32 and 64 KiB.
 declare -A per_unit
 instructions() {  # interpreter workload small|large -> "instructions units"
-  local engine= args file
+  local engine= args file count
   [ "$1" = quib ] || engine=${1#quib-}
   if is_text "$2"; then
     file=$work/cg.$3.txt
@@ -239,10 +233,9 @@ instructions() {  # interpreter workload small|large -> "instructions units"
   else
     args=($([ "$3" = small ] && echo 20 || echo 22))
   fi
-  env ${engine:+QUIB_ENGINE=$engine} valgrind --tool=callgrind --callgrind-out-file=/dev/null \
-    "$quib" "$(program_of "$2")" "${args[@]}" >"$work/cg.out" 2>"$work/cg.err" </dev/null || return 1
-  echo "$(sed -n 's/.*I *refs: *//p' "$work/cg.err" | tr -d ,)" \
-    "$(if is_text "$2"; then stat -c %s "$file"; else cat "$work/cg.out"; fi)"
+  count=$(count_instructions "$work/cg.out" "$work/cg.err" \
+    ${engine:+QUIB_ENGINE=$engine} "$quib" "$(program_of "$2")" "${args[@]}") || return 1
+  echo "$count $(if is_text "$2"; then stat -c %s "$file"; else cat "$work/cg.out"; fi)"
 }
 per_unit_of() {  # interpreter workload -> instructions per call or per input byte
   local small large
