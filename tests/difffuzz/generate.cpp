@@ -885,6 +885,8 @@ pu\n\m\k\(n<2) (n+m) k)q"};
         return text;
     }
     std::string count(int most) { return std::to_string(random_.below(most + 1)); }
+    // A length or a number of rounds: mostly small, now and then deep enough that frames pile up.
+    std::string length(int most) { return random_.chance(10) ? std::to_string(20 + random_.below(50)) : count(most); }
     std::string digit() { return std::to_string(1 + random_.below(9)); }
 
     // A value for a shape to carry: mostly a small number, now and then one that needs work or
@@ -952,8 +954,8 @@ pu\n\m\k\(n<2) (n+m) k)q"};
         use(kJoinLists, "");
         switch (random_.below(5)) {
             case 0:
-            case 1: return paren("jr " + count(8));
-            case 2: return paren("ju " + count(3) + " " + count(8));
+            case 1: return paren("jr " + length(8));
+            case 2: return paren("ju " + count(3) + " " + length(8));
             case 3: return paren("ja (jr " + count(4) + ") (ju 1 " + count(4) + ")");
             default: return paren("J " + digit() + " (jr " + count(5) + ")");
         }
@@ -978,7 +980,7 @@ pu\n\m\k\(n<2) (n+m) k)q"};
         use(kDataLists, "");
         switch (random_.below(4)) {
             case 0:
-            case 1: return paren("dr " + count(7));
+            case 1: return paren("dr " + length(7));
             case 2: return paren("(dr " + count(4) + ") (lisp " + digit() + ")");
             default: return "[]";
         }
@@ -1007,11 +1009,12 @@ pu\n\m\k\(n<2) (n+m) k)q"};
     // Loops that carry what they have so far in a parameter.
     std::string accumulator_loop(int d, size_t callable, size_t readable) {
         switch (random_.below(5)) {
-            case 0: return use(kLoops, paren("la " + count(3) + " " + count(9) + " " + payload(d, callable, readable)));
-            case 1: return use(kLoops, paren("lb " + count(9) + " " + payload(d, callable, readable)));
+            case 0:
+                return use(kLoops, paren("la " + count(3) + " " + length(9) + " " + payload(d, callable, readable)));
+            case 1: return use(kLoops, paren("lb " + length(9) + " " + payload(d, callable, readable)));
             case 2:
                 return use(kJoinLists, paren("jg plus " + payload(d, callable, readable) + " (ju 1 " + count(9) + ")"));
-            case 3: return use(kMutual, paren("ma " + count(9) + " " + payload(d, callable, readable)));
+            case 3: return use(kMutual, paren("ma " + length(9) + " " + payload(d, callable, readable)));
             default: {
                 if (loop_text_.empty()) {
                     // The step may not call lc itself (shapes are off in it), or the loop would start again.
@@ -1020,7 +1023,7 @@ pu\n\m\k\(n<2) (n+m) k)q"};
                     loop_text_ = "lc\\i\\n\\a\\(i>n) a (lc (i+1) n ((" + loop_step(2) + ")%1000003))";
                     scope_ = outer;
                 }
-                return paren("lc " + count(3) + " " + count(9) + " " + payload(d, callable, readable));
+                return paren("lc " + count(3) + " " + length(9) + " " + payload(d, callable, readable));
             }
         }
     }
@@ -1227,7 +1230,7 @@ pu\n\m\k\(n<2) (n+m) k)q"};
     // Texts grown by joining and prepending, measured, compared and printed.
     std::string text_building(int d, size_t callable, size_t readable) {
         use(kTexts, "");
-        const std::string n = count(9);
+        const std::string n = length(9);
         switch (random_.below(7)) {
             case 0: return paren("strlen (tx " + n + ")");
             case 1: return paren("(puts (tx " + n + "))*0+" + digit());
@@ -1246,7 +1249,7 @@ pu\n\m\k\(n<2) (n+m) k)q"};
     std::string byte_loop(int d, size_t callable, size_t readable) {
         if (!redefinitions_.empty()) return text_building(d, callable, readable);
         use(kBuffers, "");
-        const std::string n = count(9);
+        const std::string n = length(9);
         switch (random_.below(5)) {
             case 0:
                 return paren("b{malloc (" + n + "+1)}x{bf b 0 " + n + "}y{setx (b+" + n + ") 0}s{bs b " + n +
