@@ -1,7 +1,6 @@
 // prepareProgram: the rewriting passes and the checks, in their fixed order, over all definitions.
 #include "compile/checks.h"
 
-#include <cstdio>
 #include <map>
 #include <set>
 #include <vector>
@@ -12,6 +11,7 @@
 #include "core/printer.h"
 #include "core/share.h"
 #include "core/tables.h"
+#include "platform/files.h"
 
 namespace {
 
@@ -27,13 +27,9 @@ ErrorRecord make_failure(ReportType type, std::string name, std::string text, st
     return record;
 }
 
-// The trace is advisory: a file that cannot be written costs the line, never the run.
-void append_trace(const std::string& line) {
-    std::FILE* f = std::fopen(kTraceFile, "a");
-    if (!f) return;
-    std::fwrite(line.data(), 1, line.size(), f);
-    std::fclose(f);
-}
+// The trace is advisory: a file that cannot be written, or is not the user's own, costs the
+// line, never the run.
+void append_trace(const std::string& line) { append_to_own_file(kTraceFile, line); }
 
 template <class Rewrite>
 void rewrite_all(Rewrite rewrite) {

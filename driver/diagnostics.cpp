@@ -15,6 +15,7 @@
 namespace {
 
 constexpr size_t kArgumentShown = 24;
+constexpr size_t kTrailShown = 5;
 
 struct Lines {
     std::string_view file;
@@ -150,16 +151,38 @@ void report_lines(Lines& lines, const ErrorRecord& record, const SourceNotes& no
 
 }  // namespace
 
+std::string warning_lines(std::string_view file, std::string_view text, const SourceNotes& notes) {
+    Lines lines{file, text, {}};
+    std::vector<std::pair<size_t, std::string>> warnings = notes.warnings;
+    std::stable_sort(warnings.begin(), warnings.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    for (const auto& [position, message] : warnings) lines.add_at(position, "warning: " + message);
+    return ColourReport(lines.out);
+}
+
+std::string trail_lines(std::string_view file, std::string_view text, const SourceNotes& notes) {
+    Lines lines{file, text, {}};
+    std::vector<std::string> shown;
+    for (const std::string& name : recent_definitions()) {
+        if (shown.size() == kTrailShown) break;
+        if (std::find(shown.begin(), shown.end(), name) == shown.end()) shown.push_back(name);
+    }
+    if (shown.empty()) return {};
+    lines.add("the definitions entered last, the latest first:");
+    for (const std::string& name : shown) {
+        auto start = notes.definition_starts.find(name);
+        if (start == notes.definition_starts.end())
+            lines.add(name);
+        else
+            lines.add_at(start->second, name);
+    }
+    return ColourReport(lines.out);
+}
+
 std::string diagnostic_lines(std::string_view file, std::string_view text, const SourceNotes& notes,
                              const ErrorRecord& record) {
     Lines lines{file, text, {}};
     ZLines z(notes);
     report_lines(lines, record, notes, z);
-
-    std::vector<std::pair<size_t, std::string>> warnings = notes.warnings;
-    std::stable_sort(warnings.begin(), warnings.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
-    for (const auto& [position, message] : warnings) lines.add_at(position, "warning: " + message);
-
     const ZAnswerLog& log = z_answers();
     for (const ZAnswer& answer : log.first) z.add(lines, answer, call_text(answer) + " answered Z");
     if (log.count > log.first.size())

@@ -22,6 +22,7 @@
 #include "library/calls.h"
 #include "library/registry.h"
 #include "platform/ending.h"
+#include "platform/stop.h"
 
 namespace {
 
@@ -64,9 +65,9 @@ uint64_t read_step_limit() {
 const uint64_t step_limit = read_step_limit();
 
 [[noreturn]] void stop_at_step_limit() {
-    flush_standard_output();  // first, so that a failure keeps its reason
-    std::fflush(nullptr);
+    flush_all_output();
     std::fprintf(stderr, "quib: step limit %llu reached\n", static_cast<unsigned long long>(step_limit));
+    write_stop_trail();
     std::fflush(stderr);
     _exit(finish_standard_output() ? kStepLimitStatus : kReportStatus);
 }
@@ -89,6 +90,7 @@ public:
             }
 #endif
             if (steps_taken >= step_limit) stop_at_step_limit();
+            poll_stop_signal();
             if (is_normal_form(expr_.get())) {
                 if (stack_.empty()) return std::move(expr_);
                 return_value();

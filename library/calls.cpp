@@ -25,16 +25,16 @@ ZAnswerLog& log_storage() {
     return log;
 }
 
+}  // namespace
+
+void set_diagnosing(bool on) { calls_detail::diagnosing = on; }
+
 std::vector<std::string> recent_definitions() {
     std::vector<std::string> names;
     for (auto it = recent_names().rbegin(); it != recent_names().rend(); ++it)
         names.emplace_back(atom_bytes(it->get()));
     return names;
 }
-
-}  // namespace
-
-void set_diagnosing(bool on) { calls_detail::diagnosing = on; }
 
 void note_definition_entered(Cell* name_atom) {
     std::deque<CellRef>& names = recent_names();

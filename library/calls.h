@@ -27,6 +27,8 @@ inline void set_running_builtin(const char* name) { calls_detail::running.store(
 // Engines report each definition they enter while diagnosing, so that a call can be traced
 // to the definition that most likely made it.
 void note_definition_entered(Cell* name_atom);
+// The names of the definitions entered last, the most recent first.
+std::vector<std::string> recent_definitions();
 
 // One call that answered "Z": the builtin, its application (arguments kept alive), and the
 // names of the definitions entered last before it, the most recent first.

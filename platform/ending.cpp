@@ -11,34 +11,15 @@
 #include <cstring>
 #include <new>
 
+#include "platform/files.h"
+
 namespace {
 
 // The errno of standard output's first failed write; 0 when no failure is known or its reason
 // was lost (the C library discards the buffer and forgets why).
 int g_output_errno = 0;
 
-void write_text(const char* text) {
-    size_t length = std::strlen(text);
-    while (length) {
-        ssize_t n = write(STDERR_FILENO, text, length);
-        if (n <= 0) {
-            if (n < 0 && errno == EINTR) continue;
-            return;
-        }
-        text += n;
-        length -= static_cast<size_t>(n);
-    }
-}
-
-[[noreturn]] void end_by_sigpipe() {
-    signal(SIGPIPE, SIG_DFL);
-    sigset_t pipe_only;
-    sigemptyset(&pipe_only);
-    sigaddset(&pipe_only, SIGPIPE);
-    pthread_sigmask(SIG_UNBLOCK, &pipe_only, nullptr);
-    raise(SIGPIPE);
-    _exit(128 + SIGPIPE);
-}
+void write_text(const char* text) { write_all(STDERR_FILENO, text, std::strlen(text)); }
 
 void report_output_error() {
     write_text("quib: error writing standard output");
@@ -82,13 +63,28 @@ bool flush_standard_output() {
     return !std::ferror(stdout);
 }
 
+void flush_all_output() {
+    flush_standard_output();
+    std::fflush(nullptr);
+}
+
+void end_by_signal(int number) {
+    signal(number, SIG_DFL);
+    sigset_t only;
+    sigemptyset(&only);
+    sigaddset(&only, number);
+    pthread_sigmask(SIG_UNBLOCK, &only, nullptr);
+    raise(number);
+    _exit(128 + number);
+}
+
 void remember_output_error() {
     if (g_output_errno == 0) g_output_errno = errno;
 }
 
 bool finish_standard_output() {
     if (flush_standard_output()) return true;
-    if (g_output_errno == EPIPE) end_by_sigpipe();
+    if (g_output_errno == EPIPE) end_by_signal(SIGPIPE);
     report_output_error();
     return false;
 }

@@ -15,6 +15,11 @@ void install_out_of_memory_ending();
 // Flushes standard output, keeping the reason of its first failure; false once any write to
 // it has failed.
 bool flush_standard_output();
+// Standard output first, so that a failure keeps its reason, then every other stream: for an
+// ending that skips the C library's own flushing at exit.
+void flush_all_output();
+// Ends the process by the signal's default action, so that the status names it.
+[[noreturn]] void end_by_signal(int number);
 // Called after each builtin: a write to standard output that failed inside it leaves its reason.
 void remember_output_error();
 inline void note_output_error() {

@@ -3,22 +3,26 @@
 
 #include <fcntl.h>
 #include <pthread.h>
-#include <sys/mman.h>
-#include <sys/resource.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>
+#include <initializer_list>
+#include <sys/mman.h>
+#include <sys/resource.h>
 
 namespace {
 
 struct Job {
     const std::function<int()>* work;
     int result;
+    sigset_t mask;  // the starting thread's own
 };
 
 void* run_job(void* arg) {
     Job* job = static_cast<Job*>(arg);
+    pthread_sigmask(SIG_SETMASK, &job->mask, nullptr);
     job->result = (*job->work)();
     return nullptr;
 }
@@ -44,6 +48,14 @@ size_t affordable_stack_bytes(size_t wanted) {
     return std::min(wanted, room / 8 & ~size_t{4095});
 }
 
+// What the waiting thread blocks: every signal but those a fault raises in the thread itself.
+sigset_t signals_sent() {
+    sigset_t sent;
+    sigfillset(&sent);
+    for (int fault : {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGTRAP, SIGSYS}) sigdelset(&sent, fault);
+    return sent;
+}
+
 // The largest stack of at most `bytes`, halving down to the ordinary stack's size in case the
 // limit counts differently from how it was measured; null when not even that can be mapped.
 void* map_stack(size_t& bytes) {
@@ -65,14 +77,20 @@ int run_with_large_stack(const std::function<int()>& work, size_t stack_bytes) {
     mprotect(stack, 4096, PROT_NONE);
     pthread_attr_t attr;
     pthread_t thread;
-    Job job{&work, 0};
+    Job job{&work, 0, {}};
+    // Signals sent to the process go to the working thread, so that one that stops the run
+    // also interrupts a call the work waits in; the new thread starts with them blocked too,
+    // and unblocks them first.
+    const sigset_t sent = signals_sent();
+    pthread_sigmask(SIG_BLOCK, &sent, &job.mask);
     bool started = false;
     if (pthread_attr_init(&attr) == 0) {
-        started = pthread_attr_setstack(&attr, stack, stack_bytes) == 0 &&
-                  pthread_create(&thread, &attr, run_job, &job) == 0;
+        started =
+            pthread_attr_setstack(&attr, stack, stack_bytes) == 0 && pthread_create(&thread, &attr, run_job, &job) == 0;
         if (started) pthread_join(thread, nullptr);
         pthread_attr_destroy(&attr);
     }
+    pthread_sigmask(SIG_SETMASK, &job.mask, nullptr);
     munmap(stack, stack_bytes);
     return started ? job.result : work();
 }
