@@ -104,7 +104,7 @@ command_for() {  # contestant workload argument -> the command line, one word a 
 
 declare -A gave_up output note times peak calls_small hands_small calls_large hands_large instr
 wrong=0
-growing=()
+growing=() flat=()
 
 run_once() {  # contestant workload argument -> appends the time, or marks the contestant
   local c=$1 cmd
@@ -177,6 +177,10 @@ for w in "${workloads[@]}"; do
        [ "${hands_large[$s]}" -gt "${hands_small[$s]}" ]; then
       growing+=("$s")
     fi
+    # The large size has about twice the work: calls that do not follow leave the work to the reducer.
+    if [ -n "${calls_large[$s]:-}" ] && [ $((2 * calls_large[$s])) -lt $((3 * calls_small[$s])) ]; then
+      flat+=("$s")
+    fi
     [ $callgrind = 1 ] || continue
     small_arg=$(argument "$w" "${small[$w]}")
     for e in exact fast; do
@@ -199,6 +203,7 @@ for w in "${workloads[@]}"; do
     te=$(median_of "$s@exact"); tf=$(median_of "$s@fast")
     extra=${note[$s]:-}
     for e in exact fast; do [ -z "${gave_up[$s@$e]:-}" ] || [ -n "$extra" ] || extra="$e ${gave_up[$s@$e]}"; done
+    [[ " ${flat[*]} " != *" $s "* ]] || extra="calls flat${extra:+; $extra}"
     [[ " ${growing[*]} " != *" $s "* ]] || extra="hand-overs grow${extra:+; $extra}"
     awk -v s="$s" -v te="$te" -v tf="$tf" -v py="$py" -v hs="$hs" -v me="${peak[$s@exact]:-}" \
         -v mf="${peak[$s@fast]:-}" -v ie="${instr[$s@exact]:-}" -v if_="${instr[$s@fast]:-}" \
@@ -219,4 +224,5 @@ echo
 echo "quib $(git -C "$root" rev-parse --short HEAD 2>/dev/null || echo '?'), $runs runs after a checking run, $(nproc) cores, limit $limit s"
 echo "S and L: the sizes of the fast tier's counters and (S) of the instructions, in millions (Mi)"
 echo "shapes whose hand-overs grow with the size: ${growing[*]:-none}"
+echo "shapes whose compiled calls do not follow the work (the reducer does it): ${flat[*]:-none}"
 exit $wrong
