@@ -106,7 +106,7 @@ declare -A gave_up output note times peak calls_small hands_small calls_large ha
 wrong=0
 growing=() flat=()
 
-run_once() {  # contestant workload argument -> appends the time, or marks the contestant
+run_once() {  # contestant workload argument record(0|1) -> keeps the time, or marks the contestant
   local c=$1 cmd
   [ -z "${gave_up[$c]:-}" ] || return 0
   mapfile -t cmd < <(command_for "$c" "$2" "$3")
@@ -120,6 +120,7 @@ run_once() {  # contestant workload argument -> appends the time, or marks the c
   elif [ "$got" != "${output[$c]}" ]; then
     gave_up[$c]="output changed between runs"; wrong=1; return 0
   fi
+  [ "$4" = 1 ] || return 0
   times[$c]+="$run_seconds "
   [ "${peak[$c]:-0}" -ge "$run_kilobytes" ] || peak[$c]=$run_kilobytes
 }
@@ -143,7 +144,7 @@ for w in "${workloads[@]}"; do
   echo "$w ${size[$w]}: checking run and $runs timed runs of ${#contestants[@]} programs" >&2
 
   # The checking run, which also warms up: every shape against Python, and its engines together.
-  for c in "${contestants[@]}"; do run_once "$c" "$w" "$arg"; done
+  for c in "${contestants[@]}"; do run_once "$c" "$w" "$arg" 0; done
   expected=${output[python]:-}
   [ -n "$expected" ] || { echo "  python gave no output for $w" >&2; wrong=1; }
   if [ -n "${output[hugs]:-}" ] && [ "${output[hugs]}" != "$expected" ]; then
@@ -166,7 +167,7 @@ for w in "${workloads[@]}"; do
   # Each round starts with the next program, so slow phases of a busy machine spread out.
   n=${#contestants[@]}
   for ((r = 0; r < runs; r++)); do
-    for ((j = 0; j < n; j++)); do run_once "${contestants[(r + j) % n]}" "$w" "$arg"; done
+    for ((j = 0; j < n; j++)); do run_once "${contestants[(r + j) % n]}" "$w" "$arg" 1; done
   done
 
   for s in $(shapes_of "$w"); do
