@@ -1,5 +1,5 @@
 # Functions shared by the benchmark scripts (sourced): installing what is missing, building quib,
-# the generated text input and the median.
+# the generated text input, timing a run, counting its instructions, and the median.
 
 have() { command -v "$1" >/dev/null 2>&1; }
 
