@@ -877,8 +877,8 @@ cz\i\n\a\(i>n) a (cz (i+1) n ((ie i) (a+i) (a*2%1000))))q",
 lz\n\K n (lo n),
 pu\n\m\k\(n<2) (n+m) k)q"};
     bool uses_[kLibraryCount] = {};
-    std::string loop_text_;  // lc, an accumulator loop with a generated step, once something calls it
-    bool shapes_off_ = false;
+    std::string loop_text_;    // lc, an accumulator loop with a generated step, once something calls it
+    bool shapes_off_ = false;  // while lc's step is made: a shape there could call lc and never end
 
     std::string use(Library group, std::string text) {
         uses_[group] = true;
@@ -1017,7 +1017,6 @@ pu\n\m\k\(n<2) (n+m) k)q"};
             case 3: return use(kMutual, paren("ma " + length(9) + " " + payload(d, callable, readable)));
             default: {
                 if (loop_text_.empty()) {
-                    // The step may not call lc itself (shapes are off in it), or the loop would start again.
                     const std::vector<char> outer = scope_;
                     scope_ = {'i', 'n', 'a'};
                     loop_text_ = "lc\\i\\n\\a\\(i>n) a (lc (i+1) n ((" + loop_step(2) + ")%1000003))";
