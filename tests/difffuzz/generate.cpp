@@ -908,8 +908,10 @@ pu\n\m\k\(n<2) (n+m) k)q"};
 
     // Functions of one integer, named, partly applied or built from combinators.
     std::string element_function() {
-        switch (random_.below(11)) {
+        switch (random_.below(13)) {
             case 0: return use(kNamed, "sq");
+            case 11: return use(kNamed, paren("ov " + digit() + " " + digit()));
+            case 12: return paren("K " + digit());
             case 1: return paren("plus " + digit());
             case 2: return paren("mult " + digit());
             case 3: return paren("x\\x*x+" + digit());
@@ -938,9 +940,11 @@ pu\n\m\k\(n<2) (n+m) k)q"};
     }
     // Functions of two integers, for the folds.
     std::string binary_function() {
-        switch (random_.below(8)) {
+        switch (random_.below(10)) {
             case 0: return "plus";
             case 1: return "mult";
+            case 8: return use(kNamed, paren("ov " + digit()));
+            case 9: return use(kNamed, paren("C ov " + digit()));
             case 2: return use(kNamed, "ad");
             case 3: return use(kNamed, paren("am " + digit()));
             case 4: return "(x\\y\\x+y*2)";
