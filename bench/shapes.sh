@@ -154,7 +154,7 @@ for w in "${workloads[@]}"; do
     e=${output[$s@exact]:-} f=${output[$s@fast]:-}
     if [ -n "$e" ] && [ -n "$f" ] && [ "$e" != "$f" ]; then
       note[$s]="ENGINES DIFFER: exact ${e:0:80} / fast ${f:0:80}"
-    elif [ -n "$e$f" ] && [ "${e:-$f}" != "$expected" ]; then
+    elif [ -n "$expected" ] && [ -n "$e$f" ] && [ "${e:-$f}" != "$expected" ]; then
       note[$s]="WRONG: ${e:-$f}"
     else
       continue
@@ -179,7 +179,7 @@ for w in "${workloads[@]}"; do
       growing+=("$s")
     fi
     # The large size has about twice the work: calls that do not follow leave the work to the reducer.
-    if [ -n "${calls_large[$s]:-}" ] && [ $((2 * calls_large[$s])) -lt $((3 * calls_small[$s])) ]; then
+    if [ -n "${calls_large[$s]:-}" ] && [ $((2 * calls_large[$s])) -le $((3 * calls_small[$s])) ]; then
       flat+=("$s")
     fi
     [ $callgrind = 1 ] || continue
