@@ -19,6 +19,7 @@
 #include "engine/fast_values.h"
 #include "engine/reducer.h"
 #include "library/registry.h"
+#include "platform/stop.h"
 
 namespace {
 
@@ -211,9 +212,11 @@ private:
     uint64_t first_steps_ = reduction_steps();
 #endif
 
-    // Counts a compiled call; a fuzzing run past its budget ends as the reducer's does.
+    // Counts a compiled call, where a stop signal is seen: every loop of the tier goes through
+    // calls. A fuzzing run past its budget ends as the reducer's does.
     void count_call() {
         ++tier_counters.calls;
+        poll_stop_signal();
 #ifdef QUIB_FUZZING
         if (tier_counters.calls - first_calls_ + reduction_steps() - first_steps_ > kFuzzingBudget)
             throw CycleMark{CellRef::atom(")")};
