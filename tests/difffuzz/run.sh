@@ -77,7 +77,9 @@ trap 'rm -rf "$work"' EXIT
 # run ENGINE PROGRAM PREFIX [ENV ARGUMENTS...]: PREFIX.out, PREFIX.err and PREFIX.status, which holds
 # "time-out" when the guard stopped the run (a program may itself exit with timeout's status), and
 # with --graphs PREFIX.graph when the run came back with a result.
-# Programs run in an empty folder, so that whatever they write stays there.
+# Programs run in an empty folder, so that whatever they write stays there. The guard kills: quib
+# ends on TERM only once the step in hand is done, by when the shell between has gone and timeout
+# has stopped waiting, so the run could still write its output into a later run's files.
 run() {
   local engine=$1 program=$2 prefix=$3
   shift 3
@@ -85,9 +87,10 @@ run() {
   rm -f "$prefix.status" "$prefix.graph"
   local graph=()
   [ $graphs = 0 ] || graph=(QUIB_GRAPH="$prefix.graph")
-  (cd "$work/cwd" && env "$@" "${graph[@]}" QUIB_ENGINE="$engine" timeout -k 5 "$guard" \
-     sh -c '"$0" "$1" </dev/null >"$2.out" 2>"$2.err"; echo $? >"$2.status"' \
-     "$(engine_binary "$engine")" "$program" "$prefix") || true
+  # The braces take the shell's own line about the killed job.
+  { (cd "$work/cwd" && env "$@" "${graph[@]}" QUIB_ENGINE="$engine" timeout -s KILL "$guard" \
+      sh -c '"$0" "$1" </dev/null >"$2.out" 2>"$2.err"; echo $? >"$2.status"' \
+      "$(engine_binary "$engine")" "$program" "$prefix") || true; } 2>/dev/null
   [ -s "$prefix.status" ] || echo time-out >"$prefix.status"
 }
 engine_binary() { if [ "$1" = fast ]; then echo "$fast_quib"; else echo "$quib"; fi; }
