@@ -159,22 +159,18 @@ std::string warning_lines(std::string_view file, std::string_view text, const So
     return ColourReport(lines.out);
 }
 
+// The program's own definitions among those entered last: the Prelude's say nothing of where it is.
 std::string trail_lines(std::string_view file, std::string_view text, const SourceNotes& notes) {
     Lines lines{file, text, {}};
     std::vector<std::string> shown;
     for (const std::string& name : recent_definitions()) {
         if (shown.size() == kTrailShown) break;
+        if (!notes.definition_starts.count(name)) continue;
         if (std::find(shown.begin(), shown.end(), name) == shown.end()) shown.push_back(name);
     }
     if (shown.empty()) return {};
     lines.add("the definitions entered last, the latest first:");
-    for (const std::string& name : shown) {
-        auto start = notes.definition_starts.find(name);
-        if (start == notes.definition_starts.end())
-            lines.add(name);
-        else
-            lines.add_at(start->second, name);
-    }
+    for (const std::string& name : shown) lines.add_at(notes.definition_starts.find(name)->second, name);
     return ColourReport(lines.out);
 }
 

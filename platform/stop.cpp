@@ -19,7 +19,16 @@ constexpr int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP};
 
 void (*g_trail)() = nullptr;
 
-void note_signal(int number) { stop_detail::signal_number = number; }
+// A second signal before the first was acted on ends the process at once: a run that has
+// stopped polling (a long call, a loop the engines do not count) can still be stopped.
+void note_signal(int number) {
+    if (stop_detail::signal_number != 0) {
+        signal(number, SIG_DFL);
+        raise(number);
+        return;
+    }
+    stop_detail::signal_number = number;
+}
 
 const char* signal_name(int number) {
     switch (number) {
