@@ -81,8 +81,14 @@ Code* Compiler::main_code(const CellRef& main) {
     Cell* inner = nullptr;
     const CellRef* lambda = find_definition("\\");
     if (!keeps_prelude_shape("I", 1, 0) || !lambda || parameter_count(lambda->get(), &inner) != 3) return nullptr;
-    if (parameter_count(main.get(), &inner) != 1) return nullptr;
-    main_ = Code{main, 1, 1, nullptr};
+    // Any other main expression (a name, say) runs as a lambda applying it: its body's template
+    // with the argument in place is the very application the reducer holds.
+    CellRef lambda_of_main = main;
+    if (parameter_count(main.get(), &inner) != 1) {
+        CellRef a = CellRef::atom("a");
+        lambda_of_main = apply(apply(CellRef::atom("\\"), a), apply(main, a));
+    }
+    main_ = Code{lambda_of_main, 1, 1, nullptr};
     prepare(main_);
     return &main_;
 }
@@ -168,6 +174,7 @@ Node* Compiler::compile(Cell* c, int depth, Code& code) {
     if (depth > kCompileDepth) return make(NodeKind::Generic, c);
     if (free_variables(c) == 0 && is_normal_form(c)) {
         if (shape(c) == Shape::Lambda) return closed_lambda(c, depth);
+        if (Node* named = named_definition(c)) return named;
         Node* n = make(NodeKind::Lit, c);
         n->lit = value_of(CellRef(c));
         return n;
@@ -249,6 +256,21 @@ Node* Compiler::closed_lambda(Cell* c, int depth) {
     f->closure = true;
     f->code = lambda->callee;
     f->node = lambda;
+    f->cell = CellRef(c);
+    set_shortcut(*f);
+    n->lit = Value::of(f);
+    return n;
+}
+
+// A definition with parameters named alone: a partial application with no values yet, whose cell
+// is the name. Null for any other subterm.
+Node* Compiler::named_definition(Cell* c) {
+    std::optional<Head> head = is_atom(c) ? resolve_head(c, 0) : std::nullopt;
+    if (!head || !head->definition || head->atom != c) return nullptr;
+    Node* n = make(NodeKind::Lit, c);
+    Function* f = new_function(0);
+    f->code = code_of(atom_bytes(c), *head->definition, head->params);
+    f->node = n;
     f->cell = CellRef(c);
     set_shortcut(*f);
     n->lit = Value::of(f);
