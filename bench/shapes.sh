@@ -203,7 +203,9 @@ for w in "${workloads[@]}"; do
   for s in $(shapes_of "$w"); do
     te=$(median_of "$s@exact"); tf=$(median_of "$s@fast")
     extra=${note[$s]:-}
-    for e in exact fast; do [ -z "${gave_up[$s@$e]:-}" ] || [ -n "$extra" ] || extra="$e ${gave_up[$s@$e]}"; done
+    if [ -z "$extra" ]; then
+      for e in exact fast; do [ -z "${gave_up[$s@$e]:-}" ] || extra+="${extra:+; }$e ${gave_up[$s@$e]}"; done
+    fi
     [[ " ${flat[*]} " != *" $s "* ]] || extra="calls flat${extra:+; $extra}"
     [[ " ${growing[*]} " != *" $s "* ]] || extra="hand-overs grow${extra:+; $extra}"
     awk -v s="$s" -v te="$te" -v tf="$tf" -v py="$py" -v hs="$hs" -v me="${peak[$s@exact]:-}" \
