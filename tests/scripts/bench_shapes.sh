@@ -9,8 +9,8 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 . "$root/bench/common.sh"
 
-# Ten times the slowest shape's run in the sanitizer build: only a hang reaches it.
-guard=60
+# About ten times the slowest run in the sanitizer build (1.1 s): only a hang reaches it.
+guard=15
 fail=0
 while read -r workload tiny _; do
   case $workload in ''|'#'*) continue ;; esac
