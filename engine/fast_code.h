@@ -106,6 +106,7 @@ private:
     Node* compile_lambda(Cell* c, int depth);
     Node* closed_lambda(Cell* c, int depth);
     Node* named_definition(Cell* c);
+    Cell* chosen_argument(Cell* h, const std::vector<Cell*>& spine) const;
     Node* compile_name(Cell* c);
     bool is_bound_variable(const Cell* c) const;
     void mark_last_reads(Node* n, std::bitset<256>& read_later);

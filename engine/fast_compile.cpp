@@ -277,6 +277,16 @@ Node* Compiler::named_definition(Cell* c) {
     return n;
 }
 
+// The argument a Prelude combinator given exactly these arguments answers, the others never
+// evaluated: the reducer contracts it before evaluating any. Null for any other spine.
+Cell* Compiler::chosen_argument(Cell* h, const std::vector<Cell*>& spine) const {
+    if (!select_ready_ || !is_atom(h)) return nullptr;
+    if (spine.size() == 1 && atom_is_char(h, 'I')) return right_of(spine[0]);  // I x = x
+    if (spine.size() == 2 && atom_is_char(h, 'K')) return right_of(spine[0]);  // K x y = x
+    if (spine.size() == 2 && atom_is_char(h, 'H')) return right_of(spine[1]);  // H x y = I y = y
+    return nullptr;
+}
+
 // How the closures of a compiled lambda are given the arguments they lack (Tier::
 // saturating_application): decided once, from the body.
 void Compiler::decide_shortcut(Code& lambda) {
@@ -354,6 +364,7 @@ Node* Compiler::compile_spine(Cell* c, int depth, Code& code) {
         for (int i = 0; i < m; ++i) n->parts.push_back(compile(right_of(spine[i]), depth + 1, code));
         return n;
     }
+    if (Cell* chosen = chosen_argument(h, spine)) return compile(chosen, depth + 1, code);
     std::optional<Head> head = is_pair(h) ? std::nullopt : resolve_head(h, m);
     if (!head) return make(NodeKind::Generic, c);
     auto compile_args = [&](Node* n, int count) {
