@@ -110,6 +110,10 @@ private:
     bool shaped_ = false;           // the main expression is built around shapes (see shape)
     std::string main_definition_;   // the definition main, when the main expression is that name
     std::vector<bool> tail_;        // per counting function: its recursive call is in tail position
+    // Per counting function: it may be given a deep count, so its recursive calls pass on only what
+    // the counter makes. One that carries its own parameters on may square them every round, and the
+    // digits would double while the steps stay few, so it gets a few rounds only.
+    std::vector<bool> deep_;
     bool identity_tester_ = false;  // the definition ft, which compares its two parameters
     bool function_makers_ = false;  // the definitions of kFunctionMakers, once something calls them
     bool higher_order_ = false;     // the definitions of kHigherOrder, once something calls them
@@ -125,6 +129,7 @@ private:
             if (random_.chance(3)) arity = 10;
             functions_.push_back({std::string("f") + static_cast<char>('a' + i), arity, ""});
         }
+        for (size_t i = 0; i < recursive_; ++i) deep_.push_back(functions_[i].arity == 1 || random_.chance(50));
         const int values = random_.below(4);
         for (int i = 0; i < values; ++i) values_.push_back({std::string("v") + static_cast<char>('a' + i), 0, ""});
         if (random_.chance(shaped_ ? 10 : lean_fast_ ? 25 : 20)) {
@@ -215,14 +220,15 @@ private:
         return head + "\\" + body;
     }
 
-    // The test that ends a count at zero, in one of the spellings that mean it.
+    // The test that ends a count at zero, in one of the spellings that mean it. The space after it
+    // keeps a call list f(a,b) that follows from binding to the test as a word without spaces.
     std::string base_case(char counter, const std::string& base, const std::string& step) {
         const std::string n(1, counter);
         switch (lean_fast_ ? random_.below(4) : 0) {
-            case 1: return "(1>" + n + ")" + base + " " + step;
-            case 2: return "(" + n + ">0)" + step + " " + base;
-            case 3: return "(less " + n + " 1)" + base + " " + step;
-            default: return "(" + n + "<1)" + base + " " + step;
+            case 1: return "(1>" + n + ") " + base + " " + step;
+            case 2: return "(" + n + ">0) " + step + " " + base;
+            case 3: return "(less " + n + " 1) " + base + " " + step;
+            default: return "(" + n + "<1) " + base + " " + step;
         }
     }
 
@@ -230,12 +236,19 @@ private:
     // further arguments carry what is accumulated. Callees are the caller or counting functions
     // defined before it, and the further arguments call only those before it, so that no count
     // starts again from a constant.
+    // A deep count goes on only to deep callees, with further arguments that read no parameter
+    // but the counter.
     std::string counting_call(size_t caller, char counter) {
-        const size_t callees = lean_fast_ ? caller + 1 : recursive_;
-        const Definition& callee = functions_[random_.below(static_cast<int>(callees))];
+        std::vector<size_t> callees;
+        for (size_t i = 0; i < (lean_fast_ ? caller + 1 : recursive_); ++i)
+            if (!deep_[caller] || deep_[i]) callees.push_back(i);
+        const Definition& callee = functions_[callees[random_.below(static_cast<int>(callees.size()))]];
         std::vector<std::string> args{paren(std::string(1, counter) + "-1")};
+        const std::vector<char> outer = scope_;
+        if (deep_[caller]) scope_ = {counter};
         for (int i = 1; i < callee.arity; ++i)
             args.push_back(lean_fast_ ? numeric(2, caller, SIZE_MAX) : expression(1));
+        scope_ = outer;
         return call_text(callee.name, args);
     }
 
@@ -257,8 +270,9 @@ private:
 
     // A saturated call of a counting function from the main expression.
     std::string counted_call() {
-        const Definition& f = functions_[random_.below(static_cast<int>(recursive_))];
-        std::vector<std::string> args{counter()};
+        const size_t index = static_cast<size_t>(random_.below(static_cast<int>(recursive_)));
+        const Definition& f = functions_[index];
+        std::vector<std::string> args{count_for(index)};
         for (int i = 1; i < f.arity; ++i) args.push_back(numeric(2, SIZE_MAX, SIZE_MAX));
         return call_text(f.name, args);
     }
@@ -267,6 +281,7 @@ private:
     std::string counter() {
         return random_.chance(93) ? std::to_string(random_.below(7)) : std::to_string(20 + random_.below(300));
     }
+    std::string count_for(size_t index) { return deep_[index] ? counter() : std::to_string(random_.below(7)); }
 
     // f a b, or now and then the call list f(a,b).
     std::string call_text(const std::string& name, const std::vector<std::string>& args) {
@@ -512,12 +527,13 @@ private:
         const Definition& f = functions_[index];
         int count = f.arity;
         if (random_.chance(lean_fast_ ? 8 : 25)) count = std::max(0, count + random_.below(5) - 2);
-        // A counting function mostly gets a count it finishes soon.
+        // A counting function mostly gets a count it finishes soon; one that is not deep, always.
         const bool counted = lean_fast_ && index < recursive_;
+        const bool shallow = index < recursive_ && !deep_[index];
         std::vector<std::string> args;
         for (int i = 0; i < count; ++i) {
-            if (i == 0 && random_.chance(counted ? 85 : 60))
-                args.push_back(counted ? counter() : small_number());
+            if (i == 0 && (shallow || random_.chance(counted ? 85 : 60)))
+                args.push_back(counted || shallow ? count_for(index) : small_number());
             else
                 args.push_back(mostly_numeric(d, callable, readable));
         }
@@ -907,8 +923,11 @@ pu\n\m\k\(n<2) (n+m) k)q"};
     }
 
     // Functions of one integer, named, partly applied or built from combinators.
-    std::string element_function() {
-        switch (random_.below(13)) {
+    // Without squaring, for a function applied many times in a row.
+    std::string element_function(bool squaring = true) {
+        const int pick = random_.below(13);
+        if (!squaring && (pick == 0 || pick == 3 || pick == 7 || pick == 10)) return paren("plus " + digit());
+        switch (pick) {
             case 0: return use(kNamed, "sq");
             case 11: return use(kNamed, paren("ov " + digit() + " " + digit()));
             case 12: return paren("K " + digit());
@@ -1104,7 +1123,7 @@ pu\n\m\k\(n<2) (n+m) k)q"};
             case 3: return v <= 6 ? paren(m + " hv " + count(5)) : paren(m + " (plus 1) 0");
             case 4: {
                 auto [n, w] = numeral(1);
-                return use(kChurch, paren("cx " + m + " " + n + " " + element_function() + " " +
+                return use(kChurch, paren("cx " + m + " " + n + " " + element_function(v * w <= 4) + " " +
                                           payload(d, callable, readable)));
             }
             case 5: {
