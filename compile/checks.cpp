@@ -11,12 +11,12 @@
 #include "core/printer.h"
 #include "core/share.h"
 #include "core/tables.h"
+#include "engine/heads.h"
 #include "platform/files.h"
 
 namespace {
 
 constexpr const char* kTraceFile = "/tmp/redv.log";
-constexpr int kMaxParameters = 10;
 
 ErrorRecord make_failure(ReportType type, std::string name, std::string text, std::string definition) {
     ErrorRecord record;
