@@ -77,10 +77,11 @@ Engine choose_engine() {
     return fuzzing_engine == Engine::Fast ? gate_choice() : Engine::Exact;
 #else
     static const Request request = requested_engine();
-    // A run under a step limit keeps the reducer, whose steps the limit counts; so does a
-    // diagnosing run, whose report names the definitions the reducer entered last.
-    if (diagnosing()) return Engine::Exact;
-    bool gate = request == Request::Fast || (request == Request::Default && kGateIsDefault && !step_limit_set());
+    // A run under a step limit keeps the reducer, whose steps the limit counts, even when the
+    // tier is asked for: the tier counts no steps, so a loop it compiles would never stop. So does
+    // a diagnosing run, whose report names the definitions the reducer entered last.
+    if (diagnosing() || step_limit_set()) return Engine::Exact;
+    bool gate = request == Request::Fast || (request == Request::Default && kGateIsDefault);
     return gate ? gate_choice() : Engine::Exact;
 #endif
 }
