@@ -255,6 +255,7 @@ bool integer_answer(WordOp op, const Value& a, const Value& b, Value& out);
 // operands are not both integers.
 int integer_test(WordOp op, const Value& a, const Value& b);
 // The tier's counters, to be added to.
-FastCounters& counters();
+extern FastCounters tier_counters;
+inline FastCounters& counters() { return tier_counters; }
 
 }  // namespace fast
