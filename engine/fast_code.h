@@ -51,11 +51,48 @@ struct Node {
     std::vector<Node*> parts;                    // arguments; Select: test, then, else; Bind: d, r
 };
 
+// The machine's instructions: a body flattened in evaluation order over the slot stack, where
+// each instruction leaves its value on top. `tail` marks an instruction whose value is the
+// call's: a subterm it hands to the reducer takes the arguments waiting below the call.
+enum class Op : uint8_t {
+    Var,          // copies the slot
+    Move,         // moves the slot: its last read
+    Lit,          // the node's literal
+    Closure,      // the Lambda node's closure of the frame
+    Global,       // the Global node's value, settled or the reducer's
+    Generic,      // the reducer's value for the node's graph
+    WordPrim,     // a builtin on two slots or literals, in words when it can be
+    Prim,         // a builtin on the values on top
+    Call,         // the values on top as the callee's frame
+    Partial,      // the values on top as a partial application
+    WordSelect,   // a test on two slots or literals: on to the next instruction for K, `target` for H
+    Select,       // the test on the values on top, likewise
+    Store,        // the value on top into the slot
+    Jump,         // to `target`
+    Return,       // the value on top as the call's
+    ApplyBegin,   // an Apply's frame and its function's slot; its head's code follows unless a slot
+    ApplyResult,  // the value on top as the function applied next
+    ApplyFunc,    // how the function takes the argument `index` and those after it
+    ApplyTake,    // the argument `index` on top, taken
+};
+
+struct Instr {
+    Op op;
+    bool tail = false;
+    bool head = false;  // Call: the call whose value an Apply applies, its arguments waiting
+    uint8_t slot = 0;   // Var, Move, Store
+    uint8_t index = 0;  // ApplyFunc, ApplyTake: the argument
+    int32_t target = 0;  // where a branch or an argument's code begins, from this instruction
+    int32_t join = 0;    // where the value of a Select handed over, or of an Apply, goes on, likewise
+    const Node* node = nullptr;
+};
+
 struct Code {
     CellRef body;    // the definition's whole body (or the lambda): it keeps every template alive
     int params = 0;  // a lambda's: its captured values, then its parameter
     int frame_size = 0;
     Node* entry = nullptr;  // null until first called
+    std::vector<Instr> ops{};  // the machine's, made at its first call
     // A lambda's body that makes cells from subterms holding captured values: the reducer takes
     // them from the closure's own cell, shared, where a frame could only copy the template's, so
     // the reducer applies such a closure.

@@ -1,19 +1,19 @@
-// The fast tier's machine: one loop over an explicit stack of continuation frames on the heap,
-// so that no evaluation recurses on the native stack however deep the program goes.
+// The fast tier's machine: each compiled body flattened into instructions over the slot stack,
+// run by one loop with an explicit stack of frames on the heap, so that no evaluation recurses
+// on the native stack however deep the program goes.
 //
-// Registers: the node being entered, the base of the running call's frame of slots and the
-// floor where that call's first frame began, and the value just produced. Entering a node either
-// produces its value at once or pushes a frame saying how to continue and enters a part; a value
-// produced is given to the frame on top. Operands are pushed on the slot stack above the frames,
-// and a call's operands become its callee's frame where they lie.
+// Registers: the instruction, the base of the running call's frame of slots and the floor where
+// that call's first frame began. Every instruction leaves its value on top of the slot stack; a
+// call's operands become its callee's frame where they lie, and its value takes their place.
 //
-// A node is evaluated in tail position of its call when, once its own frame is gone, the frame on
-// top is the call's Return. A subterm handed to the reducer there is handed over applied to the
-// arguments of the applications waiting below (ApplyHead and ApplyCall frames, through the
-// Returns of the calls in their tail positions): the reducer holds them as argument frames, and
-// a lazy combinator there takes them unevaluated.
+// Frames: a Return for each call that is not a tail call, and one for each application of a
+// function value in progress. An instruction in tail position hands a subterm to the reducer
+// applied to the arguments of the applications waiting below its call (their ApplyHead and
+// ApplyCall frames, through the calls in tail position of theirs): the reducer holds them as
+// argument frames, and a lazy combinator there takes them unevaluated. The answer then stands
+// for all of those applications.
+#include <algorithm>
 #include <vector>
-
 
 #include "core/classify.h"
 #include "core/values.h"
@@ -25,29 +25,127 @@ namespace {
 
 enum class Resume : uint8_t {
     Return,     // a call's end: its frame released, the caller's registers back
-    Operands,   // a node whose parts are being evaluated onto the slot stack, `next` the part
-    Bind,       // the bound term of a Bind: into its slot, then the body
     ApplyHead,  // an Apply's head (a call) being evaluated; all its arguments wait
-    ApplyCall,  // a call of an Apply's function running; its arguments from `next` on wait
     ApplyArg,   // an argument of an Apply being evaluated for the function it applies
+    ApplyCall,  // a call of an Apply's function running; its arguments from `next` on wait
 };
 
 constexpr uint32_t kNone = ~uint32_t{0};
 
 struct Frame {
-    const Node* node;  // Return: null
-    uint32_t base;     // the frame of slots the node reads; Return: the caller's
-    uint32_t mark;     // Return: the caller's floor; Apply*: the slot holding the function applied
-    uint32_t top;      // ApplyArg: where the callee's frame begins
+    const Instr* pc;   // Return: where the caller goes on; Apply: the instruction after the application
+    const Node* node;  // Apply: the application
+    uint32_t base;     // Return: the caller's (kNone below the main expression's); Apply: its frame's
+    uint32_t mark;     // Return: the caller's floor; Apply: the slot of the function applied
+    uint32_t top;      // Apply: where the values for the function begin
     Resume kind;
-    uint8_t next;  // Operands: the part being evaluated; Apply*: the first argument not taken
+    uint8_t next;  // Apply: the first argument not taken
     uint8_t end;   // ApplyArg: the argument after the last one the function takes now
+    bool tail;     // Apply: in tail position of its call
 };
 
-// The parts a node evaluates onto the slot stack before it acts: a Select's are its test's.
-const std::vector<Node*>& operand_parts(const Node* n) {
-    return n->kind == NodeKind::Select ? n->parts[0]->parts : n->parts;
-}
+bool is_leaf(const Node* n) { return n->kind == NodeKind::Var || n->kind == NodeKind::Lit; }
+
+// Flattens a compiled body into the machine's instructions.
+class Flattener {
+public:
+    explicit Flattener(std::vector<Instr>& ops) : ops_(ops) {}
+
+    void emit(const Node* n, bool tail) {
+        switch (n->kind) {
+            case NodeKind::Var: add(n->last ? Op::Move : Op::Var, n).slot = n->slot; break;
+            case NodeKind::Lit: add(Op::Lit, n); break;
+            case NodeKind::Lambda: add(Op::Closure, n); break;
+            case NodeKind::Global: add(Op::Global, n, tail); break;
+            case NodeKind::Generic: add(Op::Generic, n, tail); break;
+            case NodeKind::Prim:
+                if (n->op != WordOp::None && n->parts.size() == 2 && is_leaf(n->parts[0]) && is_leaf(n->parts[1])) {
+                    add(Op::WordPrim, n, tail);
+                    break;
+                }
+                parts(n->parts);
+                add(Op::Prim, n, tail);
+                break;
+            case NodeKind::Call:
+                parts(n->parts);
+                add(Op::Call, n, tail);
+                break;
+            case NodeKind::Partial:
+                parts(n->parts);
+                add(Op::Partial, n);
+                break;
+            case NodeKind::Bind:
+                emit(n->parts[0], false);
+                add(Op::Store, n).slot = n->slot;
+                emit(n->parts[1], tail);
+                return;
+            case NodeKind::Select: select(n, tail); return;
+            case NodeKind::Apply: application(n, tail); break;
+        }
+        if (tail) add(Op::Return, n);
+    }
+
+private:
+    std::vector<Instr>& ops_;
+
+    Instr& add(Op op, const Node* n, bool tail = false) {
+        Instr& in = ops_.emplace_back();
+        in.op = op;
+        in.node = n;
+        in.tail = tail;
+        return in;
+    }
+    void parts(const std::vector<Node*>& nodes) {
+        for (const Node* part : nodes) emit(part, false);
+    }
+
+    // The test, the branch for K, then the one for H; a value handed over goes on at the join.
+    void select(const Node* n, bool tail) {
+        const Node* test = n->parts[0];
+        bool words = test->op != WordOp::None && test->parts.size() == 2 && is_leaf(test->parts[0]) &&
+                     is_leaf(test->parts[1]);
+        if (!words) parts(test->parts);
+        size_t at = ops_.size();
+        add(words ? Op::WordSelect : Op::Select, n, tail);
+        emit(n->parts[1], tail);
+        size_t jump = ops_.size();
+        if (!tail) add(Op::Jump, n);
+        aim(at, &Instr::target, ops_.size());
+        emit(n->parts[2], tail);
+        if (tail) add(Op::Return, n);  // after a value handed over
+        aim(at, &Instr::join, ops_.size() - (tail ? 1 : 0));
+        if (!tail) aim(jump, &Instr::target, ops_.size());
+    }
+
+    // ApplyBegin, the head's code when it is a call, then for each argument: ApplyResult,
+    // ApplyFunc, the argument's code, ApplyTake. An ApplyTake's target is the next argument's
+    // code; every instruction of the application joins at its end.
+    void application(const Node* n, bool tail) {
+        size_t begin = ops_.size();
+        add(Op::ApplyBegin, n, tail);
+        if (const Node* head = n->parts[0]; head->kind != NodeKind::Var) {
+            parts(head->parts);
+            add(Op::Call, head).head = true;
+        }
+        aim(begin, &Instr::target, ops_.size());
+        std::vector<size_t> own{begin};
+        for (size_t i = 1; i < n->parts.size(); ++i) {
+            add(Op::ApplyResult, n);
+            own.push_back(ops_.size());
+            add(Op::ApplyFunc, n).index = static_cast<uint8_t>(i);
+            if (i > 1) aim(own[own.size() - 2], &Instr::target, ops_.size());
+            emit(n->parts[i], false);
+            own.push_back(ops_.size());
+            add(Op::ApplyTake, n).index = static_cast<uint8_t>(i);
+        }
+        for (size_t at : own) aim(at, &Instr::join, ops_.size());
+    }
+
+    // Points the instruction at `at` to the one at `to`.
+    void aim(size_t at, int32_t Instr::*field, size_t to) {
+        ops_[at].*field = static_cast<int32_t>(static_cast<ptrdiff_t>(to) - static_cast<ptrdiff_t>(at));
+    }
+};
 
 class Machine : TierBase {
 public:
@@ -57,10 +155,10 @@ public:
         try {
             slots_.resize(code->frame_size);
             slots_[0] = value_of(std::move(argument));
-            frames_.push_back(Frame{nullptr, kNone, 0, 0, Resume::Return, 0, 0});
+            frames_.push_back(Frame{nullptr, nullptr, kNone, 0, 0, Resume::Return, 0, 0, false});
             base_ = floor_ = 0;
-            loop(code->entry);
-            return cell_of(value_);
+            Value v = execute(ops_of(code));
+            return cell_of(v);
         } catch (CycleMark& cycle) {
             return std::move(cycle.mark);
         }
@@ -70,134 +168,145 @@ private:
     std::vector<Frame> frames_;
     size_t base_ = 0;
     size_t floor_ = 0;
-    Value value_;
-    // The frames from this one up, answered by the last reduction: let go of once the node that
-    // asked for it has put its own slots in order.
+    // The frames from this one up, answered by the last reduction in tail position: let go of
+    // at the Return that follows it, once the instruction has put its own slots in order.
     size_t answered_ = kNone;
 
-    void loop(const Node* n) {
+    const Instr* ops_of(Code* code) {
+        if (code->ops.empty()) flatten(code);
+        return code->ops.data();
+    }
+    [[gnu::noinline]] void flatten(Code* code) {
+        const Node* entry = entry_of(code);
+        Flattener(code->ops).emit(entry, true);
+    }
+
+    Value pop() {
+        size_t top = slots_.size() - 1;
+        Value v = std::move(slots_[top]);
+        slots_.resize(top);
+        return v;
+    }
+
+    Value execute(const Instr* pc) {
         for (;;) {
-            while (n) n = enter(n);
-            if (answered_ != kNone) pop_answered();
-            if (frames_.back().base == kNone) return;
-            n = resume();
-        }
-    }
-
-    void push_frame(Resume kind, const Node* n, uint8_t next = 0) {
-        frames_.push_back(Frame{n, static_cast<uint32_t>(base_), 0, 0, kind, next, 0});
-    }
-
-    bool in_tail() const { return frames_.back().kind == Resume::Return; }
-
-    // Produces the node's value or enters a part of it; returns the node to enter next, null once
-    // value_ is set.
-    const Node* enter(const Node* n) {
-        switch (n->kind) {
-            case NodeKind::Var: value_ = read(n, base_); return nullptr;
-            case NodeKind::Lit: value_ = n->lit; return nullptr;
-            case NodeKind::Lambda: value_ = closure(n, &slots_[base_]); return nullptr;
-            case NodeKind::Global:
-                if (const Value* v = settled(n))
-                    value_ = *v;
-                else
-                    value_ = value_of(reduce_here(instantiate(n, base_)));
-                return nullptr;
-            case NodeKind::Generic: value_ = value_of(reduce_here(instantiate(n, base_))); return nullptr;
-            case NodeKind::Prim:
-                if (Value out; word_prim(n, base_, out)) {
-                    value_ = std::move(out);
-                    return nullptr;
+            const Instr& in = *pc;
+            switch (in.op) {
+                case Op::Var: slots_.push_back(slots_[base_ + in.slot]); ++pc; break;
+                case Op::Move: {
+                    Value v = std::move(slots_[base_ + in.slot]);  // not a reference: pushing may move the slots
+                    slots_.push_back(std::move(v));
+                    ++pc;
+                    break;
                 }
-                return operands(n, 0);
-            case NodeKind::Call:
-            case NodeKind::Partial: return operands(n, 0);
-            case NodeKind::Select: {
-                const Node* test = n->parts[0];
-                int64_t a, b;
-                if (test->parts.size() == 2 && peek_words(test, base_, a, b)) {
-                    if (int choice = word_test(test->op, a, b); choice >= 0) {
-                        drop_last_reads(test, base_);
-                        return choice ? n->parts[1] : n->parts[2];
+                case Op::Lit: slots_.push_back(in.node->lit); ++pc; break;
+                case Op::Closure: slots_.push_back(closure(in.node, &slots_[base_])); ++pc; break;
+                case Op::Global:
+                    if (const Value* v = settled(in.node))
+                        slots_.push_back(*v);
+                    else
+                        slots_.push_back(value_of(reduce_here(instantiate(in.node, base_), in.tail)));
+                    ++pc;
+                    break;
+                case Op::Generic:
+                    slots_.push_back(value_of(reduce_here(instantiate(in.node, base_), in.tail)));
+                    ++pc;
+                    break;
+                case Op::WordPrim: {
+                    Value out;
+                    if (word_prim(in.node, base_, out)) {
+                        slots_.push_back(std::move(out));
+                    } else {
+                        push_leaves(in.node);
+                        prim(in);
                     }
+                    ++pc;
+                    break;
                 }
-                return operands(n, 0);
+                case Op::Prim: prim(in); ++pc; break;
+                case Op::Call: {
+                    size_t top = slots_.size() - in.node->parts.size();
+                    if (in.head) frames_.back().kind = Resume::ApplyHead;
+                    pc = call(in.node->callee, top, top, in.tail, pc + 1);
+                    break;
+                }
+                case Op::Partial: {
+                    Value v = partial(in.node, slots_.size() - in.node->parts.size());
+                    slots_.push_back(std::move(v));
+                    ++pc;
+                    break;
+                }
+                case Op::WordSelect: {
+                    const Node* test = in.node->parts[0];
+                    int64_t a, b;
+                    if (peek_words(test, base_, a, b)) {
+                        if (int choice = word_test(test->op, a, b); choice >= 0) {
+                            drop_last_reads(test, base_);
+                            pc = choice ? pc + 1 : pc + in.target;
+                            break;
+                        }
+                    }
+                    push_leaves(test);
+                    pc = choose(in, pc);
+                    break;
+                }
+                case Op::Select: pc = choose(in, pc); break;
+                case Op::Store: {
+                    Value v = pop();
+                    slots_[base_ + in.slot] = std::move(v);
+                    ++pc;
+                    break;
+                }
+                case Op::Jump: pc += in.target; break;
+                case Op::Return:
+                    if (answered_ != kNone) {
+                        pc = unwind();
+                        break;
+                    }
+                    if (frames_.back().base == kNone) return pop();
+                    pc = return_value();
+                    break;
+                case Op::ApplyBegin: pc = apply_begin(in, pc); break;
+                case Op::ApplyResult: {
+                    Value v = pop();
+                    slots_[frames_.back().mark] = std::move(v);
+                    ++pc;
+                    break;
+                }
+                case Op::ApplyFunc: pc = apply_function(in, pc); break;
+                case Op::ApplyTake: pc = apply_take(in, pc); break;
             }
-            case NodeKind::Bind:
-                if (Value bound; leaf(n->parts[0], bound)) {
-                    slots_[base_ + n->slot] = std::move(bound);
-                    return n->parts[1];
-                }
-                push_frame(Resume::Bind, n);
-                return n->parts[0];
-            case NodeKind::Apply: return begin_apply(n);
-        }
-        return nullptr;
-    }
-
-    // The value of a part that needs no frame of its own: false, with nothing done, for others.
-    [[gnu::always_inline]] bool leaf(const Node* n, Value& out) {
-        switch (n->kind) {
-            case NodeKind::Var: out = read(n, base_); return true;
-            case NodeKind::Lit: out = n->lit; return true;
-            case NodeKind::Lambda: out = closure(n, &slots_[base_]); return true;
-            case NodeKind::Prim: return word_prim(n, base_, out);
-            case NodeKind::Global:
-                if (const Value* v = settled(n)) {
-                    out = *v;
-                    return true;
-                }
-                return false;
-            default: return false;
         }
     }
 
-    // Evaluates the node's parts from `i` on onto the slot stack, then acts.
-    const Node* operands(const Node* n, size_t i) {
-        const std::vector<Node*>& parts = operand_parts(n);
-        for (; i < parts.size(); ++i) {
-            Value v;
-            if (!leaf(parts[i], v)) {
-                push_frame(Resume::Operands, n, static_cast<uint8_t>(i));
-                return parts[i];
-            }
-            slots_.push_back(std::move(v));
-        }
-        return act(n);
+    // The two operands of a word instruction that was not given words, as a full one takes them.
+    void push_leaves(const Node* n) {
+        for (const Node* part : n->parts) slots_.push_back(part->kind == NodeKind::Var ? read(part, base_) : part->lit);
     }
 
-    // A node whose operands lie on top of the slot stack.
-    const Node* act(const Node* n) {
-        size_t first = slots_.size() - operand_parts(n).size();
-        switch (n->kind) {
-            case NodeKind::Call: return call(n->callee, first, first);
-            case NodeKind::Partial: value_ = partial(n, first); return nullptr;
-            case NodeKind::Select: return choose(n, first);
-            default: prim(n, first); return nullptr;
-        }
-    }
-
-    void prim(const Node* n, size_t first) {
+    // A builtin on its operands on top, which its answer replaces.
+    void prim(const Instr& in) {
+        const Node* n = in.node;
+        size_t first = slots_.size() - n->parts.size();
         Value* args = &slots_[first];
         Value out;
-        if (integer_prim(n, args, out)) {
-            value_ = std::move(out);
-        } else {
+        if (!integer_prim(n, args, out)) {
             CellRef r = answer(n, args, out);
-            if (!r)
-                value_ = std::move(out);
-            else
-                value_ = value_of(is_normal_form(r.get()) ? std::move(r) : reduce_here(std::move(r)));
+            if (r) out = value_of(is_normal_form(r.get()) ? std::move(r) : reduce_here(std::move(r), in.tail));
         }
         slots_.resize(first);
+        slots_.push_back(std::move(out));
     }
 
-    // The branch the test chooses; null when the test answered neither K nor H, the value then
-    // being the reducer's for the answer applied to both branches.
-    const Node* choose(const Node* n, size_t first) {
+    // The branch the test on top chooses: the next instruction for K, the target for H; when it
+    // answers neither, the reducer's value for the answer applied to both branches, at the join.
+    const Instr* choose(const Instr& in, const Instr* pc) {
+        const Node* n = in.node;
         const Node* test = n->parts[0];
+        size_t first = slots_.size() - test->parts.size();
         Value* args = &slots_[first];
         int choice = integer_choice(test, args);
+        Value handed;
         if (choice < 0) {
             CellRef r = call_builtin(test, args);
             if (atom_is_char(r.get(), 'K'))
@@ -205,175 +314,188 @@ private:
             else if (atom_is_char(r.get(), 'H'))
                 choice = 0;
             else
-                value_ = value_of(reduce_here(apply2(std::move(r), instantiate(n->parts[1], base_),
-                                                     instantiate(n->parts[2], base_))));
+                handed = value_of(reduce_here(
+                    apply2(std::move(r), instantiate(n->parts[1], base_), instantiate(n->parts[2], base_)), in.tail));
         }
         slots_.resize(first);
-        if (choice < 0) return nullptr;
-        return choice ? n->parts[1] : n->parts[2];
+        if (choice >= 0) return choice ? pc + 1 : pc + in.target;
+        slots_.push_back(std::move(handed));
+        return pc + in.join;
     }
 
-    // Runs a saturated call of `code` whose frame is pushed at `top`; `floor` is where the call's
-    // own room begins, when it gets a frame of its own (below `top` only by emptied slots).
-    const Node* call(Code* code, size_t top, size_t floor) {
-        const Node* entry = entry_of(code);
+    // A saturated call of `code` whose frame is pushed at `top`; `floor` is where the call's own
+    // room begins when it gets a frame of its own (below `top` only by emptied slots). Returns
+    // where the machine goes on: the callee's code, or `next` with the value on top.
+    const Instr* call(Code* code, size_t top, size_t floor, bool tail, const Instr* next) {
+        const Instr* ops = ops_of(code);
         count_call();
-        if (project(entry, top, value_)) {
+        if (const Node* entry = code->entry; entry->kind == NodeKind::Var) {
+            // A body that is one of its parameters: no frame made. Church numerals end so.
+            Value v = std::move(slots_[top + entry->slot]);
             slots_.resize(floor);
-            return nullptr;
+            slots_.push_back(std::move(v));
+            return next;
         }
-        if (in_tail()) {
+        if (tail) {
             base_ = slots_.replace_frame(floor_, base_, top, code->params, code->frame_size);
         } else {
-            frames_.push_back(Frame{nullptr, static_cast<uint32_t>(base_), static_cast<uint32_t>(floor_), 0,
-                                    Resume::Return, 0, 0});
+            frames_.push_back(Frame{next, nullptr, static_cast<uint32_t>(base_), static_cast<uint32_t>(floor_), 0,
+                                    Resume::Return, 0, 0, false});
             base_ = top;
             floor_ = floor;
             slots_.reserve_frame(top, code->frame_size);
         }
-        return entry;
+        return ops;
     }
 
-    // Gives value_ to the frame on top; returns the node to enter next, null when value_ is
-    // given on to the frame below.
-    const Node* resume() {
-        Frame& f = frames_.back();
-        switch (f.kind) {
-            case Resume::Return:
+    // The call's value, on top, in place of its frame for the caller.
+    const Instr* return_value() {
+        Value v = pop();
+        const Frame& f = frames_.back();
+        slots_.release_frame(floor_, base_);
+        base_ = f.base;
+        floor_ = f.mark;
+        const Instr* next = f.pc;
+        frames_.pop_back();
+        slots_.push_back(std::move(v));
+        return next;
+    }
+
+    // The value on top answers the frames of the last reduction: it becomes the value of the
+    // lowest application among them.
+    const Instr* unwind() {
+        Value v = pop();
+        const Instr* next = nullptr;
+        while (frames_.size() > answered_) {
+            const Frame& f = frames_.back();
+            if (f.kind == Resume::Return) {
                 slots_.release_frame(floor_, base_);
                 base_ = f.base;
                 floor_ = f.mark;
-                frames_.pop_back();
-                return nullptr;
-            case Resume::Operands: {
-                const Node* n = f.node;
-                size_t next = f.next + 1;
-                frames_.pop_back();
-                slots_.push_back(std::move(value_));
-                return operands(n, next);
+            } else {
+                slots_.resize(f.mark);
+                next = f.pc;
             }
-            case Resume::Bind: {
-                const Node* n = f.node;
-                frames_.pop_back();
-                slots_[base_ + n->slot] = std::move(value_);
-                return n->parts[1];
-            }
-            case Resume::ApplyHead:
-            case Resume::ApplyCall: slots_[f.mark] = std::move(value_); return apply_next();
-            case Resume::ApplyArg: slots_.push_back(std::move(value_)); return take_arguments(f.next + 1);
+            frames_.pop_back();
         }
-        return nullptr;
+        answered_ = kNone;
+        slots_.push_back(std::move(v));
+        return next;
     }
 
-    // Applies a function value (a slot's, or an over-applied call's) to the node's arguments as the
-    // reducer does: each argument is evaluated when the application reaches it, first to last,
-    // and a call saturated before the last one runs its body before the next is taken.
-    const Node* begin_apply(const Node* n) {
-        push_frame(Resume::ApplyHead, n, 1);
-        frames_.back().mark = static_cast<uint32_t>(slots_.size());
+    // The reducer's value for g where the instruction stands: in tail position, g applied to the
+    // arguments waiting below, whose frames the value then answers for.
+    CellRef reduce_here(CellRef g, bool tail) {
+        size_t i = frames_.size() - 1;
+        if (!tail || i == 0) return reduce(std::move(g));
+        bool classified = false;
+        while (i > 0) {  // frames_[i] is the Return of the call in whose tail position g stands
+            const Frame& w = frames_[i - 1];
+            if (w.kind != Resume::ApplyHead && w.kind != Resume::ApplyCall) break;
+            if (!classified) {
+                classify(g.get());  // a pair on it is classified from its parts'
+                classified = true;
+            }
+            for (size_t j = w.next; j < w.node->parts.size(); ++j)
+                g = classified_pair(std::move(g), instantiate(w.node->parts[j], w.base));
+            answered_ = i - 1;
+            if (!w.tail || i < 2) break;
+            i -= 2;
+        }
+        return reduce(std::move(g));
+    }
+
+    // Applies a function value (a slot's, or a call's) to the node's arguments as the reducer
+    // does: each argument is evaluated when the application reaches it, first to last, and a call
+    // saturated before the last one runs its body before the next is taken.
+    const Instr* apply_begin(const Instr& in, const Instr* pc) {
+        const Node* n = in.node;
+        uint32_t mark = static_cast<uint32_t>(slots_.size());
+        // Its arguments wait only once its head's call runs, not while that call's operands are evaluated.
+        frames_.push_back(Frame{pc + in.join, n, static_cast<uint32_t>(base_), mark, 0, Resume::ApplyArg, 1, 0, in.tail});
         slots_.push_back(Value());
         const Node* first = n->parts[0];
-        if (first->kind != NodeKind::Var) return first;  // a call
-        slots_[frames_.back().mark] = slots_[base_ + first->slot];
-        return apply_next();
+        if (first->kind != NodeKind::Var) return pc + 1;  // a call, whose value ApplyResult takes
+        slots_[mark] = slots_[base_ + first->slot];
+        return pc + in.target + 1;  // past ApplyResult
     }
 
-    // The frame on top is an Apply's, its function in its slot: takes the next arguments.
-    const Node* apply_next() {
+    // The function in the application's slot, to be given the argument `index` and as many more
+    // as it takes now: its values pushed first.
+    const Instr* apply_function(const Instr& in, const Instr* pc) {
         Frame& f = frames_.back();
-        const Node* n = f.node;
-        size_t count = n->parts.size() - 1;
-        Value& head = slots_[f.mark];
-        if (f.next > count) return finish_apply(std::move(head));
-        Function* fn = head.fn();
-        if (!fn || (fn->closure && fn->code->reducer_applies)) return hand_over_rest();
+        size_t count = f.node->parts.size() - 1;
+        size_t i = in.index;
+        f.next = static_cast<uint8_t>(i);
+        Function* fn = slots_[f.mark].fn();
+        if (!fn || (fn->closure && fn->code->reducer_applies)) return hand_over_rest(in, pc);
         f.kind = Resume::ApplyArg;
         f.top = static_cast<uint32_t>(slots_.size());
         if (!fn->closure) {
             size_t missing = static_cast<size_t>(fn->code->params) - fn->values.size();
-            f.end = static_cast<uint8_t>(f.next + std::min(missing, count + 1 - f.next));
+            f.end = static_cast<uint8_t>(i + std::min(missing, count + 1 - i));
         } else {
-            f.end = static_cast<uint8_t>(f.next + 1);
+            f.end = static_cast<uint8_t>(i + 1);
         }
         if (!fn->closure || fn->code->entry->kind != NodeKind::Lambda) {
             slots_.reserve(fn->values.size());
             for (const Value& v : fn->values) slots_.push_reserved(v);
         }
-        return take_arguments(f.next);
+        return pc + 1;
     }
 
-    // Evaluates the Apply's arguments from `i` up to its frame's end onto the slot stack, then
-    // gives them to the function.
-    const Node* take_arguments(size_t i) {
+    // The argument `index` is on top: on to the next one the function takes now, or the function
+    // given them all.
+    const Instr* apply_take(const Instr& in, const Instr* pc) {
         Frame& f = frames_.back();
-        const Node* n = f.node;
-        for (; i < f.end; ++i) {
-            Value v;
-            if (!leaf(n->parts[i], v)) {
-                f.next = static_cast<uint8_t>(i);
-                return n->parts[i];
-            }
-            slots_.push_back(std::move(v));
-        }
-        f.next = f.end;
-        return apply_taken();
-    }
-
-    // The function in the Apply's slot with the arguments it takes now pushed from the frame's top.
-    const Node* apply_taken() {
-        Frame& f = frames_.back();
+        size_t i = in.index;
+        size_t count = f.node->parts.size() - 1;
+        if (i + 1 < f.end) return pc + in.target;
         Value& head = slots_[f.mark];
         Function* fn = head.fn();
         size_t top = f.top;
         Code* code = fn->code;
-        if (!fn->closure) {
-            if (slots_.size() - top < static_cast<size_t>(code->params)) {
-                head = extension(std::move(head), top);
-                f.kind = Resume::ApplyCall;
-                return apply_next();
-            }
-        } else if (const Node* body = code->entry; body->kind == NodeKind::Lambda) {
-            Value parameter = std::move(slots_[top]);
-            slots_.resize(top);
-            head = closure(body, fn->values.data(), fn->values.size(), &parameter, std::move(head));
-            f.kind = Resume::ApplyCall;
-            return apply_next();
-        }
-        if (f.next > f.node->parts.size() - 1) {
+        if (!fn->closure && slots_.size() - top < static_cast<size_t>(code->params)) {
+            head = extension(std::move(head), top);
+        } else if (fn->closure && code->entry->kind == NodeKind::Lambda) {
+            Value parameter = pop();
+            head = closure(code->entry, fn->values.data(), fn->values.size(), &parameter, std::move(head));
+        } else if (i == count) {
             // The last call: the application's value is the call's.
-            size_t mark = f.mark;
-            slots_[mark].clear();
+            uint32_t mark = f.mark;
+            bool tail = f.tail;
+            head.clear();
             frames_.pop_back();
-            return call(code, top, mark);
+            return call(code, top, mark, tail, pc + in.join);
+        } else {
+            f.kind = Resume::ApplyCall;
+            f.next = static_cast<uint8_t>(i + 1);
+            return call(code, top, top, false, pc + 1);
         }
-        f.kind = Resume::ApplyCall;
-        const Node* entry = entry_of(code);
-        count_call();
-        if (project(entry, top, value_)) return nullptr;
-        frames_.push_back(
-            Frame{nullptr, static_cast<uint32_t>(base_), static_cast<uint32_t>(floor_), 0, Resume::Return, 0, 0});
-        base_ = floor_ = top;
-        slots_.reserve_frame(top, code->frame_size);
-        return entry;
+        if (i < count) return pc + 2;  // ApplyFunc of the next argument
+        return finish_apply(pc + in.join);
     }
 
-    // The application's value: the function it came to.
-    const Node* finish_apply(Value head) {
-        size_t mark = frames_.back().mark;
-        value_ = std::move(head);
+    // The application's value: the function in its slot.
+    const Instr* finish_apply(const Instr* next) {
+        const Frame& f = frames_.back();
+        uint32_t mark = f.mark;
+        Value v = std::move(slots_[mark]);
         slots_.resize(mark);
         frames_.pop_back();
-        return nullptr;
+        slots_.push_back(std::move(v));
+        return next;
     }
 
     // What the reducer holds for the function applied to the arguments not taken yet, reduced
-    // there.
-    const Node* hand_over_rest() {
-        Frame& f = frames_.back();
+    // there: the application's value.
+    const Instr* hand_over_rest(const Instr& in, const Instr* pc) {
+        const Frame& f = frames_.back();
         const Node* n = f.node;
-        size_t i = f.next;
+        size_t i = in.index;
         size_t base = f.base;
-        size_t mark = f.mark;
+        uint32_t mark = f.mark;
+        bool tail = f.tail;
         CellRef g;
         if (i == 1 && n->parts[0]->kind == NodeKind::Var) {
             g = instantiate(n, base);
@@ -383,48 +505,10 @@ private:
         }
         Value head = std::move(slots_[mark]);
         frames_.pop_back();
-        value_ = value_of(reduce_here(std::move(g)));
+        Value v = value_of(reduce_here(std::move(g), tail));
         slots_.resize(mark);
-        return nullptr;
-    }
-
-    // The reducer's value for g where the node producing it stands: in tail position, g applied
-    // to the waiting arguments, whose frames the result then answers for.
-    CellRef reduce_here(CellRef g) {
-        size_t i = frames_.size() - 1;
-        if (frames_[i].kind != Resume::Return || i == 0) return reduce(std::move(g));
-        size_t stop = frames_.size();
-        bool classified = false;
-        while (i > 0 && frames_[i].kind == Resume::Return) {
-            const Frame& w = frames_[i - 1];
-            if (w.kind != Resume::ApplyHead && w.kind != Resume::ApplyCall) break;
-            if (!classified) {
-                classify(g.get());  // a pair on it is classified from its parts'
-                classified = true;
-            }
-            for (size_t j = w.next; j < w.node->parts.size(); ++j)
-                g = classified_pair(std::move(g), instantiate(w.node->parts[j], w.base));
-            stop = i - 1;
-            i -= 2;
-        }
-        if (stop < frames_.size()) answered_ = stop;
-        return reduce(std::move(g));
-    }
-
-    // Lets go of the frames the last reduction answered.
-    void pop_answered() {
-        while (frames_.size() > answered_) {
-            Frame& f = frames_.back();
-            if (f.kind == Resume::Return) {
-                slots_.release_frame(floor_, base_);
-                base_ = f.base;
-                floor_ = f.mark;
-            } else {
-                slots_.resize(f.mark);
-            }
-            frames_.pop_back();
-        }
-        answered_ = kNone;
+        slots_.push_back(std::move(v));
+        return pc + in.join;
     }
 };
 
