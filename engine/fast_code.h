@@ -97,35 +97,7 @@ struct Code {
     // them from the closure's own cell, shared, where a frame could only copy the template's, so
     // the reducer applies such a closure.
     bool reducer_applies = false;
-    // A lambda's: the shortcut of its closures, and the arguments it takes.
-    Shortcut shortcut = Shortcut::None;
-    uint8_t lacks = 0;
 };
-
-// Whether a closure of the lambda given its last argument runs the lambda's body on a frame of the
-// tier: the body is no lambda, and the reducer does not apply such a closure.
-inline bool runs_on_frame(const Code& lambda) {
-    return lambda.entry->kind != NodeKind::Lambda && !lambda.reducer_applies;
-}
-
-// Gives a function whose code, kind and values are in place its shortcut.
-inline void set_shortcut(Function& f) {
-    if (f.closure) {
-        f.shortcut = f.code->shortcut;
-        f.lacks = f.code->lacks;
-    } else {
-        f.shortcut = Shortcut::Push;
-        f.lacks = static_cast<uint8_t>(f.code->params - f.values.size());
-    }
-}
-
-// The closure a lambda's closures answer whatever their argument, when its body is a closed
-// lambda that the tier applies; null for any other lambda.
-inline const Function* constant_answer(const Code& lambda) {
-    if (lambda.entry->kind != NodeKind::Lit) return nullptr;
-    const Function* g = lambda.entry->lit.fn();
-    return g && g->closure && !g->code->reducer_applies ? g : nullptr;
-}
 
 class Compiler {
 public:
@@ -148,7 +120,6 @@ private:
     bool is_bound_variable(const Cell* c) const;
     void mark_last_reads(Node* n, std::bitset<256>& read_later);
     static bool builds_from_captured(const Node* n, int captured);
-    static void decide_shortcut(Code& lambda);
     Node* make(NodeKind kind, Cell* c);
     Code* code_of(std::string_view name, const CellRef& body, int params);
 

@@ -238,7 +238,6 @@ Node* Compiler::compile_lambda(Cell* c, int depth) {
     mark_last_reads(body.entry, read_later);
     // A lambda right inside is made with this closure as its maker (engine/fast_run.cpp).
     body.reducer_applies = body.entry->kind != NodeKind::Lambda && builds_from_captured(body.entry, captured);
-    decide_shortcut(body);
     n->callee = &body;
     return n;
 }
@@ -257,7 +256,6 @@ Node* Compiler::closed_lambda(Cell* c, int depth) {
     f->code = lambda->callee;
     f->node = lambda;
     f->cell = CellRef(c);
-    set_shortcut(*f);
     n->lit = Value::of(f);
     return n;
 }
@@ -272,7 +270,6 @@ Node* Compiler::named_definition(Cell* c) {
     f->code = code_of(atom_bytes(c), *head->definition, head->params);
     f->node = n;
     f->cell = CellRef(c);
-    set_shortcut(*f);
     n->lit = Value::of(f);
     return n;
 }
@@ -285,28 +282,6 @@ Cell* Compiler::chosen_argument(Cell* h, const std::vector<Cell*>& spine) const 
     if (spine.size() == 2 && atom_is_char(h, 'K')) return right_of(spine[0]);  // K x y = x
     if (spine.size() == 2 && atom_is_char(h, 'H')) return right_of(spine[1]);  // H x y = I y = y
     return nullptr;
-}
-
-// How the closures of a compiled lambda are given the arguments they lack (Tier::
-// saturating_application): decided once, from the body.
-void Compiler::decide_shortcut(Code& lambda) {
-    const Node* body = lambda.entry;
-    if (body->kind == NodeKind::Lambda) {
-        if (runs_on_frame(*body->callee)) {
-            lambda.shortcut = Shortcut::Inner;
-            lambda.lacks = 2;
-        }
-    } else if (body->kind == NodeKind::Lit) {
-        const Function* g = constant_answer(lambda);
-        if (!g || !runs_on_frame(*g->code)) return;
-        const Node* answer = g->code->entry;
-        bool second = answer->kind == NodeKind::Var && answer->slot == g->values.size();
-        lambda.shortcut = second ? Shortcut::Second : Shortcut::Constant;
-        lambda.lacks = 2;
-    } else if (runs_on_frame(lambda)) {
-        lambda.shortcut = Shortcut::Push;
-        lambda.lacks = 1;
-    }
 }
 
 // Whether a node of the body may make cells from its template with a captured value (slots below

@@ -1,4 +1,4 @@
-// The steps both evaluators of the fast tier take alike.
+// The fast tier's steps below its machine's loop.
 #include "engine/fast_tier.h"
 
 #include <cstdio>
@@ -84,7 +84,6 @@ Value TierBase::closure(const Node* n, const Value* low, size_t split, const Val
     f->node = n;
     f->parent = std::move(maker);
     for (auto [letter, slot] : n->free) f->values.push_back(slot < split ? low[slot] : high[slot - split]);
-    set_shortcut(*f);
     object_made(v);
     return v;
 }
@@ -96,7 +95,6 @@ Value TierBase::partial(const Node* n, size_t first) {
     f->node = n;
     for (size_t i = 0; i < n->parts.size(); ++i) f->values.push_back(std::move(slots_[first + i]));
     slots_.resize(first);
-    set_shortcut(*f);
     object_made(v);
     return v;
 }
@@ -108,7 +106,6 @@ Value TierBase::extension(Value head, size_t top) {
     for (size_t i = top; i < slots_.size(); ++i) g->values.push_back(std::move(slots_[i]));
     g->parent = std::move(head);
     slots_.resize(top);
-    set_shortcut(*g);
     object_made(v);
     return v;
 }
@@ -126,11 +123,7 @@ CellRef reduce_main(const CellRef& main, CellRef argument) {
 }  // namespace fast
 
 CellRef fast_evaluate(const CellRef& main, CellRef argument) {
-#ifdef QUIB_FAST_MACHINE
     CellRef result = fast::machine_run(main, std::move(argument));
-#else
-    CellRef result = fast::recursive_run(main, std::move(argument));
-#endif
     fast::free_spare_functions();
     if (std::getenv("QUIB_FAST_STATS"))
         std::fprintf(stderr, "fast tier: %llu calls, %llu hand-overs, %llu big numerals written\n",

@@ -1,4 +1,4 @@
-// What both evaluators of the fast tier share: the heap stack of frames of slots, word
+// The fast tier's steps below its machine's loop: the heap stack of frames of slots, word
 // arithmetic, the builtin calls, the objects a node makes, and the hand-over of a subterm to the
 // exact reducer as the graph it would hold.
 #pragma once
@@ -132,7 +132,7 @@ private:
     size_t room_ = 0;
 };
 
-// The state and the steps both evaluators take alike; each decides where values go and what
+// The machine's state but for its frames and registers, and the steps that do not decide what
 // comes next.
 class TierBase {
 protected:
@@ -222,7 +222,7 @@ protected:
     // which has it as `maker`: its cell shares what the maker's holds.
     static Value closure(const Node* n, const Value* low, size_t split = ~size_t{0}, const Value* high = nullptr,
                          Value maker = Value());
-    // The partial application a Partial node makes of the `count` values from `first` on, which
+    // The partial application a Partial node makes of the values pushed from `first` on, which
     // it takes.
     Value partial(const Node* n, size_t first);
     // The partial application `head` extended by the values pushed from `top` on, which it takes.
@@ -232,14 +232,6 @@ protected:
     const Node* entry_of(Code* code) {
         if (const Node* entry = code->entry) return entry;
         return compiled_entry(code);
-    }
-    // A body that is one of its parameters answers the value pushed for it at `top`, with no
-    // frame made: Church numerals end in such bodies.
-    bool project(const Node* entry, size_t top, Value& result) {
-        if (entry->kind != NodeKind::Var) return false;
-        result = std::move(slots_[top + entry->slot]);
-        slots_.resize(top);
-        return true;
     }
 
 private:
@@ -257,8 +249,5 @@ private:
 CellRef reduce_main(const CellRef& main, CellRef argument);
 // The main expression's value on the machine with its own stack of continuation frames.
 CellRef machine_run(const CellRef& main, CellRef argument);
-// The main expression's value by evaluation that recurses on the native stack, handing deeper
-// work to the reducer.
-CellRef recursive_run(const CellRef& main, CellRef argument);
 
 }  // namespace fast

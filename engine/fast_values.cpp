@@ -168,8 +168,6 @@ void free_function(Function* f) {
     f->values.forget();
     f->cell = CellRef();
     f->closure = false;
-    f->shortcut = Shortcut::None;
-    f->lacks = 0;
     f->node = nullptr;
     Function*& spare = pool.spare[f->values.room()];
     f->next_spare = spare;

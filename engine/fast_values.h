@@ -16,22 +16,13 @@ namespace fast {
 struct Node;
 struct Code;
 
-// How a function given exactly the arguments it lacks is applied without the general path, decided
-// once when it is made: its values and the arguments pushed as its code's frame (Push), the inner
-// lambda's frame made at once (Inner), or the first argument dropped and the closed lambda it
-// answers given the second (Constant; Second when that lambda answers its parameter).
-enum class Shortcut : uint8_t { None, Push, Inner, Constant, Second };
-
 // What copies of a value share: an integer beyond a machine word, or a function. Counted without
 // atomics (the tier runs on one thread); `cell` is made once, when a cell is first needed.
 struct Object {
     explicit Object(bool function) : is_function(function) {}
     uint32_t refs = 0;
     bool is_function;
-    // A function's kind and shortcut, kept in room the header has anyway.
-    bool closure = false;
-    Shortcut shortcut = Shortcut::None;
-    uint8_t lacks = 0;  // the arguments the shortcut takes
+    bool closure = false;  // a function's kind, kept in room the header has anyway
     CellRef cell;
 };
 
