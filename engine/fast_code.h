@@ -62,6 +62,7 @@ enum class Op : uint8_t {
     Global,       // the Global node's value, settled or the reducer's
     Generic,      // the reducer's value for the node's graph
     WordPrim,     // a builtin on two slots or literals, in words when it can be
+    LitPrim,      // a builtin on the value on top and a literal, the `index`th operand
     Prim,         // a builtin on the values on top
     Call,         // the values on top as the callee's frame
     Partial,      // the values on top as a partial application
@@ -81,7 +82,7 @@ struct Instr {
     bool tail = false;
     bool head = false;  // Call: the call whose value an Apply applies, its arguments waiting
     uint8_t slot = 0;   // Var, Move, Store
-    uint8_t index = 0;  // ApplyFunc, ApplyTake: the argument
+    uint8_t index = 0;  // ApplyFunc, ApplyTake: the argument; LitPrim: the literal's place
     int32_t target = 0;  // where a branch or an argument's code begins, from this instruction
     int32_t join = 0;    // where the value of a Select handed over, or of an Apply, goes on, likewise
     const Node* node = nullptr;

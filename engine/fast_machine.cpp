@@ -23,25 +23,27 @@ namespace fast {
 
 namespace {
 
-enum class Resume : uint8_t {
-    Return,     // a call's end: its frame released, the caller's registers back
-    ApplyHead,  // an Apply's head (a call) being evaluated; all its arguments wait
-    ApplyArg,   // an argument of an Apply being evaluated for the function it applies
-    ApplyCall,  // a call of an Apply's function running; its arguments from `next` on wait
+constexpr uint32_t kNone = ~uint32_t{0};
+constexpr uint32_t kWaits = uint32_t{1} << 31;
+
+// A call that is not a tail call: where its caller goes on, and the caller's registers.
+struct Return {
+    const Instr* pc;
+    uint32_t base;   // kNone below the main expression's call
+    uint32_t floor;  // with kWaits set when the call's value is applied to arguments that wait
 };
 
-constexpr uint32_t kNone = ~uint32_t{0};
-
-struct Frame {
-    const Instr* pc;   // Return: where the caller goes on; Apply: the instruction after the application
-    const Node* node;  // Apply: the application
-    uint32_t base;     // Return: the caller's (kNone below the main expression's); Apply: its frame's
-    uint32_t mark;     // Return: the caller's floor; Apply: the slot of the function applied
-    uint32_t top;      // Apply: where the values for the function begin
-    Resume kind;
-    uint8_t next;  // Apply: the first argument not taken
-    uint8_t end;   // ApplyArg: the argument after the last one the function takes now
-    bool tail;     // Apply: in tail position of its call
+// An application of a function value in progress. While the call whose Return has kWaits runs,
+// its arguments from `next` on wait as the reducer's argument frames would.
+struct Application {
+    const Node* node;
+    const Instr* end;  // the instruction after the application
+    uint32_t base;     // the frame its arguments read
+    uint32_t mark;     // the slot of the function applied
+    uint32_t top;      // where the values for the function begin
+    uint8_t next;      // the first argument not taken
+    uint8_t until;     // the argument after the last one the function takes now
+    bool tail;         // in tail position of its call
 };
 
 bool is_leaf(const Node* n) { return n->kind == NodeKind::Var || n->kind == NodeKind::Lit; }
@@ -61,6 +63,12 @@ public:
             case NodeKind::Prim:
                 if (n->op != WordOp::None && n->parts.size() == 2 && is_leaf(n->parts[0]) && is_leaf(n->parts[1])) {
                     add(Op::WordPrim, n, tail);
+                    break;
+                }
+                if (int place = literal_place(n); place >= 0) {
+                    // The literal is read where the operation is: no slot held for it meanwhile.
+                    emit(n->parts[1 - place], false);
+                    add(Op::LitPrim, n, tail).index = static_cast<uint8_t>(place);
                     break;
                 }
                 parts(n->parts);
@@ -95,6 +103,14 @@ private:
         in.tail = tail;
         return in;
     }
+    // Which operand of a word operation is a literal, the other needing work; -1 for any other.
+    static int literal_place(const Node* n) {
+        if (n->op == WordOp::None || n->parts.size() != 2) return -1;
+        for (int place : {0, 1})
+            if (n->parts[place]->kind == NodeKind::Lit && !is_leaf(n->parts[1 - place])) return place;
+        return -1;
+    }
+
     void parts(const std::vector<Node*>& nodes) {
         for (const Node* part : nodes) emit(part, false);
     }
@@ -155,7 +171,7 @@ public:
         try {
             slots_.resize(code->frame_size);
             slots_[0] = value_of(std::move(argument));
-            frames_.push_back(Frame{nullptr, nullptr, kNone, 0, 0, Resume::Return, 0, 0, false});
+            returns_.push_back(Return{nullptr, kNone, 0});
             base_ = floor_ = 0;
             Value v = execute(ops_of(code));
             return cell_of(v);
@@ -165,12 +181,14 @@ public:
     }
 
 private:
-    std::vector<Frame> frames_;
+    HeapStack<Return> returns_;
+    HeapStack<Application> applications_;
     size_t base_ = 0;
     size_t floor_ = 0;
-    // The frames from this one up, answered by the last reduction in tail position: let go of
-    // at the Return that follows it, once the instruction has put its own slots in order.
-    size_t answered_ = kNone;
+    // The applications, with the calls above them, that the last reduction in tail position
+    // answered: let go of at the Return that follows it, once the instruction has put its own
+    // slots in order.
+    size_t answered_ = 0;
 
     const Instr* ops_of(Code* code) {
         if (code->ops.empty()) flatten(code);
@@ -223,11 +241,31 @@ private:
                     ++pc;
                     break;
                 }
+                case Op::LitPrim: {
+                    Value& other = slots_[slots_.size() - 1];
+                    const Value& lit = in.node->parts[in.index]->lit;
+                    Value out;
+                    if (other.is_word() && lit.is_word() &&
+                        word_answer(in.node->op, in.index ? other.word() : lit.word(),
+                                    in.index ? lit.word() : other.word(), out)) {
+                        other = std::move(out);
+                    } else {
+                        if (in.index == 0) {
+                            Value v = pop();
+                            slots_.push_back(lit);
+                            slots_.push_back(std::move(v));
+                        } else {
+                            slots_.push_back(lit);
+                        }
+                        prim(in);
+                    }
+                    ++pc;
+                    break;
+                }
                 case Op::Prim: prim(in); ++pc; break;
                 case Op::Call: {
                     size_t top = slots_.size() - in.node->parts.size();
-                    if (in.head) frames_.back().kind = Resume::ApplyHead;
-                    pc = call(in.node->callee, top, top, in.tail, pc + 1);
+                    pc = call(in.node->callee, top, top, in.tail, pc + 1, in.head);
                     break;
                 }
                 case Op::Partial: {
@@ -259,17 +297,17 @@ private:
                 }
                 case Op::Jump: pc += in.target; break;
                 case Op::Return:
-                    if (answered_ != kNone) {
+                    if (answered_ != 0) {
                         pc = unwind();
                         break;
                     }
-                    if (frames_.back().base == kNone) return pop();
+                    if (returns_.back().base == kNone) return pop();
                     pc = return_value();
                     break;
                 case Op::ApplyBegin: pc = apply_begin(in, pc); break;
                 case Op::ApplyResult: {
                     Value v = pop();
-                    slots_[frames_.back().mark] = std::move(v);
+                    slots_[applications_.back().mark] = std::move(v);
                     ++pc;
                     break;
                 }
@@ -324,9 +362,10 @@ private:
     }
 
     // A saturated call of `code` whose frame is pushed at `top`; `floor` is where the call's own
-    // room begins when it gets a frame of its own (below `top` only by emptied slots). Returns
-    // where the machine goes on: the callee's code, or `next` with the value on top.
-    const Instr* call(Code* code, size_t top, size_t floor, bool tail, const Instr* next) {
+    // room begins when it gets a frame of its own (below `top` only by emptied slots); `waits` when
+    // the innermost application's arguments wait for its value. Returns where the machine goes on:
+    // the callee's code, or `next` with the value on top.
+    const Instr* call(Code* code, size_t top, size_t floor, bool tail, const Instr* next, bool waits = false) {
         const Instr* ops = ops_of(code);
         count_call();
         if (const Node* entry = code->entry; entry->kind == NodeKind::Var) {
@@ -339,8 +378,8 @@ private:
         if (tail) {
             base_ = slots_.replace_frame(floor_, base_, top, code->params, code->frame_size);
         } else {
-            frames_.push_back(Frame{next, nullptr, static_cast<uint32_t>(base_), static_cast<uint32_t>(floor_), 0,
-                                    Resume::Return, 0, 0, false});
+            returns_.push_back(
+                Return{next, static_cast<uint32_t>(base_), static_cast<uint32_t>(floor_) | (waits ? kWaits : 0)});
             base_ = top;
             floor_ = floor;
             slots_.reserve_frame(top, code->frame_size);
@@ -351,56 +390,60 @@ private:
     // The call's value, on top, in place of its frame for the caller.
     const Instr* return_value() {
         Value v = pop();
-        const Frame& f = frames_.back();
-        slots_.release_frame(floor_, base_);
-        base_ = f.base;
-        floor_ = f.mark;
-        const Instr* next = f.pc;
-        frames_.pop_back();
+        const Instr* next = leave_call();
         slots_.push_back(std::move(v));
         return next;
     }
 
-    // The value on top answers the frames of the last reduction: it becomes the value of the
-    // lowest application among them.
+    // Releases the running call's frame and takes back the caller's registers; returns where the
+    // caller goes on.
+    const Instr* leave_call() {
+        const Return& r = returns_.back();
+        slots_.release_frame(floor_, base_);
+        base_ = r.base;
+        floor_ = r.floor & ~kWaits;
+        const Instr* next = r.pc;
+        returns_.pop_back();
+        return next;
+    }
+
+    // The value on top answers the applications of the last reduction and the calls above them:
+    // it becomes the value of the lowest of those applications.
     const Instr* unwind() {
         Value v = pop();
         const Instr* next = nullptr;
-        while (frames_.size() > answered_) {
-            const Frame& f = frames_.back();
-            if (f.kind == Resume::Return) {
-                slots_.release_frame(floor_, base_);
-                base_ = f.base;
-                floor_ = f.mark;
-            } else {
-                slots_.resize(f.mark);
-                next = f.pc;
-            }
-            frames_.pop_back();
+        for (; answered_ > 0; --answered_) {
+            leave_call();
+            const Application& a = applications_.back();
+            slots_.resize(a.mark);
+            next = a.end;
+            applications_.pop_back();
         }
-        answered_ = kNone;
         slots_.push_back(std::move(v));
         return next;
     }
 
     // The reducer's value for g where the instruction stands: in tail position, g applied to the
-    // arguments waiting below, whose frames the value then answers for.
+    // arguments waiting below, whose applications the value then answers for.
     CellRef reduce_here(CellRef g, bool tail) {
-        size_t i = frames_.size() - 1;
-        if (!tail || i == 0) return reduce(std::move(g));
+        if (!tail) return reduce(std::move(g));
+        size_t r = returns_.size();
+        size_t a = applications_.size();
         bool classified = false;
-        while (i > 0) {  // frames_[i] is the Return of the call in whose tail position g stands
-            const Frame& w = frames_[i - 1];
-            if (w.kind != Resume::ApplyHead && w.kind != Resume::ApplyCall) break;
+        // returns_[r - 1] is the call in whose tail position g stands, applications_[a - 1] the
+        // application its value is for when it waits.
+        while (r > 0 && a > 0 && (returns_[r - 1].floor & kWaits)) {
+            const Application& w = applications_[a - 1];
             if (!classified) {
                 classify(g.get());  // a pair on it is classified from its parts'
                 classified = true;
             }
             for (size_t j = w.next; j < w.node->parts.size(); ++j)
                 g = classified_pair(std::move(g), instantiate(w.node->parts[j], w.base));
-            answered_ = i - 1;
-            if (!w.tail || i < 2) break;
-            i -= 2;
+            ++answered_;
+            if (!w.tail) break;
+            --r;
+            --a;
         }
         return reduce(std::move(g));
     }
@@ -411,8 +454,7 @@ private:
     const Instr* apply_begin(const Instr& in, const Instr* pc) {
         const Node* n = in.node;
         uint32_t mark = static_cast<uint32_t>(slots_.size());
-        // Its arguments wait only once its head's call runs, not while that call's operands are evaluated.
-        frames_.push_back(Frame{pc + in.join, n, static_cast<uint32_t>(base_), mark, 0, Resume::ApplyArg, 1, 0, in.tail});
+        applications_.push_back(Application{n, pc + in.join, static_cast<uint32_t>(base_), mark, 0, 1, 0, in.tail});
         slots_.push_back(Value());
         const Node* first = n->parts[0];
         if (first->kind != NodeKind::Var) return pc + 1;  // a call, whose value ApplyResult takes
@@ -423,19 +465,18 @@ private:
     // The function in the application's slot, to be given the argument `index` and as many more
     // as it takes now: its values pushed first.
     const Instr* apply_function(const Instr& in, const Instr* pc) {
-        Frame& f = frames_.back();
+        Application& f = applications_.back();
         size_t count = f.node->parts.size() - 1;
         size_t i = in.index;
         f.next = static_cast<uint8_t>(i);
         Function* fn = slots_[f.mark].fn();
         if (!fn || (fn->closure && fn->code->reducer_applies)) return hand_over_rest(in, pc);
-        f.kind = Resume::ApplyArg;
         f.top = static_cast<uint32_t>(slots_.size());
         if (!fn->closure) {
             size_t missing = static_cast<size_t>(fn->code->params) - fn->values.size();
-            f.end = static_cast<uint8_t>(i + std::min(missing, count + 1 - i));
+            f.until = static_cast<uint8_t>(i + std::min(missing, count + 1 - i));
         } else {
-            f.end = static_cast<uint8_t>(i + 1);
+            f.until = static_cast<uint8_t>(i + 1);
         }
         if (!fn->closure || fn->code->entry->kind != NodeKind::Lambda) {
             slots_.reserve(fn->values.size());
@@ -447,10 +488,10 @@ private:
     // The argument `index` is on top: on to the next one the function takes now, or the function
     // given them all.
     const Instr* apply_take(const Instr& in, const Instr* pc) {
-        Frame& f = frames_.back();
+        Application& f = applications_.back();
         size_t i = in.index;
         size_t count = f.node->parts.size() - 1;
-        if (i + 1 < f.end) return pc + in.target;
+        if (i + 1 < f.until) return pc + in.target;
         Value& head = slots_[f.mark];
         Function* fn = head.fn();
         size_t top = f.top;
@@ -465,12 +506,11 @@ private:
             uint32_t mark = f.mark;
             bool tail = f.tail;
             head.clear();
-            frames_.pop_back();
+            applications_.pop_back();
             return call(code, top, mark, tail, pc + in.join);
         } else {
-            f.kind = Resume::ApplyCall;
             f.next = static_cast<uint8_t>(i + 1);
-            return call(code, top, top, false, pc + 1);
+            return call(code, top, top, false, pc + 1, true);
         }
         if (i < count) return pc + 2;  // ApplyFunc of the next argument
         return finish_apply(pc + in.join);
@@ -478,11 +518,11 @@ private:
 
     // The application's value: the function in its slot.
     const Instr* finish_apply(const Instr* next) {
-        const Frame& f = frames_.back();
+        const Application& f = applications_.back();
         uint32_t mark = f.mark;
         Value v = std::move(slots_[mark]);
         slots_.resize(mark);
-        frames_.pop_back();
+        applications_.pop_back();
         slots_.push_back(std::move(v));
         return next;
     }
@@ -490,7 +530,7 @@ private:
     // What the reducer holds for the function applied to the arguments not taken yet, reduced
     // there: the application's value.
     const Instr* hand_over_rest(const Instr& in, const Instr* pc) {
-        const Frame& f = frames_.back();
+        const Application& f = applications_.back();
         const Node* n = f.node;
         size_t i = in.index;
         size_t base = f.base;
@@ -504,7 +544,7 @@ private:
             for (; i < n->parts.size(); ++i) g = classified_pair(std::move(g), instantiate(n->parts[i], base));
         }
         Value head = std::move(slots_[mark]);
-        frames_.pop_back();
+        applications_.pop_back();
         Value v = value_of(reduce_here(std::move(g), tail));
         slots_.resize(mark);
         slots_.push_back(std::move(v));

@@ -1,6 +1,7 @@
 // The fast tier's steps below its machine's loop.
 #include "engine/fast_tier.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <new>
@@ -11,6 +12,20 @@
 #include "library/registry.h"
 
 namespace fast {
+
+// Fails as operator new does, through the new-handler; keeps errno, which programs read.
+void* grow_room(void* data, size_t bytes) {
+    int saved = errno;
+    for (;;) {
+        if (void* grown = std::realloc(data, bytes)) {
+            errno = saved;
+            return grown;
+        }
+        std::new_handler handler = std::get_new_handler();
+        if (!handler) throw std::bad_alloc();
+        handler();
+    }
+}
 
 namespace {
 

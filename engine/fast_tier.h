@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
+#include <cstring>
 #include <memory>
 
 #include "core/cell.h"
@@ -62,10 +64,53 @@ inline int word_test(WordOp op, int64_t a, int64_t b) {
     }
 }
 
-// The frames of all calls, one above the other. Every slot above the top is empty, so a frame is
-// reserved by moving the top, and the room, once grown, stays for the next calls.
+// Room for a stack that may grow to millions of entries: grown in place where the allocator can
+// (large blocks are remapped, not copied), so that growing never holds two copies at once.
+void* grow_room(void* data, size_t bytes);
+
+// A stack of plain records (a machine's frames), grown like the slots.
+template <class T>
+class HeapStack {
+public:
+    HeapStack() = default;
+    HeapStack(const HeapStack&) = delete;
+    HeapStack& operator=(const HeapStack&) = delete;
+    ~HeapStack() { std::free(data_); }
+
+    size_t size() const { return size_; }
+    T& operator[](size_t i) { return data_[i]; }
+    T& back() { return data_[size_ - 1]; }
+    void push_back(const T& t) {
+        if (size_ == room_) grow();
+        data_[size_++] = t;
+    }
+    void pop_back() { --size_; }
+
+private:
+    [[gnu::noinline]] void grow() {
+        room_ = std::max<size_t>(2 * room_, 64);
+        data_ = static_cast<T*>(grow_room(data_, room_ * sizeof(T)));
+    }
+
+    T* data_ = nullptr;
+    size_t size_ = 0;
+    size_t room_ = 0;
+};
+
+// The frames of all calls, one above the other. Every slot from the top up to `clean_` is empty,
+// so a frame is reserved by moving the top (emptying only slots never used before), and the room,
+// once grown, stays for the next calls. Values hold no pointers into themselves, so the room is
+// grown by moving its bytes.
 class SlotStack {
 public:
+    SlotStack() = default;
+    SlotStack(const SlotStack&) = delete;
+    SlotStack& operator=(const SlotStack&) = delete;
+    ~SlotStack() {
+        for (size_t i = 0; i < top_; ++i) data_[i].clear();
+        std::free(data_);
+    }
+
     size_t size() const { return top_; }
     Value& operator[](size_t i) { return data_[i]; }
 
@@ -83,9 +128,12 @@ public:
     void push_reserved(const Value& v) { push_reserved(Value(v)); }
     // Puts the top at `top`, emptying the slots above it: a frame released, or the first one made.
     void resize(size_t top) {
+        if (top > top_) {
+            reserve_frame(top_, top - top_);
+            return;
+        }
         for (size_t i = top; i < top_; ++i) data_[i].clear();
-        if (top > room_) grow(top);
-        top_ = top;
+        lower_top(top);
     }
     // A tail call: the frame at `base` is let go of, and the `params` values pushed from `args`
     // on become the first slots of a frame of `frame_size`, whose base is returned. The new frame
@@ -93,12 +141,11 @@ public:
     // `floor`, the first frame's base: only then is it moved down there, so most tail calls move
     // nothing, and a nested call above it wastes little room.
     size_t replace_frame(size_t floor, size_t base, size_t args, size_t params, size_t frame_size) {
-        Value* data = data_.get();
-        for (size_t i = base; i < args; ++i) data[i].clear();
+        for (size_t i = base; i < args; ++i) data_[i].clear();
         if (args - floor > kSlide) {
             // Moving up from the bottom, each slot written is empty: below args, or a pushed
             // value's already moved down.
-            for (size_t i = 0; i < params; ++i) data[floor + i].fill(std::move(data[args + i]));
+            for (size_t i = 0; i < params; ++i) data_[floor + i].fill(std::move(data_[args + i]));
             args = floor;
         }
         reserve_frame(args, frame_size);
@@ -108,27 +155,35 @@ public:
     // replace_frame, are empty.
     void release_frame(size_t floor, size_t base) {
         for (size_t i = base; i < top_; ++i) data_[i].clear();
-        top_ = floor;
+        lower_top(floor);
     }
     // Makes the values pushed from `base` on the first slots of a frame of `frame_size`.
     void reserve_frame(size_t base, size_t frame_size) {
-        if (base + frame_size > room_) grow(base + frame_size);
-        top_ = base + frame_size;
+        size_t top = base + frame_size;
+        if (top > room_) grow(top);
+        clean_ = std::max(clean_, top_);
+        if (top > clean_) {
+            std::memset(static_cast<void*>(data_ + clean_), 0, (top - clean_) * sizeof(Value));
+            clean_ = top;
+        }
+        top_ = top;
     }
 
 private:
     static constexpr size_t kSlide = 8;
 
+    void lower_top(size_t top) {
+        clean_ = std::max(clean_, top_);
+        top_ = top;
+    }
     [[gnu::noinline]] void grow(size_t need) {
-        size_t room = std::max<size_t>({need, 2 * room_, 64});
-        auto bigger = std::make_unique<Value[]>(room);
-        for (size_t i = 0; i < top_; ++i) bigger[i] = std::move(data_[i]);
-        data_ = std::move(bigger);
-        room_ = room;
+        room_ = std::max<size_t>({need, 2 * room_, 64});
+        data_ = static_cast<Value*>(grow_room(data_, room_ * sizeof(Value)));
     }
 
-    std::unique_ptr<Value[]> data_;
+    Value* data_ = nullptr;
     size_t top_ = 0;
+    size_t clean_ = 0;  // the slots from the top up to here are empty; above, never used
     size_t room_ = 0;
 };
 
