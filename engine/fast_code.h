@@ -40,6 +40,7 @@ struct Node {
     WordOp op = WordOp::None;
     uint8_t slot = 0;                            // Var: read; Bind: written
     bool last = false;                           // Var: no later read of the slot in this frame
+    bool lazy = false;                           // Partial: of a lazy head, some argument needing work
     Cell* tmpl = nullptr;                        // the subterm of the body this node stands for
     std::vector<std::pair<char, uint8_t>> free;  // variables of tmpl held in the frame, by slot
     Value lit;                                   // Lit
@@ -66,6 +67,7 @@ enum class Op : uint8_t {
     Prim,         // a builtin on the values on top
     Call,         // the values on top as the callee's frame
     Partial,      // the values on top as a partial application
+    LazyCheck,    // a lazy head's partial application: the reducer's, at `join`, when arguments wait
     WordSelect,   // a test on two slots or literals: on to the next instruction for K, `target` for H
     Select,       // the test on the values on top, likewise
     Store,        // the value on top into the slot
@@ -98,7 +100,26 @@ struct Code {
     // them from the closure's own cell, shared, where a frame could only copy the template's, so
     // the reducer applies such a closure.
     bool reducer_applies = false;
+    // A definition whose name is a lazy head: its arguments are not evaluated before its call.
+    bool lazy = false;
 };
+
+// Whether evaluating the node changes nothing but the value's form: a slot, a literal, a closure,
+// or a partial application of such values. A lazy head may be given these as a strict one is.
+inline bool is_value_node(const Node* n) {
+    switch (n->kind) {
+        case NodeKind::Var:
+        case NodeKind::Lit:
+        case NodeKind::Lambda: return true;
+        case NodeKind::Partial:
+            for (const Node* part : n->parts)
+                if (!is_value_node(part)) return false;
+            return true;
+        default: return false;
+    }
+}
+
+struct Head;
 
 class Compiler {
 public:
@@ -108,6 +129,9 @@ public:
     Code* main_code(const CellRef& main);
     // Compiles a definition's body the first time it is called.
     void prepare(Code& code);
+    // The function value a definition with parameters named by the atom alone is: a partial
+    // application with no values yet, whose cell is the atom. Empty for any other atom.
+    Value named_function(Cell* atom);
 
 private:
     Node* compile(Cell* c, int depth, Code& code);
@@ -116,7 +140,11 @@ private:
     Node* compile_lambda(Cell* c, int depth);
     Node* closed_lambda(Cell* c, int depth);
     Node* named_definition(Cell* c);
-    Cell* chosen_argument(Cell* h, const std::vector<Cell*>& spine) const;
+    Node* definition_call(Cell* c, const std::vector<Cell*>& spine, Cell* h, const Head& head, int depth,
+                          Code& code);
+    Node* lazy_call(Cell* c, const std::vector<Cell*>& spine, Cell* h, const Head& head, int depth,
+                    Code& code);
+    Cell* inlined_call(const std::vector<Cell*>& spine, const Head& head);
     Node* compile_name(Cell* c);
     bool is_bound_variable(const Cell* c) const;
     void mark_last_reads(Node* n, std::bitset<256>& read_later);
@@ -127,6 +155,7 @@ private:
     std::deque<Node> nodes_;
     std::map<std::string, Code, std::less<>> codes_;
     std::deque<Code> lambdas_;
+    std::deque<CellRef> inlined_;  // the bodies of lazy calls with their arguments in place
     Code main_;
     int8_t scope_[26];  // slot of each letter in the body being compiled; -1 when not bound
     bool select_ready_ = false;

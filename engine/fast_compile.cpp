@@ -13,6 +13,16 @@
 
 namespace fast {
 
+// A head as the reducer calls it: a builtin, or a definition with parameters, named directly or
+// through a parameterless definition whose settled value is such a name (an operator).
+struct Head {
+    Cell* atom = nullptr;
+    const BuiltinEntry* builtin = nullptr;
+    const CellRef* definition = nullptr;
+    int params = 0;
+    bool lazy = false;  // contracted as soon as it has its arguments, none evaluated
+};
+
 namespace {
 
 constexpr int kCompileDepth = 200;  // deeper subterms stay Generic: compiling must not recurse far
@@ -35,21 +45,13 @@ bool keeps_prelude_shape(const char* name, int params, int answer, const char* a
     return atom_bytes(inner) == letters[answer];
 }
 
-// A head as the reducer calls it: a builtin, or a definition with parameters, named directly or
-// through a parameterless definition whose settled value is such a name (an operator).
-struct Head {
-    Cell* atom = nullptr;
-    const BuiltinEntry* builtin = nullptr;
-    const CellRef* definition = nullptr;
-    int params = 0;
-};
-
 std::optional<Head> resolve_head(Cell* h, int args) {
     for (int hop = 0; hop < 2; ++hop) {
-        if (!is_called_name(h)) return std::nullopt;
+        bool lazy = is_lazy_name(h);
+        if (!lazy && !is_called_name(h)) return std::nullopt;
         NameHead named = name_head(atom_bytes(h));
         if (const BuiltinEntry* builtin = named.builtin) {
-            if (arity(h) != builtin->arity) return std::nullopt;
+            if (lazy || arity(h) != builtin->arity) return std::nullopt;
             return Head{h, builtin, nullptr, builtin->arity};
         }
         const CellRef* def = named.definition;
@@ -58,7 +60,7 @@ std::optional<Head> resolve_head(Cell* h, int args) {
         int params = parameter_count(def->get(), &inner);
         if (params > 0) {
             if (params > kMaxParameters || arity(h) != params) return std::nullopt;
-            return Head{h, nullptr, def, params};
+            return Head{h, nullptr, def, params, lazy};
         }
         Cell* value = alias_value(named);
         if (hop > 0 || args > kMaxSpine || !value || !is_atom(value)) return std::nullopt;
@@ -95,7 +97,10 @@ Code* Compiler::main_code(const CellRef& main) {
 
 Code* Compiler::code_of(std::string_view name, const CellRef& body, int params) {
     auto it = codes_.find(name);
-    if (it == codes_.end()) it = codes_.emplace(std::string(name), Code{body, params, params, nullptr}).first;
+    if (it == codes_.end()) {
+        it = codes_.emplace(std::string(name), Code{body, params, params, nullptr}).first;
+        it->second.lazy = is_lazy_tag(static_cast<unsigned char>(name[0]));
+    }
     return &it->second;
 }
 
@@ -263,25 +268,22 @@ Node* Compiler::closed_lambda(Cell* c, int depth) {
 // A definition with parameters named alone: a partial application with no values yet, whose cell
 // is the name. Null for any other subterm.
 Node* Compiler::named_definition(Cell* c) {
-    std::optional<Head> head = is_atom(c) ? resolve_head(c, 0) : std::nullopt;
-    if (!head || !head->definition || head->atom != c) return nullptr;
+    Value f = named_function(c);
+    if (!f.fn()) return nullptr;
     Node* n = make(NodeKind::Lit, c);
-    Function* f = new_function(0);
-    f->code = code_of(atom_bytes(c), *head->definition, head->params);
-    f->node = n;
-    f->cell = CellRef(c);
-    n->lit = Value::of(f);
+    f.fn()->node = n;
+    n->lit = std::move(f);
     return n;
 }
 
-// The argument a Prelude combinator given exactly these arguments answers, the others never
-// evaluated: the reducer contracts it before evaluating any. Null for any other spine.
-Cell* Compiler::chosen_argument(Cell* h, const std::vector<Cell*>& spine) const {
-    if (!select_ready_ || !is_atom(h)) return nullptr;
-    if (spine.size() == 1 && atom_is_char(h, 'I')) return right_of(spine[0]);  // I x = x
-    if (spine.size() == 2 && atom_is_char(h, 'K')) return right_of(spine[0]);  // K x y = x
-    if (spine.size() == 2 && atom_is_char(h, 'H')) return right_of(spine[1]);  // H x y = I y = y
-    return nullptr;
+Value Compiler::named_function(Cell* atom) {
+    std::optional<Head> head = is_atom(atom) ? resolve_head(atom, 0) : std::nullopt;
+    if (!head || !head->definition || head->atom != atom) return Value();
+    Function* f = new_function(0);
+    Value v = Value::of(f);
+    f->code = code_of(atom_bytes(atom), *head->definition, head->params);
+    f->cell = CellRef(atom);
+    return v;
 }
 
 // Whether a node of the body may make cells from its template with a captured value (slots below
@@ -324,6 +326,100 @@ Node* Compiler::compile_bind(Cell* c, int depth, Code& code) {
     return n;
 }
 
+// A call of a definition, partial or over-applied, its arguments evaluated first.
+Node* Compiler::definition_call(Cell* c, const std::vector<Cell*>& spine, Cell* h, const Head& head, int depth,
+                                Code& code) {
+    int m = static_cast<int>(spine.size());
+    auto compile_args = [&](Node* n, int count) {
+        for (int i = 0; i < count; ++i) n->parts.push_back(compile(right_of(spine[i]), depth + 1, code));
+    };
+    // Through an alias the reducer rebuilds the spine: only a named definition is partial or
+    // over-applied here.
+    bool partial = m < head.params && head.atom == h;
+    bool over = m > head.params && head.atom == h;
+    if (over) {
+        // The call's value applied to the other arguments.
+        Node* n = make(NodeKind::Apply, c);
+        Node* call = make(NodeKind::Call, spine[head.params - 1]);
+        compile_args(call, head.params);
+        call->callee = code_of(atom_bytes(head.atom), *head.definition, head.params);
+        n->parts.push_back(call);
+        for (int i = head.params; i < m; ++i) n->parts.push_back(compile(right_of(spine[i]), depth + 1, code));
+        return n;
+    }
+    if (m != head.params && !partial) return make(NodeKind::Generic, c);
+    Node* n = make(partial ? NodeKind::Partial : NodeKind::Call, c);
+    compile_args(n, m);
+    n->callee = code_of(atom_bytes(head.atom), *head.definition, head.params);
+    return n;
+}
+
+// A lazy head takes its arguments unevaluated. Given all it takes, the reducer goes on with its
+// body with them in place, and that is what is compiled. Otherwise it is called like a strict
+// head where evaluating its arguments changes nothing; a partial application of it is made like
+// a strict one unless arguments wait for it (Op::LazyCheck).
+Node* Compiler::lazy_call(Cell* c, const std::vector<Cell*>& spine, Cell* h, const Head& head, int depth,
+                          Code& code) {
+    int m = static_cast<int>(spine.size());
+    if (m >= head.params) {
+        if (Cell* inlined = inlined_call(spine, head)) return compile(inlined, depth + 1, code);
+    }
+    Node* n = definition_call(c, spine, h, head, depth, code);
+    const std::vector<Node*>& args =
+        n->kind == NodeKind::Apply ? n->parts[0]->parts : n->parts;  // an over-applied call's own
+    bool values = std::all_of(args.begin(), args.end(), is_value_node);
+    if (n->kind == NodeKind::Apply)
+        values = values && std::all_of(n->parts.begin() + 1, n->parts.end(), is_value_node);
+    if (values || n->kind == NodeKind::Generic) return n;
+    if (n->kind == NodeKind::Partial) {
+        n->lazy = true;
+        return n;
+    }
+    return make(NodeKind::Generic, c);
+}
+
+// The body of a lazy definition with the spine's arguments in place of its parameters, as the
+// reducer's contraction leaves it, applied to any further arguments; null when the body is not a
+// small combination of its parameters and names (a lambda in it would need renaming). Subterms
+// holding no parameter are the body's own cells, shared, as the reducer shares them.
+Cell* Compiler::inlined_call(const std::vector<Cell*>& spine, const Head& head) {
+    constexpr int kMostCells = 64;
+    Cell* body = head.definition->get();
+    char letters[kMaxParameters];
+    uint32_t parameters = 0;
+    for (int i = 0; i < head.params; ++i, body = right_of(body)) {
+        letters[i] = atom_chars(right_of(left_of(body)))[0];
+        parameters |= uint32_t{1} << (letters[i] - 'a');
+    }
+    int cells = 0;
+    std::vector<Cell*> pending{body};
+    while (!pending.empty()) {
+        Cell* x = pending.back();
+        pending.pop_back();
+        classify(x);
+        if (++cells > kMostCells || shape(x) == Shape::Lambda || shape(x) == Shape::Binding) return nullptr;
+        if (is_pair(x) && !is_data(x)) {
+            pending.push_back(left_of(x));
+            pending.push_back(right_of(x));
+        }
+    }
+    // The argument of the last parameter of a letter: an inner parameter hides an outer one.
+    auto argument_of = [&](char letter) -> Cell* {
+        for (int i = head.params - 1; i >= 0; --i)
+            if (letters[i] == letter) return right_of(spine[i]);
+        return nullptr;
+    };
+    auto place = [&](auto& self, Cell* x) -> CellRef {
+        if ((free_variables(x) & parameters) == 0) return CellRef(x);
+        if (is_atom(x)) return CellRef(argument_of(atom_chars(x)[0]));
+        return classified_pair(self(self, left_of(x)), self(self, right_of(x)));
+    };
+    CellRef g = place(place, body);
+    for (size_t i = head.params; i < spine.size(); ++i) g = classified_pair(std::move(g), CellRef(right_of(spine[i])));
+    inlined_.push_back(std::move(g));
+    return inlined_.back().get();
+}
+
 Node* Compiler::compile_spine(Cell* c, int depth, Code& code) {
     std::vector<Cell*> spine;  // spine[i]: the application holding i + 1 arguments
     Cell* h = c;
@@ -339,32 +435,14 @@ Node* Compiler::compile_spine(Cell* c, int depth, Code& code) {
         for (int i = 0; i < m; ++i) n->parts.push_back(compile(right_of(spine[i]), depth + 1, code));
         return n;
     }
-    if (Cell* chosen = chosen_argument(h, spine)) return compile(chosen, depth + 1, code);
     std::optional<Head> head = is_pair(h) ? std::nullopt : resolve_head(h, m);
     if (!head) return make(NodeKind::Generic, c);
     auto compile_args = [&](Node* n, int count) {
         for (int i = 0; i < count; ++i) n->parts.push_back(compile(right_of(spine[i]), depth + 1, code));
     };
     if (head->definition) {
-        // Through an alias the reducer rebuilds the spine: only a named definition is partial or
-        // over-applied here.
-        bool partial = m < head->params && head->atom == h;
-        bool over = m > head->params && head->atom == h;
-        if (over) {
-            // The call's value applied to the other arguments.
-            Node* n = make(NodeKind::Apply, c);
-            Node* call = make(NodeKind::Call, spine[head->params - 1]);
-            compile_args(call, head->params);
-            call->callee = code_of(atom_bytes(head->atom), *head->definition, head->params);
-            n->parts.push_back(call);
-            for (int i = head->params; i < m; ++i) n->parts.push_back(compile(right_of(spine[i]), depth + 1, code));
-            return n;
-        }
-        if (m != head->params && !partial) return make(NodeKind::Generic, c);
-        Node* n = make(partial ? NodeKind::Partial : NodeKind::Call, c);
-        compile_args(n, m);
-        n->callee = code_of(atom_bytes(head->atom), *head->definition, head->params);
-        return n;
+        if (head->lazy) return lazy_call(c, spine, h, *head, depth, code);
+        return definition_call(c, spine, h, *head, depth, code);
     }
     int k = head->params;
     if (k == 0 || k > static_cast<int>(kMaxBuiltinArity) || (m != k && !(m == k + 2 && select_ready_)))

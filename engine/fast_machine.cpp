@@ -78,10 +78,15 @@ public:
                 parts(n->parts);
                 add(Op::Call, n, tail);
                 break;
-            case NodeKind::Partial:
+            case NodeKind::Partial: {
+                // Arguments waiting below would be taken by the lazy head unevaluated.
+                size_t check = ops_.size();
+                if (n->lazy && tail) add(Op::LazyCheck, n, tail);
                 parts(n->parts);
                 add(Op::Partial, n);
+                if (n->lazy && tail) aim(check, &Instr::join, ops_.size());
                 break;
+            }
             case NodeKind::Bind:
                 emit(n->parts[0], false);
                 add(Op::Store, n).slot = n->slot;
@@ -274,6 +279,14 @@ private:
                     ++pc;
                     break;
                 }
+                case Op::LazyCheck:
+                    if (returns_.back().floor & kWaits) {
+                        slots_.push_back(value_of(reduce_here(instantiate(in.node, base_), true)));
+                        pc += in.join;
+                    } else {
+                        ++pc;
+                    }
+                    break;
                 case Op::WordSelect: {
                     const Node* test = in.node->parts[0];
                     int64_t a, b;
@@ -469,8 +482,9 @@ private:
         size_t count = f.node->parts.size() - 1;
         size_t i = in.index;
         f.next = static_cast<uint8_t>(i);
-        Function* fn = slots_[f.mark].fn();
-        if (!fn || (fn->closure && fn->code->reducer_applies)) return hand_over_rest(in, pc);
+        Function* fn = function_applied(f.mark);
+        if (!fn || (fn->closure && fn->code->reducer_applies) || (fn->code->lazy && !given_values(f.node, i)))
+            return hand_over_rest(in, pc);
         f.top = static_cast<uint32_t>(slots_.size());
         if (!fn->closure) {
             size_t missing = static_cast<size_t>(fn->code->params) - fn->values.size();
@@ -483,6 +497,27 @@ private:
             for (const Value& v : fn->values) slots_.push_reserved(v);
         }
         return pc + 1;
+    }
+
+    // The function in the slot, a name's definition in place of the name's atom; null when it is
+    // none the tier applies.
+    Function* function_applied(size_t mark) {
+        Value& head = slots_[mark];
+        if (Function* fn = head.fn()) return fn;
+        Cell* atom = head.cell();
+        if (!atom || !is_atom(atom)) return nullptr;
+        Value named = compiler_.named_function(atom);
+        if (!named.fn()) return nullptr;
+        head = std::move(named);
+        return head.fn();
+    }
+
+    // Whether the application's arguments from `i` on need no evaluation: a lazy head may be
+    // given them as a strict one is.
+    static bool given_values(const Node* n, size_t i) {
+        for (; i < n->parts.size(); ++i)
+            if (!is_value_node(n->parts[i])) return false;
+        return true;
     }
 
     // The argument `index` is on top: on to the next one the function takes now, or the function

@@ -18,6 +18,12 @@ bool is_called_name(const Cell* h) {
     return is_classification_name(atom_bytes(h)) && t != '{' && t != '\\' && !is_lazy_tag(t);
 }
 
+bool is_lazy_name(const Cell* h) {
+    if (!is_atom(h)) return false;
+    unsigned char t = tag_of(h);
+    return is_classification_name(atom_bytes(h)) && t != '{' && t != '\\' && is_lazy_tag(t);
+}
+
 Cell* alias_value(const NameHead& head) {
     if (head.builtin || !head.definition) return nullptr;
     Cell* body = head.definition->get();

@@ -20,8 +20,12 @@ struct NameHead {
 NameHead name_head(std::string_view name);
 // The builtin a name calls, unless the program defined the name itself.
 const BuiltinEntry* called_builtin(std::string_view name);
-// Whether the reducer contracts the atom as a call of its name's builtin or definition.
+// Whether the reducer contracts the atom as a call of its name's builtin or definition, its
+// arguments evaluated first.
 bool is_called_name(const Cell* h);
+// Whether the atom names a lazy head: the reducer contracts it as a call of its definition as
+// soon as it has its arguments, none of them evaluated.
+bool is_lazy_name(const Cell* h);
 // The value of a parameterless definition in normal form that is no lambda (an operator bound to
 // a builtin, say): an over-applied spine with this head is rebuilt around it in one step. Null
 // for any other head.
