@@ -41,6 +41,7 @@ struct Node {
     uint8_t slot = 0;                            // Var: read; Bind: written
     bool last = false;                           // Var: no later read of the slot in this frame
     bool lazy = false;                           // Partial: of a lazy head, some argument needing work
+    bool built = false;                          // tmpl is a pair an inlined call built (fresh_copy)
     Cell* tmpl = nullptr;                        // the subterm of the body this node stands for
     std::vector<std::pair<char, uint8_t>> free;  // variables of tmpl held in the frame, by slot
     Value lit;                                   // Lit
@@ -121,9 +122,18 @@ inline bool is_value_node(const Node* n) {
 
 struct Head;
 
+// Whether the pair was built by putting a lazy call's arguments into its body: the reducer builds
+// such a pair afresh at each contraction, so the tier never shares it between runs of its code.
+bool is_built_pair(const Cell* c);
+// The cell with every built pair on top of it copied, as the reducer would have built it now.
+CellRef fresh_copy(Cell* c);
+
 class Compiler {
 public:
     Compiler();
+    ~Compiler();
+    Compiler(const Compiler&) = delete;
+    Compiler& operator=(const Compiler&) = delete;
     // The main expression as code of one parameter; null when it is not a one-parameter
     // lambda applied the usual way.
     Code* main_code(const CellRef& main);

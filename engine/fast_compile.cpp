@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstring>
 #include <optional>
+#include <unordered_set>
 
 #include "core/chars.h"
 #include "core/classify.h"
@@ -24,6 +25,18 @@ struct Head {
 };
 
 namespace {
+
+// The pairs inlined calls built, kept alive by the templates that hold them.
+std::unordered_set<const Cell*>& built_pairs() {
+    static std::unordered_set<const Cell*> pairs;
+    return pairs;
+}
+
+CellRef built_pair(CellRef f, CellRef x) {
+    CellRef p = classified_pair(std::move(f), std::move(x));
+    built_pairs().insert(p.get());
+    return p;
+}
 
 constexpr int kCompileDepth = 200;  // deeper subterms stay Generic: compiling must not recurse far
 constexpr int kMaxFrame = 127;      // scopes hold slots as int8_t
@@ -71,6 +84,13 @@ std::optional<Head> resolve_head(Cell* h, int args) {
 
 }  // namespace
 
+bool is_built_pair(const Cell* c) { return !built_pairs().empty() && built_pairs().count(c) != 0; }
+
+CellRef fresh_copy(Cell* c) {
+    if (!is_built_pair(c)) return CellRef(c);
+    return classified_pair(fresh_copy(left_of(c)), fresh_copy(right_of(c)));
+}
+
 Compiler::Compiler() {
     select_ready_ =
         keeps_prelude_shape("K", 2, 0) && keeps_prelude_shape("H", 1, 0, "I") && keeps_prelude_shape("I", 1, 0);
@@ -78,6 +98,9 @@ Compiler::Compiler() {
     const CellRef* brace = find_definition("{");
     bind_ready_ = brace && !find_builtin("{") && parameter_count(brace->get(), &inner) == 3;
 }
+
+// The built pairs die with the templates: their addresses may be reused.
+Compiler::~Compiler() { built_pairs().clear(); }
 
 Code* Compiler::main_code(const CellRef& main) {
     Cell* inner = nullptr;
@@ -168,6 +191,7 @@ Node* Compiler::make(NodeKind kind, Cell* c) {
     Node& n = nodes_.emplace_back();
     n.kind = kind;
     n.tmpl = c;
+    n.built = is_built_pair(c);
     uint32_t vars = free_variables(c);
     for (int i = 0; i < 26; ++i)
         if ((vars >> i) & 1 && scope_[i] >= 0) n.free.emplace_back(static_cast<char>('a' + i), scope_[i]);
@@ -177,7 +201,7 @@ Node* Compiler::make(NodeKind kind, Cell* c) {
 Node* Compiler::compile(Cell* c, int depth, Code& code) {
     classify(c);
     if (depth > kCompileDepth) return make(NodeKind::Generic, c);
-    if (free_variables(c) == 0 && is_normal_form(c)) {
+    if (free_variables(c) == 0 && is_normal_form(c) && !is_built_pair(c)) {
         if (shape(c) == Shape::Lambda) return closed_lambda(c, depth);
         if (Node* named = named_definition(c)) return named;
         Node* n = make(NodeKind::Lit, c);
@@ -412,10 +436,10 @@ Cell* Compiler::inlined_call(const std::vector<Cell*>& spine, const Head& head) 
     auto place = [&](auto& self, Cell* x) -> CellRef {
         if ((free_variables(x) & parameters) == 0) return CellRef(x);
         if (is_atom(x)) return CellRef(argument_of(atom_chars(x)[0]));
-        return classified_pair(self(self, left_of(x)), self(self, right_of(x)));
+        return built_pair(self(self, left_of(x)), self(self, right_of(x)));
     };
     CellRef g = place(place, body);
-    for (size_t i = head.params; i < spine.size(); ++i) g = classified_pair(std::move(g), CellRef(right_of(spine[i])));
+    for (size_t i = head.params; i < spine.size(); ++i) g = built_pair(std::move(g), CellRef(right_of(spine[i])));
     inlined_.push_back(std::move(g));
     return inlined_.back().get();
 }

@@ -44,6 +44,7 @@ struct Application {
     uint8_t next;      // the first argument not taken
     uint8_t until;     // the argument after the last one the function takes now
     bool tail;         // in tail position of its call
+    bool chosen = false;  // the argument being evaluated is the application's value
 };
 
 bool is_leaf(const Node* n) { return n->kind == NodeKind::Var || n->kind == NodeKind::Lit; }
@@ -150,9 +151,11 @@ private:
         }
         aim(begin, &Instr::target, ops_.size());
         std::vector<size_t> own{begin};
+        std::vector<size_t> funcs;
         for (size_t i = 1; i < n->parts.size(); ++i) {
             add(Op::ApplyResult, n);
             own.push_back(ops_.size());
+            funcs.push_back(ops_.size());
             add(Op::ApplyFunc, n).index = static_cast<uint8_t>(i);
             if (i > 1) aim(own[own.size() - 2], &Instr::target, ops_.size());
             emit(n->parts[i], false);
@@ -160,6 +163,9 @@ private:
             add(Op::ApplyTake, n).index = static_cast<uint8_t>(i);
         }
         for (size_t at : own) aim(at, &Instr::join, ops_.size());
+        // An ApplyFunc's target is the next argument's ApplyFunc, or the end.
+        for (size_t i = 0; i < funcs.size(); ++i)
+            aim(funcs[i], &Instr::target, i + 1 < funcs.size() ? funcs[i + 1] : ops_.size());
     }
 
     // Points the instruction at `at` to the one at `to`.
@@ -483,8 +489,8 @@ private:
         size_t i = in.index;
         f.next = static_cast<uint8_t>(i);
         Function* fn = function_applied(f.mark);
-        if (!fn || (fn->closure && fn->code->reducer_applies) || (fn->code->lazy && !given_values(f.node, i)))
-            return hand_over_rest(in, pc);
+        if (fn && fn->code->lazy && !given_values(f.node, i)) return choose_lazily(in, pc, *fn);
+        if (!fn || (fn->closure && fn->code->reducer_applies)) return hand_over_rest(in, pc);
         f.top = static_cast<uint32_t>(slots_.size());
         if (!fn->closure) {
             size_t missing = static_cast<size_t>(fn->code->params) - fn->values.size();
@@ -497,6 +503,61 @@ private:
             for (const Value& v : fn->values) slots_.push_reserved(v);
         }
         return pc + 1;
+    }
+
+    // A lazy head given all it takes, some of it needing work, that answers one of its parameters
+    // (K, I) or a constant (H): the arguments it drops are never evaluated, and the one it
+    // answers is evaluated as the reducer goes on with it. Any other is the reducer's.
+    const Instr* choose_lazily(const Instr& in, const Instr* pc, Function& fn) {
+        Application& f = applications_.back();
+        const Node* n = f.node;
+        size_t count = n->parts.size() - 1;
+        size_t i = in.index;
+        size_t held = fn.values.size();
+        size_t missing = static_cast<size_t>(fn.code->params) - held;
+        const Node* body = entry_of(fn.code);
+        if (count + 1 - i < missing || (body->kind != NodeKind::Var && body->kind != NodeKind::Lit))
+            return hand_over_rest(in, pc);
+        size_t after = i + missing;  // the first argument left for the answer
+        const Node* chosen = body->kind == NodeKind::Var && body->slot >= held ? n->parts[i + body->slot - held] : nullptr;
+        if (chosen && !is_value_node(chosen)) {
+            // Its value is the application's only where no argument waits for it.
+            bool waits = after <= count || (f.tail && (returns_.back().floor & kWaits));
+            if (waits) return hand_over_rest(in, pc);
+            // The ones before it are let go of; a later one may read a slot the chosen one reads.
+            for (size_t j = i; n->parts[j] != chosen; ++j) drop_if_last(n->parts[j], f.base);
+            f.chosen = true;
+            f.until = static_cast<uint8_t>(i + body->slot - held + 1);
+            return following(pc, i + body->slot - held - i) + 1;  // the chosen argument's code
+        }
+        Value answer = body->kind == NodeKind::Lit ? body->lit
+                       : chosen                    ? value_node(chosen, f.base)
+                                                   : fn.values[body->slot];
+        for (size_t j = i; j < after; ++j)
+            if (n->parts[j] != chosen) drop_if_last(n->parts[j], f.base);
+        slots_[f.mark] = std::move(answer);
+        if (after > count) return finish_apply(pc + in.join);
+        return following(pc, after - i);
+    }
+
+    // The ApplyFunc `k` arguments after the one at pc.
+    static const Instr* following(const Instr* pc, size_t k) {
+        for (; k > 0; --k) pc += pc->target;
+        return pc;
+    }
+
+    // The value of a node that needs no evaluation.
+    Value value_node(const Node* n, size_t base) {
+        switch (n->kind) {
+            case NodeKind::Var: return read(n, base);
+            case NodeKind::Lit: return n->lit;
+            case NodeKind::Lambda: return closure(n, &slots_[base]);
+            default: {
+                size_t first = slots_.size();
+                for (const Node* part : n->parts) slots_.push_back(value_node(part, base));
+                return partial(n, first);
+            }
+        }
     }
 
     // The function in the slot, a name's definition in place of the name's atom; null when it is
@@ -526,6 +587,11 @@ private:
         Application& f = applications_.back();
         size_t i = in.index;
         size_t count = f.node->parts.size() - 1;
+        if (f.chosen) {
+            Value v = pop();
+            slots_[f.mark] = std::move(v);
+            return finish_apply(pc + in.join);
+        }
         if (i + 1 < f.until) return pc + in.target;
         Value& head = slots_[f.mark];
         Function* fn = head.fn();

@@ -37,7 +37,7 @@ bool is_cycle_mark(const Cell* c) {
 }  // namespace
 
 CellRef TierBase::instantiate(const Node* n, size_t base) {
-    CellRef g(n->tmpl);
+    CellRef g = n->built ? fresh_copy(n->tmpl) : CellRef(n->tmpl);
     for (auto [letter, slot] : n->free) g = substitute(g, cell_of(slots_[base + slot]), letter);
     return g;
 }

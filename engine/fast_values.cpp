@@ -85,7 +85,9 @@ CellRef make_function_cell(Function& f) {
         std::vector<Cell*> spine;  // spine[i]: the application holding i + 1 arguments
         for (Cell* c = n->tmpl; is_pair(c) && spine.size() < f.values.size(); c = left_of(c)) spine.push_back(c);
         std::reverse(spine.begin(), spine.end());
-        while (first < spine.size() && free_variables(spine[first]) == 0 && is_normal_form(spine[first])) ++first;
+        while (first < spine.size() && free_variables(spine[first]) == 0 && is_normal_form(spine[first]) &&
+               !is_built_pair(spine[first]))
+            ++first;
         g = CellRef(first ? spine[first - 1] : left_of(spine[0]));
     }
     for (size_t i = first; i < f.values.size(); ++i) g = classified_pair(std::move(g), cell_of(f.values[i]));

@@ -240,4 +240,28 @@ TEST(FastTier, DeepRecursionStaysOnTheTier) {
     }
 }
 
+// A lazy head takes its arguments unevaluated: its calls run compiled as the reducer's contraction
+// leaves them, and a chooser that comes from a definition drops the argument it does not choose
+// without evaluating it. Pairs the contraction builds are new at each one, as `same` sees.
+TEST(FastTier, LazyHeadsRunCompiled) {
+    struct Case {
+        const char* program;
+        uint64_t handovers;
+    } cases[] = {
+        // a list of J and K, taken apart by applying it
+        {"a\\sum (down 1000 K) 0\n,down\\i\\l\\(i<1) l (down (i-1) (J i l))\n,sum\\l\\s\\l s (h\\t\\sum t (s+h))", 0},
+        // K or H from a definition of |; the argument dropped reads the slot the chosen one reads
+        {"a\\count 100 0 K\n,count\\n\\w\\s\\(n<1) w (count (n-1) (s (w+1) w) (odd n))\n,odd\\n\\(n%2=1)|(n=0)", 0},
+        {"a\\walk 1000 0\n,walk\\n\\s\\(n<1) s (walk (n-1) ((small n) (s+1) (s+2)))\n,small\\n\\(n<10)&(n>2)", 0},
+        // N & n builds K H anew each time: two of them are not the same cell
+        {"a\\(same (mk 1) (mk 1)) 1 0\n,mk\\n\\(N)&n", 1},
+    };
+    for (const Case& c : cases) {
+        std::string exact = Result(c.program, Engine::Exact);
+        FastCounters before = fast_counters();
+        EXPECT_EQ(Result(c.program, Engine::Fast), exact) << c.program;
+        EXPECT_EQ(fast_counters().handovers - before.handovers, c.handovers) << c.program;
+    }
+}
+
 }  // namespace
