@@ -24,7 +24,7 @@ enum class NodeKind : uint8_t {
     Call,     // a saturated call of a definition with parameters
     Partial,  // a definition given fewer arguments than it has parameters
     Lambda,   // a lambda using variables of the frame: a closure of them
-    Apply,    // a value of the frame or a call's value (parts[0]) applied to arguments
+    Apply,    // a value of the frame, a call's value or a Select's branch (parts[0]) applied to arguments
     Prim,     // a saturated builtin call
     Select,   // a saturated builtin call applied to two branches (a test answering K or H)
     Bind,     // ((({ v) d) r): d into a slot, then r
@@ -75,6 +75,7 @@ enum class Op : uint8_t {
     Jump,         // to `target`
     Return,       // the value on top as the call's
     ApplyBegin,   // an Apply's frame and its function's slot; its head's code follows unless a slot
+    ApplySelect,  // an Apply's head that is a Select: the branch its test on top chooses
     ApplyResult,  // the value on top as the function applied next
     ApplyFunc,    // how the function takes the argument `index` and those after it
     ApplyTake,    // the argument `index` on top, taken
@@ -142,6 +143,9 @@ public:
     // The function value a definition with parameters named by the atom alone is: a partial
     // application with no values yet, whose cell is the atom. Empty for any other atom.
     Value named_function(Cell* atom);
+    // The node as code of its own, whose frame holds the values of its variables in the order of
+    // its `free`: an argument a lazy head answers, evaluated where the reducer would evaluate it.
+    Code* suspension(const Node* n);
 
 private:
     Node* compile(Cell* c, int depth, Code& code);
@@ -166,6 +170,7 @@ private:
     std::map<std::string, Code, std::less<>> codes_;
     std::deque<Code> lambdas_;
     std::deque<CellRef> inlined_;  // the bodies of lazy calls with their arguments in place
+    std::map<const Node*, Code*> suspensions_;
     Code main_;
     int8_t scope_[26];  // slot of each letter in the body being compiled; -1 when not bound
     bool select_ready_ = false;

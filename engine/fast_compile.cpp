@@ -58,6 +58,15 @@ bool keeps_prelude_shape(const char* name, int params, int answer, const char* a
     return atom_bytes(inner) == letters[answer];
 }
 
+// The value of a parameterless definition settled to an application (an operator bound to a
+// partial application, say) heading a spine of `args`: the reducer rebuilds the spine around it.
+// Null for any other head.
+Cell* pair_alias(Cell* h, int args) {
+    if (!is_atom(h) || !is_name_tag(tag_of(h)) || args > kMaxSpine) return nullptr;
+    Cell* value = alias_value(name_head(atom_bytes(h)));
+    return value && is_pair(value) ? value : nullptr;
+}
+
 std::optional<Head> resolve_head(Cell* h, int args) {
     for (int hop = 0; hop < 2; ++hop) {
         bool lazy = is_lazy_name(h);
@@ -265,10 +274,24 @@ Node* Compiler::compile_lambda(Cell* c, int depth) {
     std::memcpy(scope_, outer, sizeof scope_);
     std::bitset<256> read_later;
     mark_last_reads(body.entry, read_later);
-    // A lambda right inside is made with this closure as its maker (engine/fast_run.cpp).
+    // A lambda right inside is made with this closure as its maker (Machine::apply_take).
     body.reducer_applies = body.entry->kind != NodeKind::Lambda && builds_from_captured(body.entry, captured);
     n->callee = &body;
     return n;
+}
+
+Code* Compiler::suspension(const Node* n) {
+    auto it = suspensions_.find(n);
+    if (it != suspensions_.end()) return it->second;
+    int captured = static_cast<int>(n->free.size());
+    Code& body = lambdas_.emplace_back(Code{CellRef(n->tmpl), captured, captured, nullptr});
+    std::memset(scope_, -1, sizeof scope_);
+    for (int i = 0; i < captured; ++i) scope_[n->free[i].first - 'a'] = static_cast<int8_t>(i);
+    body.entry = compile(n->tmpl, 0, body);
+    std::bitset<256> read_later;
+    mark_last_reads(body.entry, read_later);
+    suspensions_.emplace(n, &body);
+    return &body;
 }
 
 // A lambda without free variables is one function value, its cell the lambda itself: applying
@@ -459,6 +482,13 @@ Node* Compiler::compile_spine(Cell* c, int depth, Code& code) {
         for (int i = 0; i < m; ++i) n->parts.push_back(compile(right_of(spine[i]), depth + 1, code));
         return n;
     }
+    if (Cell* value = pair_alias(h, m)) {
+        // The reducer rebuilds the spine around the alias's value, afresh each time.
+        CellRef g(value);
+        for (Cell* pair : spine) g = built_pair(std::move(g), CellRef(right_of(pair)));
+        inlined_.push_back(std::move(g));
+        return compile(inlined_.back().get(), depth + 1, code);
+    }
     std::optional<Head> head = is_pair(h) ? std::nullopt : resolve_head(h, m);
     if (!head) return make(NodeKind::Generic, c);
     auto compile_args = [&](Node* n, int count) {
@@ -469,7 +499,7 @@ Node* Compiler::compile_spine(Cell* c, int depth, Code& code) {
         return definition_call(c, spine, h, *head, depth, code);
     }
     int k = head->params;
-    if (k == 0 || k > static_cast<int>(kMaxBuiltinArity) || (m != k && !(m == k + 2 && select_ready_)))
+    if (k == 0 || k > static_cast<int>(kMaxBuiltinArity) || (m != k && !(m >= k + 2 && select_ready_)))
         return make(NodeKind::Generic, c);
     Node* test = make(NodeKind::Prim, spine[k - 1]);
     test->builtin = head->builtin;
@@ -477,9 +507,14 @@ Node* Compiler::compile_spine(Cell* c, int depth, Code& code) {
     test->op = head->builtin->word_op;
     compile_args(test, k);
     if (m == k) return test;
-    Node* n = make(NodeKind::Select, c);
+    Node* n = make(NodeKind::Select, spine[k + 1]);
     n->parts = {test, compile(right_of(spine[k]), depth + 1, code), compile(right_of(spine[k + 1]), depth + 1, code)};
-    return n;
+    if (m == k + 2) return n;
+    // The branch chosen, applied to the other arguments.
+    Node* apply = make(NodeKind::Apply, c);
+    apply->parts.push_back(n);
+    for (int i = k + 2; i < m; ++i) apply->parts.push_back(compile(right_of(spine[i]), depth + 1, code));
+    return apply;
 }
 
 }  // namespace fast

@@ -144,13 +144,18 @@ private:
     // code; every instruction of the application joins at its end.
     void application(const Node* n, bool tail) {
         size_t begin = ops_.size();
+        size_t own_select = begin;
         add(Op::ApplyBegin, n, tail);
-        if (const Node* head = n->parts[0]; head->kind != NodeKind::Var) {
+        if (const Node* head = n->parts[0]; head->kind == NodeKind::Call) {
             parts(head->parts);
             add(Op::Call, head).head = true;
+        } else if (head->kind == NodeKind::Select) {
+            parts(head->parts[0]->parts);
+            own_select = ops_.size();
+            add(Op::ApplySelect, n, tail);
         }
         aim(begin, &Instr::target, ops_.size());
-        std::vector<size_t> own{begin};
+        std::vector<size_t> own{begin, own_select};
         std::vector<size_t> funcs;
         for (size_t i = 1; i < n->parts.size(); ++i) {
             add(Op::ApplyResult, n);
@@ -330,6 +335,7 @@ private:
                     ++pc;
                     break;
                 }
+                case Op::ApplySelect: pc = apply_select(in, pc); break;
                 case Op::ApplyFunc: pc = apply_function(in, pc); break;
                 case Op::ApplyTake: pc = apply_take(in, pc); break;
             }
@@ -521,14 +527,27 @@ private:
         size_t after = i + missing;  // the first argument left for the answer
         const Node* chosen = body->kind == NodeKind::Var && body->slot >= held ? n->parts[i + body->slot - held] : nullptr;
         if (chosen && !is_value_node(chosen)) {
-            // Its value is the application's only where no argument waits for it.
-            bool waits = after <= count || (f.tail && (returns_.back().floor & kWaits));
-            if (waits) return hand_over_rest(in, pc);
             // The ones before it are let go of; a later one may read a slot the chosen one reads.
             for (size_t j = i; n->parts[j] != chosen; ++j) drop_if_last(n->parts[j], f.base);
-            f.chosen = true;
-            f.until = static_cast<uint8_t>(i + body->slot - held + 1);
-            return following(pc, i + body->slot - held - i) + 1;  // the chosen argument's code
+            if (after > count && !f.tail) {
+                // The application's value, with nothing waiting for it: its code here.
+                f.chosen = true;
+                return following(pc, body->slot - held) + 1;
+            }
+            // Evaluated as a call of its own, in tail position of the application or with the
+            // arguments after it waiting, as the reducer evaluates it with them as its frames.
+            Code* code = compiler_.suspension(chosen);
+            size_t top = slots_.size();
+            slots_.reserve(chosen->free.size());
+            for (auto [letter, slot] : chosen->free) slots_.push_reserved(slots_[f.base + slot]);
+            if (after > count) {
+                uint32_t mark = f.mark;
+                slots_[mark].clear();
+                applications_.pop_back();
+                return call(code, top, mark, true, pc + in.join);
+            }
+            f.next = static_cast<uint8_t>(after);
+            return call(code, top, top, false, following(pc, after - i) - 1, true);  // to ApplyResult
         }
         Value answer = body->kind == NodeKind::Lit ? body->lit
                        : chosen                    ? value_node(chosen, f.base)
@@ -558,6 +577,51 @@ private:
                 return partial(n, first);
             }
         }
+    }
+
+    // The branch the test on top chooses becomes the function applied: a value at once, any other
+    // evaluated as a call of its own with the arguments waiting for it, as the reducer evaluates
+    // it with them as its frames. A test answering neither K nor H leaves the application to the
+    // reducer.
+    const Instr* apply_select(const Instr& in, const Instr* pc) {
+        Application& f = applications_.back();
+        const Node* n = f.node;
+        const Node* select = n->parts[0];
+        const Node* test = select->parts[0];
+        size_t first = slots_.size() - test->parts.size();
+        Value* args = &slots_[first];
+        int choice = integer_choice(test, args);
+        CellRef answer;
+        if (choice < 0) {
+            answer = call_builtin(test, args);
+            if (atom_is_char(answer.get(), 'K'))
+                choice = 1;
+            else if (atom_is_char(answer.get(), 'H'))
+                choice = 0;
+        }
+        slots_.resize(first);
+        if (choice < 0) {
+            CellRef g = apply2(std::move(answer), instantiate(select->parts[1], f.base), instantiate(select->parts[2], f.base));
+            classify(g.get());  // the pairs on it are classified from their parts'
+            for (size_t i = 1; i < n->parts.size(); ++i) g = classified_pair(std::move(g), instantiate(n->parts[i], f.base));
+            uint32_t mark = f.mark;
+            bool tail = f.tail;
+            applications_.pop_back();
+            Value v = value_of(reduce_here(std::move(g), tail));
+            slots_.resize(mark);
+            slots_.push_back(std::move(v));
+            return pc + in.join;
+        }
+        const Node* branch = select->parts[choice ? 1 : 2];
+        if (is_value_node(branch)) {
+            slots_[f.mark] = value_node(branch, f.base);
+            return pc + 2;  // ApplyFunc of the first argument
+        }
+        Code* code = compiler_.suspension(branch);
+        size_t top = slots_.size();
+        slots_.reserve(branch->free.size());
+        for (auto [letter, slot] : branch->free) slots_.push_reserved(slots_[f.base + slot]);
+        return call(code, top, top, false, pc + 1, true);  // to ApplyResult
     }
 
     // The function in the slot, a name's definition in place of the name's atom; null when it is

@@ -253,6 +253,11 @@ TEST(FastTier, LazyHeadsRunCompiled) {
         // K or H from a definition of |; the argument dropped reads the slot the chosen one reads
         {"a\\count 100 0 K\n,count\\n\\w\\s\\(n<1) w (count (n-1) (s (w+1) w) (odd n))\n,odd\\n\\(n%2=1)|(n=0)", 0},
         {"a\\walk 1000 0\n,walk\\n\\s\\(n<1) s (walk (n-1) ((small n) (s+1) (s+2)))\n,small\\n\\(n<10)&(n>2)", 0},
+        // an operator bound to a partial application (! is V H K) rebuilt around its value; the
+        // branch a test chooses applied to further arguments, evaluated with them waiting
+        {"a\\walk 100 K 0\n,walk\\n\\s\\c\\(n<1) c (walk (n-1) (!s) (c+(((n%3=0)|!s) 1 2)))", 0},
+        // a test answering neither K nor H, its branches and further arguments handed over
+        {"a\\(plus 0 0) Z H 20 (0^64)", 1},
         // N & n builds K H anew each time: two of them are not the same cell
         {"a\\(same (mk 1) (mk 1)) 1 0\n,mk\\n\\(N)&n", 1},
     };
