@@ -365,25 +365,33 @@ private:
     // answers neither, the reducer's value for the answer applied to both branches, at the join.
     const Instr* choose(const Instr& in, const Instr* pc) {
         const Node* n = in.node;
-        const Node* test = n->parts[0];
-        size_t first = slots_.size() - test->parts.size();
-        Value* args = &slots_[first];
-        int choice = integer_choice(test, args);
+        size_t first = slots_.size() - n->parts[0]->parts.size();
+        CellRef answer;
+        int choice = test_answer(n->parts[0], first, answer);
         Value handed;
-        if (choice < 0) {
-            CellRef r = call_builtin(test, args);
-            if (atom_is_char(r.get(), 'K'))
-                choice = 1;
-            else if (atom_is_char(r.get(), 'H'))
-                choice = 0;
-            else
-                handed = value_of(reduce_here(
-                    apply2(std::move(r), instantiate(n->parts[1], base_), instantiate(n->parts[2], base_)), in.tail));
-        }
+        if (choice < 0) handed = value_of(reduce_here(branches_given(std::move(answer), n, base_), in.tail));
         slots_.resize(first);
         if (choice >= 0) return choice ? pc + 1 : pc + in.target;
         slots_.push_back(std::move(handed));
         return pc + in.join;
+    }
+
+    // The answer of a test on its operands on top, which it consumes: 1 for K, 0 for H, -1 for any
+    // other answer, which is then in `answer`.
+    int test_answer(const Node* test, size_t first, CellRef& answer) {
+        Value* args = &slots_[first];
+        if (int choice = integer_choice(test, args); choice >= 0) return choice;
+        answer = call_builtin(test, args);
+        if (atom_is_char(answer.get(), 'K')) return 1;
+        if (atom_is_char(answer.get(), 'H')) return 0;
+        return -1;
+    }
+
+    // What the reducer holds for a test's answer given the Select's two branches.
+    CellRef branches_given(CellRef answer, const Node* select, size_t base) {
+        CellRef g = apply2(std::move(answer), instantiate(select->parts[1], base), instantiate(select->parts[2], base));
+        classify(g.get());  // a pair put on it is classified from its parts'
+        return g;
     }
 
     // A saturated call of `code` whose frame is pushed at `top`; `floor` is where the call's own
@@ -587,22 +595,12 @@ private:
         Application& f = applications_.back();
         const Node* n = f.node;
         const Node* select = n->parts[0];
-        const Node* test = select->parts[0];
-        size_t first = slots_.size() - test->parts.size();
-        Value* args = &slots_[first];
-        int choice = integer_choice(test, args);
+        size_t first = slots_.size() - select->parts[0]->parts.size();
         CellRef answer;
-        if (choice < 0) {
-            answer = call_builtin(test, args);
-            if (atom_is_char(answer.get(), 'K'))
-                choice = 1;
-            else if (atom_is_char(answer.get(), 'H'))
-                choice = 0;
-        }
+        int choice = test_answer(select->parts[0], first, answer);
         slots_.resize(first);
         if (choice < 0) {
-            CellRef g = apply2(std::move(answer), instantiate(select->parts[1], f.base), instantiate(select->parts[2], f.base));
-            classify(g.get());  // the pairs on it are classified from their parts'
+            CellRef g = branches_given(std::move(answer), select, f.base);
             for (size_t i = 1; i < n->parts.size(); ++i) g = classified_pair(std::move(g), instantiate(n->parts[i], f.base));
             uint32_t mark = f.mark;
             bool tail = f.tail;
