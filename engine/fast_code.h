@@ -163,6 +163,7 @@ private:
     bool is_bound_variable(const Cell* c) const;
     void mark_last_reads(Node* n, std::bitset<256>& read_later);
     static bool builds_from_captured(const Node* n, int captured);
+    static bool shares_captured(const Node* n, int captured);
     Node* make(NodeKind kind, Cell* c);
     Code* code_of(std::string_view name, const CellRef& body, int params);
 

@@ -334,19 +334,23 @@ Value Compiler::named_function(Cell* atom) {
 }
 
 // Whether a node of the body may make cells from its template with a captured value (slots below
-// `captured`) in them: a closure, a partial application, or a subterm handed to the reducer.
+// `captured`) in them that the reducer would share with the closure's own cell: a pair holding a
+// captured value but neither the parameter nor a bound value, which the reducer's substitution
+// leaves as it is in the closure's body. A closure made inside always may.
 bool Compiler::builds_from_captured(const Node* n, int captured) {
     switch (n->kind) {
         case NodeKind::Var:
         case NodeKind::Lit:
         case NodeKind::Global: return false;
-        case NodeKind::Generic:
         case NodeKind::Lambda:
+            for (auto [letter, slot] : n->free)
+                if (slot < captured) return true;
+            break;
+        case NodeKind::Generic:
         case NodeKind::Partial:
         case NodeKind::Apply:
         case NodeKind::Select:
-            for (auto [letter, slot] : n->free)
-                if (slot < captured) return true;
+            if (shares_captured(n, captured)) return true;
             break;
         case NodeKind::Prim:
         case NodeKind::Call:
@@ -354,6 +358,27 @@ bool Compiler::builds_from_captured(const Node* n, int captured) {
     }
     for (const Node* part : n->parts)
         if (builds_from_captured(part, captured)) return true;
+    return false;
+}
+
+// Whether the node's template has a pair holding a captured value but no other variable of the
+// frame, or a lambda or binding (whose own variables would hide which is which).
+bool Compiler::shares_captured(const Node* n, int captured) {
+    uint32_t captured_letters = 0, own_letters = 0;
+    for (auto [letter, slot] : n->free) (slot < captured ? captured_letters : own_letters) |= uint32_t{1} << (letter - 'a');
+    if (captured_letters == 0) return false;
+    std::unordered_set<const Cell*> seen;
+    std::vector<Cell*> pending{n->tmpl};
+    while (!pending.empty()) {
+        Cell* c = pending.back();
+        pending.pop_back();
+        if (!is_pair(c) || is_data(c) || !seen.insert(c).second) continue;
+        if (shape(c) == Shape::Lambda || shape(c) == Shape::Binding) return true;
+        uint32_t vars = free_variables(c);
+        if ((vars & captured_letters) && !(vars & own_letters)) return true;
+        pending.push_back(left_of(c));
+        pending.push_back(right_of(c));
+    }
     return false;
 }
 

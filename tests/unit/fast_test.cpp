@@ -242,8 +242,9 @@ TEST(FastTier, DeepRecursionStaysOnTheTier) {
 
 // A lazy head takes its arguments unevaluated: its calls run compiled as the reducer's contraction
 // leaves them, and a chooser that comes from a definition drops the argument it does not choose
-// without evaluating it. Pairs the contraction builds are new at each one, as `same` sees.
-TEST(FastTier, LazyHeadsRunCompiled) {
+// without evaluating it. Pairs the contraction builds are new at each one, as `same` sees; a
+// closure runs compiled unless the reducer would share a pair of its body between applications.
+TEST(FastTier, LazyHeadsAndClosuresRunCompiled) {
     struct Case {
         const char* program;
         uint64_t handovers;
@@ -258,6 +259,12 @@ TEST(FastTier, LazyHeadsRunCompiled) {
         {"a\\walk 100 K 0\n,walk\\n\\s\\c\\(n<1) c (walk (n-1) (!s) (c+(((n%3=0)|!s) 1 2)))", 0},
         // a test answering neither K nor H, its branches and further arguments handed over
         {"a\\(plus 0 0) Z H 20 (0^64)", 1},
+        // closures over captured values whose own pairs all hold the parameter: Church numerals
+        // added, and a recursion made by Y
+        {"a\\power 10 (n\\n+1) 0\n,power\\n\\(n<1) (f\\x\\f x) (p{power(n-1)}add p p)\n,add\\m\\n\\f\\x\\m f (n f x)", 0},
+        {"a\\Y(f\\n\\(n<2) 1 (f(n-1)+f(n-2)+1)) 15", 0},
+        // a closure whose body holds a pair of captured values alone: the reducer's, which shares it
+        {"a\\g{mk 5}(same (g 1) (g 2)) 1 0\n,mk\\y\\(x\\(J y x) 0 (h\\t\\t))", 2},
         // N & n builds K H anew each time: two of them are not the same cell
         {"a\\(same (mk 1) (mk 1)) 1 0\n,mk\\n\\(N)&n", 1},
     };
