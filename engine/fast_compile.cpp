@@ -361,23 +361,31 @@ bool Compiler::builds_from_captured(const Node* n, int captured) {
     return false;
 }
 
-// Whether the node's template has a pair holding a captured value but no other variable of the
-// frame, or a lambda or binding (whose own variables would hide which is which).
+// Whether the node's template has a pair holding a captured value but no variable the reducer
+// substitutes afresh: the parameter, a bound value, or a variable a binding inside binds. A
+// lambda inside holding a captured value counts as such a pair: its own variable is substituted
+// only later.
 bool Compiler::shares_captured(const Node* n, int captured) {
     uint32_t captured_letters = 0, own_letters = 0;
     for (auto [letter, slot] : n->free) (slot < captured ? captured_letters : own_letters) |= uint32_t{1} << (letter - 'a');
     if (captured_letters == 0) return false;
-    std::unordered_set<const Cell*> seen;
-    std::vector<Cell*> pending{n->tmpl};
+    std::vector<std::pair<Cell*, uint32_t>> pending{{n->tmpl, own_letters}};
     while (!pending.empty()) {
-        Cell* c = pending.back();
+        auto [c, own] = pending.back();
         pending.pop_back();
-        if (!is_pair(c) || is_data(c) || !seen.insert(c).second) continue;
-        if (shape(c) == Shape::Lambda || shape(c) == Shape::Binding) return true;
         uint32_t vars = free_variables(c);
-        if ((vars & captured_letters) && !(vars & own_letters)) return true;
-        pending.push_back(left_of(c));
-        pending.push_back(right_of(c));
+        if (!is_pair(c) || is_data(c) || !(vars & captured_letters)) continue;
+        if (!(vars & own) || shape(c) == Shape::Lambda) return true;
+        if (shape(c) == Shape::Binding) {
+            // ((({ v) d) r): v is substituted afresh in r when the binding is contracted.
+            Cell* v = right_of(left_of(left_of(c)));
+            uint32_t bound = is_atom(v) && is_lambda_variable(atom_bytes(v)) ? uint32_t{1} << (atom_chars(v)[0] - 'a') : 0;
+            pending.push_back({right_of(left_of(c)), own});
+            pending.push_back({right_of(c), own | bound});
+            continue;
+        }
+        pending.push_back({left_of(c), own});
+        pending.push_back({right_of(c), own});
     }
     return false;
 }
