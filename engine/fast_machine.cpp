@@ -503,7 +503,7 @@ private:
         size_t i = in.index;
         f.next = static_cast<uint8_t>(i);
         Function* fn = function_applied(f.mark);
-        if (fn && fn->code->lazy && !given_values(f.node, i)) return choose_lazily(in, pc, *fn);
+        if (fn && fn->code->lazy && !takes_as_given(f, *fn, i)) return choose_lazily(in, pc, *fn);
         if (!fn || (fn->closure && fn->code->reducer_applies)) return hand_over_rest(in, pc);
         f.top = static_cast<uint32_t>(slots_.size());
         if (!fn->closure) {
@@ -635,12 +635,16 @@ private:
         return head.fn();
     }
 
-    // Whether the application's arguments from `i` on need no evaluation: a lazy head may be
-    // given them as a strict one is.
-    static bool given_values(const Node* n, size_t i) {
-        for (; i < n->parts.size(); ++i)
-            if (!is_value_node(n->parts[i])) return false;
-        return true;
+    // Whether a lazy head may take the application's arguments from `i` on as a strict one does:
+    // those it takes now need no evaluation, or they leave it unsaturated with no argument waiting
+    // that could saturate it, where the reducer evaluates them too. The others wait for its value.
+    bool takes_as_given(const Application& f, const Function& fn, size_t i) {
+        const Node* n = f.node;
+        size_t missing = static_cast<size_t>(fn.code->params) - fn.values.size();
+        size_t taken = std::min(missing, n->parts.size() - i);
+        bool values = std::all_of(n->parts.begin() + i, n->parts.begin() + i + taken, is_value_node);
+        if (values) return true;
+        return taken < missing && !(f.tail && (returns_.back().floor & kWaits));
     }
 
     // The argument `index` is on top: on to the next one the function takes now, or the function
