@@ -98,9 +98,9 @@ struct Code {
     int frame_size = 0;
     Node* entry = nullptr;  // null until first called
     std::vector<Instr> ops{};  // the machine's, made at its first call
-    // A lambda's body that makes cells from subterms holding captured values: the reducer takes
-    // them from the closure's own cell, shared, where a frame could only copy the template's, so
-    // the reducer applies such a closure.
+    // A lambda's body that may build a pair holding captured values and neither its parameter
+    // nor a bound value: the reducer takes such a pair from the closure's own cell, shared, where
+    // a frame could only copy the template's, so the reducer applies such a closure.
     bool reducer_applies = false;
     // A definition whose name is a lazy head: its arguments are not evaluated before its call.
     bool lazy = false;

@@ -6,12 +6,12 @@
 // that call's first frame began. Every instruction leaves its value on top of the slot stack; a
 // call's operands become its callee's frame where they lie, and its value takes their place.
 //
-// Frames: a Return for each call that is not a tail call, and one for each application of a
-// function value in progress. An instruction in tail position hands a subterm to the reducer
-// applied to the arguments of the applications waiting below its call (their ApplyHead and
-// ApplyCall frames, through the calls in tail position of theirs): the reducer holds them as
-// argument frames, and a lazy combinator there takes them unevaluated. The answer then stands
-// for all of those applications.
+// Frames: a Return for each call that is not a tail call, and an Application for each
+// application of a function value in progress. An instruction in tail position hands a subterm
+// to the reducer applied to the arguments that wait for its call's value (the application below
+// a Return marked kWaits, and on through the applications in tail position of theirs): the
+// reducer holds them as argument frames, and a lazy head there takes them unevaluated. The
+// answer then stands for all of those applications.
 #include <algorithm>
 #include <vector>
 
