@@ -169,12 +169,18 @@ void Compiler::mark_last_reads(Node* n, std::bitset<256>& read_later) {
         case NodeKind::Call:
         case NodeKind::Partial:
             for (size_t i = n->parts.size(); i-- > 0;) mark_last_reads(n->parts[i], read_later);
+            // A lazy head's partial application may be handed over before its parts are read.
+            if (n->lazy)
+                for (auto [letter, slot] : n->free) read_later.set(slot);
             break;
         case NodeKind::Apply:
             // Whether the application is handed over is known only once its head is seen, before
-            // any argument is read: every value it may be instantiated with stays in its slot.
-            for (size_t i = n->parts.size(); i-- > 0;) mark_last_reads(n->parts[i], read_later);
+            // any argument is read: every value it may be instantiated with stays in its slot,
+            // also while its head's call is evaluated. An inlined argument may read fewer of them
+            // than its subterm holds.
+            for (size_t i = n->parts.size(); i-- > 1;) mark_last_reads(n->parts[i], read_later);
             for (auto [letter, slot] : n->free) read_later.set(slot);
+            mark_last_reads(n->parts[0], read_later);
             if (n->parts[0]->kind == NodeKind::Var) n->parts[0]->last = false;
             break;
         case NodeKind::Select: {

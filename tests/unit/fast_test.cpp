@@ -265,6 +265,9 @@ TEST(FastTier, LazyHeadsAndClosuresRunCompiled) {
         {"a\\Y(f\\n\\(n<2) 1 (f(n-1)+f(n-2)+1)) 15", 0},
         // a closure whose body holds a pair of captured values alone: the reducer's, which shares it
         {"a\\g{mk 5}(same (g 1) (g 2)) 1 0\n,mk\\y\\(x\\(J y x) 0 (h\\t\\t))", 2},
+        // an argument inlined to fewer reads than its subterm holds (H drops mult o): o stays in
+        // its slot past the head's call, for the application handed over
+        {"a\\fb 0 0\n,fa\\n\\o\\0 n 0\n,fb\\n\\o\\K ((fa 6 o)|(fa 0 fa(2,(V (mult o) 0 H 01)))) 0", 1},
         // N & n builds K H anew each time: two of them are not the same cell
         {"a\\(same (mk 1) (mk 1)) 1 0\n,mk\\n\\(N)&n", 1},
     };
